@@ -1,0 +1,116 @@
+// The small base classes the engine is built on: the root exception class
+// that holds a message, the named component, and seekable byte streams with
+// 64-bit positions over files and memory.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zf {
+
+// Base of every exception the engine raises; holds the message text.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+  const std::string& Message() const { return message_; }
+
+ protected:
+  void SetMessage(std::string message) { message_ = std::move(message); }
+
+ private:
+  std::string message_;
+};
+
+// A stream could not deliver the bytes asked for ("Stream read error").
+class EReadError : public Exception {
+ public:
+  using Exception::Exception;
+};
+// A stream could not take the bytes given ("Stream write error").
+class EWriteError : public Exception {
+ public:
+  using Exception::Exception;
+};
+// A file could not be opened or created; the message names it.
+class EFOpenError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// An object with a name given by its owner (a form's member name such as
+// "ZipArchiver1"); error messages are prefixed with it.
+class TComponent {
+ public:
+  virtual ~TComponent() = default;
+  const std::string& GetName() const { return name_; }
+  void SetName(const std::string& name) { name_ = name; }
+
+ private:
+  std::string name_;
+};
+
+// A seekable byte stream with 64-bit positions.
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  // Up to count bytes; returns how many arrived (0 at the end).
+  virtual int64_t Read(void* buffer, int64_t count) = 0;
+  // Returns how many bytes were taken.
+  virtual int64_t Write(const void* buffer, int64_t count) = 0;
+  virtual int64_t Seek(int64_t offset, os::SeekOrigin origin) = 0;
+  virtual int64_t GetSize();
+  // Cuts or extends the stream to size bytes.
+  virtual void SetSize(int64_t size) = 0;
+
+  int64_t GetPosition() { return Seek(0, os::SeekOrigin::Current); }
+  void SetPosition(int64_t position) { Seek(position, os::SeekOrigin::Begin); }
+
+  // Exactly count bytes or EReadError / EWriteError.
+  void ReadBuffer(void* buffer, int64_t count);
+  void WriteBuffer(const void* buffer, int64_t count);
+  // Copies count bytes from source at its position (all of it when count is
+  // 0, from its start); returns the bytes copied.
+  int64_t CopyFrom(TStream& source, int64_t count);
+};
+
+// Open modes of TFileStream, as the component uses them.
+enum class TFileMode { fmCreate, fmOpenReadWriteDenyWrite, fmOpenReadDenyNone };
+
+class TFileStream : public TStream {
+ public:
+  // Raises EFOpenError ("Cannot open file "name". <system text>") on failure.
+  TFileStream(const std::string& fileName, TFileMode mode);
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, os::SeekOrigin origin) override;
+  int64_t GetSize() override;
+  void SetSize(int64_t size) override;
+  bool Flush() { return file_.Flush(); }
+  const std::string& FileName() const { return fileName_; }
+
+ private:
+  os::File file_;
+  std::string fileName_;
+};
+
+class TMemoryStream : public TStream {
+ public:
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, os::SeekOrigin origin) override;
+  int64_t GetSize() override { return static_cast<int64_t>(data_.size()); }
+  void SetSize(int64_t size) override;
+  const std::vector<uint8_t>& Data() const { return data_; }
+  std::vector<uint8_t>& Data() { return data_; }
+
+ private:
+  std::vector<uint8_t> data_;
+  int64_t position_ = 0;
+};
+
+}  // namespace zf

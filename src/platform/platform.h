@@ -1,0 +1,182 @@
+// The operating-system layer: the only place that talks to the system.
+//
+// Everything the engine, the tools and the wizard need from the operating
+// system goes through these thin wrappers; nothing else includes a system
+// header. Two implementations exist: win32/ calls the real API (the ANSI
+// A-functions, as the engine's strings are in the ANSI code page) and posix/
+// maps each call onto Linux.
+//
+// Linux conventions (the decisions behind posix/):
+// - The ANSI code page is UTF-8, the file system's own encoding.
+// - The OEM code page follows the language of the first of LC_ALL, LC_CTYPE
+//   and LANG that is set, as Windows would choose it (866 for Russian, 857
+//   for Turkish, 437 when nothing more specific is known), whether or not
+//   that locale is installed; conversions go through iconv.
+// - The user locale id is derived from the same language (0x0419 Russian,
+//   0x041F Turkish, 0x0409 otherwise).
+// - One-character comparison is byte order (ignoring ASCII case when asked)
+//   and upper-casing covers ASCII only: a single byte above 0x7F is a piece
+//   of a UTF-8 sequence, not a character.
+// - Attributes: read-only is the absence of write permission, a directory is
+//   a directory, hidden is a name beginning with "."; the archive bit is set
+//   on every regular file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zf::os {
+
+// ---- file attributes (the Windows bits, on both systems) -----------------
+constexpr uint32_t faReadOnly = 0x01;
+constexpr uint32_t faHidden = 0x02;
+constexpr uint32_t faSysFile = 0x04;
+constexpr uint32_t faVolumeID = 0x08;
+constexpr uint32_t faDirectory = 0x10;
+constexpr uint32_t faArchive = 0x20;
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+// ---- files ----------------------------------------------------------------
+
+// The three ways the archive component opens a file.
+enum class OpenMode {
+  Create,              // create or truncate, read/write, others may not write
+  ReadWriteDenyWrite,  // existing file, read/write, others may not write
+  ReadOnlyDenyNone,    // existing file, read-only, others may do anything
+};
+
+enum class SeekOrigin { Begin, Current, End };
+
+// A file handle with 64-bit positions. Move-only; closes itself.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // False on failure; LastErrorCode() tells why.
+  bool Open(const std::string& path, OpenMode mode);
+  void Close();
+  bool IsOpen() const;
+
+  // Bytes transferred (may be fewer than asked at the end of a file), or -1.
+  int64_t Read(void* buffer, int64_t count);
+  int64_t Write(const void* buffer, int64_t count);
+  // The new position, or -1.
+  int64_t Seek(int64_t offset, SeekOrigin origin);
+  int64_t Size();              // -1 on failure
+  bool Truncate();             // cut the file at the current position
+  bool Flush();                // write through to the device
+
+ private:
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// The system's code of the last failed call of this thread (errno or
+// GetLastError), and its text.
+int LastErrorCode();
+std::string ErrorText(int code);
+
+// ---- file system -----------------------------------------------------------
+
+bool FileExists(const std::string& path);       // exists and is not a folder
+bool DirectoryExists(const std::string& path);
+bool CreateDir(const std::string& path);        // one level
+bool ForceDirectories(const std::string& path); // with all missing parents
+bool RemoveFile(const std::string& path);
+bool RemoveDir(const std::string& path);        // an empty folder
+// Renames, replacing an existing target file.
+bool RenameFile(const std::string& from, const std::string& to);
+int64_t FileSize(const std::string& path);      // -1 when there is none
+
+// One entry of a folder listing ("." and ".." are never listed).
+struct DirEntry {
+  std::string name;
+  uint32_t attributes;
+};
+// The entries of a folder, in the order the system gives them; false when
+// the folder cannot be read.
+bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
+
+uint32_t GetAttributes(const std::string& path);  // kInvalidAttributes if none
+bool SetAttributes(const std::string& path, uint32_t attributes);
+
+// Last-write time as a DOS date-time (date in the high 16 bits), local time.
+bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime);
+bool SetFileDosDateTime(const std::string& path, uint32_t dosDateTime);
+
+// A folder for temporary files, with a trailing separator.
+std::string TempDirectory();
+
+// ---- drives ----------------------------------------------------------------
+
+bool IsDriveRemovable(const std::string& path);
+// Bytes free for the caller on the drive of path, or -1.
+int64_t DiskFreeBytes(const std::string& path);
+// Label of the drive of path; empty when it has none or cannot be read.
+std::string VolumeLabel(const std::string& path);
+
+// Tests make a path count as removable (or not) without real hardware: the
+// hook answers 1 (removable), 0 (fixed) or -1 (ask the system). An empty
+// function removes the hook.
+void SetRemovableHookForTests(std::function<int(const std::string&)> hook);
+
+// ---- memory ----------------------------------------------------------------
+
+// Available physical memory in bytes.
+uint64_t AvailablePhysicalMemory();
+
+// ---- locale and code pages -------------------------------------------------
+
+uint32_t UserDefaultLCID();
+unsigned AnsiCodePage();  // 65001 on Linux
+unsigned OemCodePage();
+
+// Locale comparison of two single characters: negative, zero or positive.
+int CompareChar(unsigned char a, unsigned char b, bool ignoreCase);
+unsigned char UpperChar(unsigned char c);
+std::string UpperString(const std::string& s);
+
+// Conversions between code pages; characters the target lacks become "_"
+// when converting to an 8-bit code page. False when a code page is unknown.
+bool ConvertCodePage(const std::string& in, unsigned fromCodePage, unsigned toCodePage,
+                     std::string& out);
+std::string OemToAnsi(const std::string& s);
+std::string AnsiToOem(const std::string& s);
+std::string Utf8ToAnsi(const std::string& s);
+std::string AnsiToUtf8(const std::string& s);
+
+// ---- standard dialogs ------------------------------------------------------
+// (Named so as not to collide with the Windows API's DeleteFile and MessageBox macros.)
+// On Windows real dialogs; on Linux questions on the terminal when standard
+// input is one, otherwise the answer given as `unattended` without waiting.
+
+// Button sets and results, with the values of the Windows API.
+constexpr unsigned mbOK = 0x0, mbOKCancel = 0x1, mbAbortRetryIgnore = 0x2,
+                   mbYesNoCancel = 0x3, mbYesNo = 0x4, mbRetryCancel = 0x5;
+constexpr unsigned mbIconError = 0x10, mbIconQuestion = 0x20, mbIconWarning = 0x30,
+                   mbIconInformation = 0x40;
+constexpr int idOK = 1, idCancel = 2, idAbort = 3, idRetry = 4, idIgnore = 5, idYes = 6,
+              idNo = 7;
+
+int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
+                  int unattended);
+
+// Asks for one line of text; `hidden` does not echo it. False when cancelled
+// (or when nobody can be asked).
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                bool hidden);
+
+// True when standard input is an interactive terminal (a console on Windows).
+bool StdinIsTerminal();
+
+}  // namespace zf::os

@@ -1,0 +1,84 @@
+// Helpers shared by the tests: a fresh temporary folder per test, whole-file
+// reads and writes through the platform layer, and the locale the Windows
+// test run was started in.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "archive/ZFClasses.h"
+#include "platform/platform.h"
+
+namespace zf::test {
+
+#ifdef _WIN32
+inline constexpr char kSep = '\\';
+#else
+inline constexpr char kSep = '/';
+#endif
+
+// A folder of its own under the system's temporary folder, removed with all
+// it holds when the object goes.
+class TempDir {
+ public:
+  TempDir() {
+    static std::atomic<int> counter{0};
+    const std::string base = os::TempDirectory();
+    for (int attempt = 0;; ++attempt) {
+      path_ = base + "zftest_" + std::to_string(std::rand()) + "_" +
+              std::to_string(counter++) + kSep;
+      if (!os::DirectoryExists(path_) && os::CreateDir(path_)) break;
+      if (attempt > 100) std::abort();
+    }
+  }
+  ~TempDir() { RemoveTree(path_); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, with a trailing separator.
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + name; }
+
+  static void RemoveTree(const std::string& dir) {
+    std::vector<os::DirEntry> entries;
+    if (os::ListDirectory(dir, entries)) {
+      for (const auto& e : entries) {
+        const std::string path = dir + e.name;
+        os::SetAttributes(path, e.attributes & ~os::faReadOnly);
+        if (e.attributes & os::faDirectory)
+          RemoveTree(path + kSep);
+        else
+          os::RemoveFile(path);
+      }
+    }
+    os::SetAttributes(dir, os::faDirectory);
+    os::RemoveDir(dir);
+  }
+
+ private:
+  std::string path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  TFileStream f(path, TFileMode::fmCreate);
+  f.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+  TFileStream f(path, TFileMode::fmOpenReadDenyNone);
+  std::string bytes(static_cast<size_t>(f.GetSize()), '\0');
+  f.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return bytes;
+}
+
+// The locale the test run was started in, as scripts/test.sh names it in
+// ZF_TEST_LOCALE ("en", "ru", "tr"); empty when run by hand.
+inline std::string TestLocale() {
+  const char* v = std::getenv("ZF_TEST_LOCALE");
+  return v ? v : "";
+}
+
+}  // namespace zf::test
