@@ -1,0 +1,188 @@
+// The standard dialogs on Linux: questions on the terminal (/dev/tty, or
+// standard input and error when there is no /dev/tty), asked only when
+// standard input is a terminal; otherwise the unattended answer at once.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zf::os {
+
+namespace {
+
+// The terminal to talk to: /dev/tty when it opens, else stdin / stderr.
+class Terminal {
+ public:
+  Terminal() {
+    fd_ = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd_ >= 0) {
+      in_ = out_ = fd_;
+    } else {
+      in_ = 0;
+      out_ = 2;
+    }
+  }
+  ~Terminal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  void Write(const std::string& s) {
+    size_t done = 0;
+    while (done < s.size()) {
+      const ssize_t n = ::write(out_, s.data() + done, s.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      done += static_cast<size_t>(n);
+    }
+  }
+
+  // One line without its end; false at end of input.
+  bool ReadLine(std::string& line, bool hidden) {
+    line.clear();
+    struct termios saved;
+    const bool restore = hidden && ::tcgetattr(in_, &saved) == 0;
+    if (restore) {
+      struct termios quiet = saved;
+      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      quiet.c_lflag |= ECHONL;
+      ::tcsetattr(in_, TCSAFLUSH, &quiet);
+    }
+    bool ok = false;
+    for (;;) {
+      char c;
+      const ssize_t n = ::read(in_, &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = !line.empty();
+        break;
+      }
+      if (c == '\n') {
+        ok = true;
+        break;
+      }
+      if (c != '\r') line += c;
+    }
+    if (restore) ::tcsetattr(in_, TCSAFLUSH, &saved);
+    return ok;
+  }
+
+ private:
+  int fd_ = -1;
+  int in_ = 0;
+  int out_ = 2;
+};
+
+struct Button {
+  const char* label;  // the first letter is the key
+  int id;
+};
+
+std::vector<Button> ButtonsOf(unsigned flags) {
+  switch (flags & 0x0F) {
+    case mbOKCancel:
+      return {{"OK", idOK}, {"Cancel", idCancel}};
+    case mbAbortRetryIgnore:
+      return {{"Abort", idAbort}, {"Retry", idRetry}, {"Ignore", idIgnore}};
+    case mbYesNoCancel:
+      return {{"Yes", idYes}, {"No", idNo}, {"Cancel", idCancel}};
+    case mbYesNo:
+      return {{"Yes", idYes}, {"No", idNo}};
+    case mbRetryCancel:
+      return {{"Retry", idRetry}, {"Cancel", idCancel}};
+    default:
+      return {{"OK", idOK}};
+  }
+}
+
+const char* IconWord(unsigned flags) {
+  switch (flags & 0xF0) {
+    case mbIconError:
+      return "Error";
+    case mbIconQuestion:
+      return "Question";
+    case mbIconWarning:
+      return "Warning";
+    case mbIconInformation:
+      return "Information";
+    default:
+      return nullptr;
+  }
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+bool StdinIsTerminal() { return ::isatty(0) == 1; }
+
+int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
+                  int unattended) {
+  if (!StdinIsTerminal()) return unattended;
+  const std::vector<Button> buttons = ButtonsOf(flags);
+  // MB_DEFBUTTON2 (0x100), MB_DEFBUTTON3 (0x200) as on Windows.
+  size_t defaultIndex = (flags >> 8) & 0x0F;
+  if (defaultIndex >= buttons.size()) defaultIndex = 0;
+  int cancelId = 0;
+  for (const Button& b : buttons)
+    if (b.id == idCancel) cancelId = idCancel;
+  if (buttons.size() == 1) cancelId = buttons[0].id;
+
+  Terminal tty;
+  std::string head = "\n";
+  if (!caption.empty()) head += "== " + caption + " ==\n";
+  if (const char* icon = IconWord(flags)) head += std::string(icon) + ": ";
+  head += text + "\n";
+  tty.Write(head);
+  std::string choices;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    const char* label = buttons[i].label;
+    if (i) choices += ' ';
+    choices += '[';
+    choices += label[0];
+    choices += ']';
+    choices += label + 1;
+  }
+  choices += " (Enter = " + std::string(buttons[defaultIndex].label) + ")? ";
+  for (;;) {
+    tty.Write(choices);
+    std::string line;
+    if (!tty.ReadLine(line, false)) {
+      tty.Write("\n");
+      return cancelId ? cancelId : unattended;
+    }
+    size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i == line.size()) return buttons[defaultIndex].id;
+    for (const Button& b : buttons)
+      if (Lower(line[i]) == Lower(b.label[0])) return b.id;
+  }
+}
+
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                bool hidden) {
+  if (!StdinIsTerminal()) return false;
+  Terminal tty;
+  std::string head = "\n";
+  if (!caption.empty()) head += "== " + caption + " ==\n";
+  head += prompt;
+  if (!hidden && !value.empty()) head += " [" + value + "]";
+  head += ": ";
+  tty.Write(head);
+  std::string line;
+  if (!tty.ReadLine(line, hidden)) {
+    tty.Write("\n");
+    return false;
+  }
+  // An empty answer keeps a visible default.
+  if (!line.empty() || hidden) value = line;
+  return true;
+}
+
+}  // namespace zf::os

@@ -1,0 +1,406 @@
+// Files and the file system on Linux: File over a descriptor, attributes
+// from the permission bits and the name, DOS date-times in local time.
+#ifndef _FILE_OFFSET_BITS
+#define _FILE_OFFSET_BITS 64
+#endif
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace zf::os {
+
+namespace {
+
+// Largest piece handed to one read() or write() (Linux moves at most about
+// 2 GiB per call anyway).
+constexpr int64_t kMaxChunk = 1 << 30;
+
+// The path without trailing "/" (but "/" stays "/").
+std::string StripTrailingSlashes(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return p;
+}
+
+// The last component of a path, trailing "/" ignored.
+std::string BaseName(const std::string& path) {
+  const std::string p = StripTrailingSlashes(path);
+  const size_t slash = p.rfind('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+bool IsHiddenName(const std::string& name) {
+  return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
+uint32_t AttributesOf(const struct stat& st, const std::string& name) {
+  uint32_t attributes = 0;
+  if (!(st.st_mode & S_IWUSR)) attributes |= faReadOnly;
+  if (IsHiddenName(name)) attributes |= faHidden;
+  if (S_ISDIR(st.st_mode)) attributes |= faDirectory;
+  if (S_ISREG(st.st_mode)) attributes |= faArchive;
+  return attributes;
+}
+
+}  // namespace
+
+// ---- File -------------------------------------------------------------------
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool File::Open(const std::string& path, OpenMode mode) {
+  Close();
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::Create:
+      flags |= O_CREAT | O_TRUNC | O_RDWR;
+      break;
+    case OpenMode::ReadWriteDenyWrite:
+      flags |= O_RDWR;
+      break;
+    case OpenMode::ReadOnlyDenyNone:
+      flags |= O_RDONLY;
+      break;
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  // Windows cannot open a folder as a file; neither do we.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void File::Close() {
+  if (fd_ >= 0) {
+    const int saved = errno;
+    ::close(fd_);
+    errno = saved;
+    fd_ = -1;
+  }
+}
+
+bool File::IsOpen() const { return fd_ >= 0; }
+
+int64_t File::Read(void* buffer, int64_t count) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  if (count < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  char* p = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t chunk = count - done < kMaxChunk ? count - done : kMaxChunk;
+    const ssize_t n = ::read(fd_, p + done, static_cast<size_t>(chunk));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;  // end of file
+    done += n;
+  }
+  return done;
+}
+
+int64_t File::Write(const void* buffer, int64_t count) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  if (count < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  const char* p = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t chunk = count - done < kMaxChunk ? count - done : kMaxChunk;
+    const ssize_t n = ::write(fd_, p + done, static_cast<size_t>(chunk));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    done += n;
+  }
+  return done;
+}
+
+int64_t File::Seek(int64_t offset, SeekOrigin origin) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  int whence = SEEK_SET;
+  if (origin == SeekOrigin::Current) whence = SEEK_CUR;
+  if (origin == SeekOrigin::End) whence = SEEK_END;
+  const off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+int64_t File::Size() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool File::Truncate() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  const off_t here = ::lseek(fd_, 0, SEEK_CUR);
+  if (here < 0) return false;
+  int r;
+  do {
+    r = ::ftruncate(fd_, here);
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
+bool File::Flush() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  int r;
+  do {
+    r = ::fsync(fd_);
+  } while (r != 0 && errno == EINTR);
+  // A descriptor that cannot be synced (a pipe, some special files) has
+  // nothing to write through.
+  return r == 0 || errno == EINVAL || errno == EROFS;
+}
+
+// ---- errors -----------------------------------------------------------------
+
+int LastErrorCode() { return errno; }
+
+std::string ErrorText(int code) {
+  char buffer[256];
+  buffer[0] = '\0';
+  // GNU strerror_r returns the text (maybe not in buffer); XSI returns int.
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+  const char* text = ::strerror_r(code, buffer, sizeof buffer);
+  return text ? text : "";
+#else
+  if (::strerror_r(code, buffer, sizeof buffer) != 0)
+    std::snprintf(buffer, sizeof buffer, "Unknown error %d", code);
+  return buffer;
+#endif
+}
+
+// ---- file system ------------------------------------------------------------
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool ForceDirectories(const std::string& path) {
+  const std::string p = StripTrailingSlashes(path);
+  if (p.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  if (DirectoryExists(p)) return true;
+  const size_t slash = p.rfind('/');
+  if (slash != std::string::npos && slash > 0) {
+    if (!ForceDirectories(p.substr(0, slash))) return false;
+  }
+  if (::mkdir(p.c_str(), 0777) == 0) return true;
+  // Someone else may have made it meanwhile.
+  if (errno == EEXIST && DirectoryExists(p)) return true;
+  return false;
+}
+
+bool RemoveFile(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveDir(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return -1;
+  }
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
+  entries.clear();
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return false;
+  const int dfd = ::dirfd(d);
+  for (;;) {
+    errno = 0;
+    const struct dirent* e = ::readdir(d);
+    if (!e) break;
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    uint32_t attributes;
+    if (::fstatat(dfd, e->d_name, &st, 0) == 0 ||
+        ::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      attributes = AttributesOf(st, name);
+    } else {
+      // Gone meanwhile, or unreadable: list it from the name alone.
+      attributes = (e->d_type == DT_DIR ? faDirectory : faArchive) |
+                   (IsHiddenName(name) ? faHidden : 0);
+    }
+    entries.push_back(DirEntry{name, attributes});
+  }
+  const int error = errno;
+  ::closedir(d);
+  errno = error;
+  return error == 0;
+}
+
+uint32_t GetAttributes(const std::string& path) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return kInvalidAttributes;
+  return AttributesOf(st, BaseName(path));
+}
+
+bool SetAttributes(const std::string& path, uint32_t attributes) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & faReadOnly)
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  else
+    mode |= S_IWUSR;
+  // Hidden, system and archive have no counterpart here: ignored.
+  if (mode == (st.st_mode & 07777)) return true;
+  return ::chmod(path.c_str(), mode) == 0;
+}
+
+// Reading floors an odd second to the even one below (second / 2), as the
+// DOS encoding and Windows' FileTimeToDosDateTime do. Times before 1980 read
+// as 1980-01-01 00:00:00, after 2107 as 2107-12-31 23:59:58.
+bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  const time_t t = st.st_mtime;
+  struct tm tm;
+  if (!::localtime_r(&t, &tm)) return false;
+  const int year = tm.tm_year + 1900;
+  if (year < 1980) {
+    dosDateTime = (1u << 5 | 1u) << 16;
+    return true;
+  }
+  if (year > 2107) {
+    dosDateTime = ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u);
+    return true;
+  }
+  const uint32_t date = static_cast<uint32_t>((year - 1980) << 9 | (tm.tm_mon + 1) << 5 |
+                                              tm.tm_mday);
+  const int second = tm.tm_sec > 59 ? 59 : tm.tm_sec;  // a leap second
+  const uint32_t time = static_cast<uint32_t>(tm.tm_hour << 11 | tm.tm_min << 5 | second / 2);
+  dosDateTime = date << 16 | time;
+  return true;
+}
+
+bool SetFileDosDateTime(const std::string& path, uint32_t dosDateTime) {
+  const uint32_t date = dosDateTime >> 16;
+  const uint32_t time = dosDateTime & 0xFFFF;
+  struct tm tm {};
+  tm.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
+  tm.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
+  tm.tm_mday = static_cast<int>(date & 0x1F);
+  tm.tm_hour = static_cast<int>((time >> 11) & 0x1F);
+  tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
+  tm.tm_sec = static_cast<int>(time & 0x1F) * 2;
+  // Windows' DosDateTimeToFileTime refuses impossible fields.
+  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 ||
+      tm.tm_min > 59 || tm.tm_sec > 59) {
+    errno = EINVAL;
+    return false;
+  }
+  tm.tm_isdst = -1;
+  const time_t t = ::mktime(&tm);
+  if (t == static_cast<time_t>(-1)) {
+    errno = EINVAL;
+    return false;
+  }
+  struct timespec times[2];
+  times[0].tv_sec = t;
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::string TempDirectory() {
+  const char* env = std::getenv("TMPDIR");
+  std::string dir = env && *env ? env : "/tmp";
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+}  // namespace zf::os
