@@ -20,6 +20,35 @@
 // - Attributes: read-only is the absence of write permission, a directory is
 //   a directory, hidden is a name beginning with "."; the archive bit is set
 //   on every regular file.
+//
+// More Linux details (posix/):
+// - Code pages by language: ru uk be bg 866, tr 857, el 737, pl cs sk hu hr
+//   sl ro 852, lt lv et 775, he 862, de fr es it pt nl da nb no nn sv fi is
+//   ca 850, anything else (en, C, POSIX, unset) 437. An empty variable counts
+//   as unset. Computed on every call, so it follows setenv at once.
+// - ConvertCodePage goes through UTF-32: bytes of the source that are no
+//   character become U+FFFD, and each character the target lacks becomes
+//   "_". Code pages 0 and 1 are the ANSI and OEM ones, as on Windows.
+// - Read-only: SetAttributes with faReadOnly takes away all write bits,
+//   without it gives the owner's back (u+w); hidden/system/archive are
+//   ignored. A folder carries faDirectory, never faArchive.
+// - "\" is an ordinary file-name character, only "/" separates; a trailing
+//   "/" is accepted everywhere a folder is named.
+// - DOS date-times are local time: setting uses mktime (summer time found
+//   by the C library) and sets access and modification times; reading
+//   floors an odd second (second / 2, as Windows' FileTimeToDosDateTime),
+//   and clamps to 1980..2107. Impossible dates (month 13, 30 February) fail.
+// - File: no share modes (the "deny write" is not enforced); descriptors
+//   are close-on-exec; new files get 0666 less the umask.
+// - IsDriveRemovable: the test hook, then the "removable" flag in sysfs of
+//   the block device holding the path (its disk for a partition); false for
+//   file systems without a block device (tmpfs, overlay, network).
+// - DiskFreeBytes takes the nearest existing folder of a path not made yet.
+//   VolumeLabel is always empty.
+// - Dialogs use /dev/tty (or standard input and error); MessageDialog shows
+//   the buttons as "[Y]es [N]o [C]ancel", Enter picks the default button
+//   (MB_DEFBUTTON2/3 honoured); end of input picks Cancel (or the only
+//   button), else `unattended`. A hidden answer is read with echo off.
 #pragma once
 
 #include <cstdint>

@@ -28,6 +28,7 @@ class Terminal {
     }
   }
   ~Terminal() {
+    EndHidden();
     if (fd_ >= 0) ::close(fd_);
   }
   Terminal(const Terminal&) = delete;
@@ -43,40 +44,39 @@ class Terminal {
     }
   }
 
+  // Turns echo off (the typed newline still shows) until EndHidden; before
+  // the prompt is written, as getpass does, so no typed key is shown.
+  void BeginHidden() {
+    if (hidden_ || ::tcgetattr(in_, &saved_) != 0) return;
+    struct termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    hidden_ = ::tcsetattr(in_, TCSAFLUSH, &quiet) == 0;
+  }
+  void EndHidden() {
+    if (hidden_) ::tcsetattr(in_, TCSANOW, &saved_);
+    hidden_ = false;
+  }
+
   // One line without its end; false at end of input.
-  bool ReadLine(std::string& line, bool hidden) {
+  bool ReadLine(std::string& line) {
     line.clear();
-    struct termios saved;
-    const bool restore = hidden && ::tcgetattr(in_, &saved) == 0;
-    if (restore) {
-      struct termios quiet = saved;
-      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      quiet.c_lflag |= ECHONL;
-      ::tcsetattr(in_, TCSAFLUSH, &quiet);
-    }
-    bool ok = false;
     for (;;) {
       char c;
       const ssize_t n = ::read(in_, &c, 1);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = !line.empty();
-        break;
-      }
-      if (c == '\n') {
-        ok = true;
-        break;
-      }
+      if (n <= 0) return !line.empty();
+      if (c == '\n') return true;
       if (c != '\r') line += c;
     }
-    if (restore) ::tcsetattr(in_, TCSAFLUSH, &saved);
-    return ok;
   }
 
  private:
   int fd_ = -1;
   int in_ = 0;
   int out_ = 2;
+  bool hidden_ = false;
+  struct termios saved_ {};
 };
 
 struct Button {
@@ -153,7 +153,7 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
   for (;;) {
     tty.Write(choices);
     std::string line;
-    if (!tty.ReadLine(line, false)) {
+    if (!tty.ReadLine(line)) {
       tty.Write("\n");
       return cancelId ? cancelId : unattended;
     }
@@ -174,9 +174,12 @@ bool InputQuery(const std::string& caption, const std::string& prompt, std::stri
   head += prompt;
   if (!hidden && !value.empty()) head += " [" + value + "]";
   head += ": ";
+  if (hidden) tty.BeginHidden();
   tty.Write(head);
   std::string line;
-  if (!tty.ReadLine(line, hidden)) {
+  const bool answered = tty.ReadLine(line);
+  tty.EndHidden();
+  if (!answered) {
     tty.Write("\n");
     return false;
   }

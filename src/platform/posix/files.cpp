@@ -378,8 +378,12 @@ bool SetFileDosDateTime(const std::string& path, uint32_t dosDateTime) {
   tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
   tm.tm_sec = static_cast<int>(time & 0x1F) * 2;
   // Windows' DosDateTimeToFileTime refuses impossible fields.
-  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 ||
-      tm.tm_min > 59 || tm.tm_sec > 59) {
+  static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const int year = tm.tm_year + 1900;
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > kDays[tm.tm_mon] ||
+      (tm.tm_mon == 1 && tm.tm_mday == 29 && !leap) || tm.tm_hour > 23 || tm.tm_min > 59 ||
+      tm.tm_sec > 59) {
     errno = EINVAL;
     return false;
   }
