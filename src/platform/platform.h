@@ -188,6 +188,10 @@ std::string AnsiToUtf8(const std::string& s);
 // (Named so as not to collide with the Windows API's DeleteFile and MessageBox macros.)
 // On Windows real dialogs; on Linux questions on the terminal when standard
 // input is one, otherwise the answer given as `unattended` without waiting.
+// Windows ignores `unattended` (a real dialog always asks), except that with
+// the environment variable ZF_UNATTENDED=1 (automated runs, such as the tests
+// under Wine, where a dialog would wait for ever) nothing is shown:
+// MessageDialog returns `unattended` and InputQuery returns false.
 
 // Button sets and results, with the values of the Windows API.
 constexpr unsigned mbOK = 0x0, mbOKCancel = 0x1, mbAbortRetryIgnore = 0x2,

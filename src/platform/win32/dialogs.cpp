@@ -1,0 +1,194 @@
+// Windows: the standard dialogs (a message box and a one-line input box) and
+// whether standard input is a console.
+//
+// The dialogs are real windows even for a console program; the only way
+// around them is ZF_UNATTENDED=1 in the environment (automated test runs,
+// where a dialog would wait for ever), which gives the unattended answer.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_util.h"
+
+#ifdef MessageBox
+#undef MessageBox
+#endif
+
+namespace zf::os {
+
+namespace {
+
+using win32::AnsiToWide;
+using win32::WideToAnsi;
+
+bool UnattendedRun() {
+  char value[8] = {};
+  const DWORD len = GetEnvironmentVariableA("ZF_UNATTENDED", value, sizeof value);
+  return len == 1 && value[0] == '1';
+}
+
+// ---- a dialog template built in memory -------------------------------------
+
+class TemplateBuilder {
+ public:
+  void Word(WORD w) { words_.push_back(w); }
+  void Dword(DWORD d) {
+    Word(LOWORD(d));
+    Word(HIWORD(d));
+  }
+  void String(const std::wstring& s) {
+    for (wchar_t c : s) Word(static_cast<WORD>(c));
+    Word(0);
+  }
+  void AlignDword() {
+    if (words_.size() % 2) Word(0);
+  }
+  void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom,
+            const std::wstring& text) {
+    AlignDword();
+    Dword(style | WS_CHILD | WS_VISIBLE);
+    Dword(0);  // extended style
+    Word(static_cast<WORD>(x));
+    Word(static_cast<WORD>(y));
+    Word(static_cast<WORD>(cx));
+    Word(static_cast<WORD>(cy));
+    Word(id);
+    Word(0xFFFF);  // a predefined class, by atom
+    Word(classAtom);
+    String(text);
+    Word(0);  // no creation data
+  }
+  std::vector<WORD>& Words() { return words_; }
+
+ private:
+  std::vector<WORD> words_;
+};
+
+constexpr WORD kButtonClass = 0x0080, kEditClass = 0x0081, kStaticClass = 0x0082;
+constexpr WORD kPromptId = 100, kEditId = 101;
+
+struct QueryState {
+  std::wstring value;
+};
+
+INT_PTR CALLBACK QueryProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+      auto* state = reinterpret_cast<QueryState*>(lParam);
+      HWND edit = GetDlgItem(dlg, kEditId);
+      SetWindowTextW(edit, state->value.c_str());
+      SendMessageW(edit, EM_SETSEL, 0, -1);
+      SetFocus(edit);
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK: {
+          auto* state = reinterpret_cast<QueryState*>(GetWindowLongPtrW(dlg, DWLP_USER));
+          HWND edit = GetDlgItem(dlg, kEditId);
+          const int len = GetWindowTextLengthW(edit);
+          std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+          const int got = GetWindowTextW(edit, text.data(), len + 1);
+          text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+          if (state) state->value = text;
+          EndDialog(dlg, IDOK);
+          return TRUE;
+        }
+        case IDCANCEL:  // Esc, the Cancel button and the close box
+          EndDialog(dlg, IDCANCEL);
+          return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+// Rough number of lines the prompt takes at the dialog's width.
+int PromptLines(const std::wstring& prompt) {
+  constexpr size_t kCharsPerLine = 50;
+  int lines = 0;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = prompt.find(L'\n', start);
+    const size_t len = (end == std::wstring::npos ? prompt.size() : end) - start;
+    lines += 1 + static_cast<int>(len / kCharsPerLine);
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return lines < 1 ? 1 : (lines > 20 ? 20 : lines);
+}
+
+}  // namespace
+
+int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
+                  int unattended) {
+  // On Windows somebody is always asked; ZF_UNATTENDED=1 is for automated
+  // runs, where nobody would answer.
+  if (UnattendedRun()) return unattended;
+  const std::wstring wtext = AnsiToWide(text), wcaption = AnsiToWide(caption);
+  const int result = MessageBoxW(GetActiveWindow(), wtext.c_str(), wcaption.c_str(), flags);
+  return result != 0 ? result : unattended;
+}
+
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                bool hidden) {
+  if (UnattendedRun()) return false;
+
+  const std::wstring wprompt = AnsiToWide(prompt);
+  const short margin = 7, width = 240, inner = width - 2 * margin;
+  const short promptHeight = static_cast<short>(PromptLines(wprompt) * 9);
+  const short editY = margin + promptHeight + 3;
+  const short buttonsY = editY + 14 + 8;
+  const short height = buttonsY + 14 + margin;
+  const short buttonWidth = 50;
+
+  TemplateBuilder t;
+  // DLGTEMPLATE
+  t.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION |
+          WS_SYSMENU);
+  t.Dword(0);  // extended style
+  t.Word(4);   // items
+  t.Word(0);
+  t.Word(0);
+  t.Word(static_cast<WORD>(width));
+  t.Word(static_cast<WORD>(height));
+  t.Word(0);  // no menu
+  t.Word(0);  // the standard dialog class
+  t.String(AnsiToWide(caption));
+  t.Word(8);  // font size, then name
+  t.String(L"MS Shell Dlg");
+  // The items.
+  t.Item(SS_LEFT | SS_NOPREFIX, margin, margin, inner, promptHeight, kPromptId, kStaticClass,
+         wprompt);
+  t.Item(WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | (hidden ? ES_PASSWORD : 0), margin, editY,
+         inner, 14, kEditId, kEditClass, L"");
+  t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, width - margin - 2 * buttonWidth - 4, buttonsY,
+         buttonWidth, 14, IDOK, kButtonClass, L"OK");
+  t.Item(BS_PUSHBUTTON | WS_TABSTOP, width - margin - buttonWidth, buttonsY, buttonWidth, 14,
+         IDCANCEL, kButtonClass, L"Cancel");
+
+  // The template must be DWORD-aligned; a vector of WORDs from operator new is.
+  QueryState state;
+  state.value = AnsiToWide(value);
+  const INT_PTR result = DialogBoxIndirectParamW(
+      GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.Words().data()),
+      GetActiveWindow(), QueryProc, reinterpret_cast<LPARAM>(&state));
+  if (result != IDOK) return false;
+  value = WideToAnsi(state.value);
+  return true;
+}
+
+bool StdinIsTerminal() {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (in == nullptr || in == INVALID_HANDLE_VALUE) return false;
+  // The NUL device (and /dev/null under Wine) is a character device too;
+  // only a console has a console mode.
+  DWORD mode = 0;
+  return GetFileType(in) == FILE_TYPE_CHAR && GetConsoleMode(in, &mode) != FALSE;
+}
+
+}  // namespace zf::os

@@ -1,0 +1,122 @@
+// Windows: drive type, free space and label, and the free physical memory.
+#include <windows.h>
+
+#include <mutex>
+#include <utility>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_util.h"
+
+namespace zf::os {
+
+namespace {
+
+using win32::IsSeparator;
+using win32::RootLength;
+
+std::mutex& HookMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::function<int(const std::string&)>& RemovableHook() {
+  static std::function<int(const std::string&)> hook;
+  return hook;
+}
+
+// The absolute form of path ("" when the system cannot make one).
+std::string FullPath(const std::string& path) {
+  const std::string p = path.empty() ? "." : path;
+  char buffer[MAX_PATH + 1];
+  const DWORD len = GetFullPathNameA(p.c_str(), sizeof buffer, buffer, nullptr);
+  if (len > 0 && len < sizeof buffer) return std::string(buffer, len);
+  if (len >= sizeof buffer) {
+    std::string big(len, '\0');
+    const DWORD got = GetFullPathNameA(p.c_str(), len, big.data(), nullptr);
+    if (got > 0 && got < len) {
+      big.resize(got);
+      return big;
+    }
+  }
+  return std::string();
+}
+
+std::string WithSeparator(std::string p) {
+  if (!p.empty() && !IsSeparator(p.back())) p += '\\';
+  return p;
+}
+
+// The root of the drive (or share) of path, with a trailing separator:
+// "C:\" or "\\server\share\"; "" when it cannot be told.
+std::string DriveRoot(const std::string& path) {
+  const std::string full = FullPath(path);
+  const size_t root = RootLength(full);
+  if (root < 2) return std::string();
+  return WithSeparator(full.substr(0, root));
+}
+
+}  // namespace
+
+// ---- drives -------------------------------------------------------------------
+
+void SetRemovableHookForTests(std::function<int(const std::string&)> hook) {
+  std::lock_guard<std::mutex> lock(HookMutex());
+  RemovableHook() = std::move(hook);
+}
+
+bool IsDriveRemovable(const std::string& path) {
+  std::function<int(const std::string&)> hook;
+  {
+    std::lock_guard<std::mutex> lock(HookMutex());
+    hook = RemovableHook();
+  }
+  if (hook) {
+    const int answer = hook(path);
+    if (answer >= 0) return answer != 0;
+  }
+  const std::string root = DriveRoot(path);
+  if (root.empty()) return false;
+  return GetDriveTypeA(root.c_str()) == DRIVE_REMOVABLE;
+}
+
+int64_t DiskFreeBytes(const std::string& path) {
+  // The path (or the file in it) need not exist yet: ask about the nearest
+  // folder above it that does.
+  std::string dir = FullPath(path);
+  if (dir.empty()) return -1;
+  const size_t root = RootLength(dir);
+  for (;;) {
+    const DWORD a = GetFileAttributesA(dir.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) break;
+    if (dir.size() <= root) break;  // the root itself: let the system answer
+    size_t end = dir.size();
+    while (end > root && IsSeparator(dir[end - 1])) --end;  // trailing separators
+    while (end > root && !IsSeparator(dir[end - 1])) --end;  // the last name
+    while (end > root && IsSeparator(dir[end - 1])) --end;  // its separator
+    dir.resize(end > root ? end : root);
+  }
+  ULARGE_INTEGER freeToCaller;
+  if (!GetDiskFreeSpaceExA(WithSeparator(dir).c_str(), &freeToCaller, nullptr, nullptr)) return -1;
+  return static_cast<int64_t>(freeToCaller.QuadPart);
+}
+
+std::string VolumeLabel(const std::string& path) {
+  const std::string root = DriveRoot(path);
+  if (root.empty()) return std::string();
+  char label[MAX_PATH + 1] = {};
+  if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr,
+                             0))
+    return std::string();
+  return label;
+}
+
+// ---- memory -------------------------------------------------------------------
+
+uint64_t AvailablePhysicalMemory() {
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return status.ullAvailPhys;
+}
+
+}  // namespace zf::os

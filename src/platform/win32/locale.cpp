@@ -1,0 +1,138 @@
+// Windows: the user's locale, the ANSI and OEM code pages, one-character
+// comparison and upper-casing, and conversions between code pages.
+#include <windows.h>
+
+#include <climits>
+
+// winuser.h maps these names onto OemToCharA and CharToOemA.
+#ifdef OemToAnsi
+#undef OemToAnsi
+#endif
+#ifdef AnsiToOem
+#undef AnsiToOem
+#endif
+
+#include "platform/platform.h"
+
+namespace zf::os {
+
+namespace {
+
+// Code pages whose conversions take no flags and no default character.
+bool TakesNoFlags(unsigned cp) {
+  return cp == CP_UTF8 || cp == CP_UTF7 || cp == 42 || (cp >= 50220 && cp <= 50229) ||
+         (cp >= 57002 && cp <= 57011) || cp == 54936;
+}
+
+unsigned Resolve(unsigned cp) {
+  if (cp == CP_ACP) return GetACP();
+  if (cp == CP_OEMCP) return GetOEMCP();
+  return cp;
+}
+
+}  // namespace
+
+uint32_t UserDefaultLCID() { return static_cast<uint32_t>(GetUserDefaultLCID()); }
+
+unsigned AnsiCodePage() { return GetACP(); }
+
+unsigned OemCodePage() { return GetOEMCP(); }
+
+int CompareChar(unsigned char a, unsigned char b, bool ignoreCase) {
+  const char ca = static_cast<char>(a), cb = static_cast<char>(b);
+  const int r = CompareStringA(LOCALE_USER_DEFAULT, ignoreCase ? NORM_IGNORECASE : 0, &ca, 1, &cb,
+                               1);
+  if (r == 0) return static_cast<int>(a) - static_cast<int>(b);  // the call failed
+  return r - 2;  // CSTR_LESS_THAN 1, CSTR_EQUAL 2, CSTR_GREATER_THAN 3
+}
+
+unsigned char UpperChar(unsigned char c) {
+  char ch = static_cast<char>(c);
+  CharUpperBuffA(&ch, 1);
+  return static_cast<unsigned char>(ch);
+}
+
+std::string UpperString(const std::string& s) {
+  std::string r = s;
+  // CharUpperBuffA takes a 32-bit length.
+  size_t done = 0;
+  while (done < r.size()) {
+    const size_t n = r.size() - done < 0x40000000u ? r.size() - done : 0x40000000u;
+    CharUpperBuffA(r.data() + done, static_cast<DWORD>(n));
+    done += n;
+  }
+  return r;
+}
+
+bool ConvertCodePage(const std::string& in, unsigned fromCodePage, unsigned toCodePage,
+                     std::string& out) {
+  const unsigned from = Resolve(fromCodePage), to = Resolve(toCodePage);
+  if (!IsValidCodePage(from) || !IsValidCodePage(to)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (in.empty()) {
+    out.clear();
+    return true;
+  }
+  if (in.size() > static_cast<size_t>(INT_MAX / 4)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+  if (from == to) {
+    out = in;
+    return true;
+  }
+
+  const int inLen = static_cast<int>(in.size());
+  const int wideLen = MultiByteToWideChar(from, 0, in.data(), inLen, nullptr, 0);
+  if (wideLen <= 0) return false;
+  std::wstring wide(static_cast<size_t>(wideLen), L'\0');
+  if (MultiByteToWideChar(from, 0, in.data(), inLen, wide.data(), wideLen) != wideLen) return false;
+
+  // Characters the target lacks become "_": no best-fit look-alikes, the
+  // default character instead. UTF-8 and the like take neither.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  const char* defaultChar = "_";
+  if (TakesNoFlags(to)) {
+    flags = 0;
+    defaultChar = nullptr;
+  }
+  int outLen = WideCharToMultiByte(to, flags, wide.data(), wideLen, nullptr, 0, defaultChar, nullptr);
+  if (outLen <= 0 && flags != 0 &&
+      (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER)) {
+    // A code page that takes no flags and no default character after all.
+    flags = 0;
+    defaultChar = nullptr;
+    outLen = WideCharToMultiByte(to, flags, wide.data(), wideLen, nullptr, 0, defaultChar, nullptr);
+  }
+  if (outLen <= 0) return false;
+  std::string result(static_cast<size_t>(outLen), '\0');
+  if (WideCharToMultiByte(to, flags, wide.data(), wideLen, result.data(), outLen, defaultChar,
+                          nullptr) != outLen)
+    return false;
+  out = std::move(result);
+  return true;
+}
+
+std::string OemToAnsi(const std::string& s) {
+  std::string out;
+  return ConvertCodePage(s, CP_OEMCP, CP_ACP, out) ? out : s;
+}
+
+std::string AnsiToOem(const std::string& s) {
+  std::string out;
+  return ConvertCodePage(s, CP_ACP, CP_OEMCP, out) ? out : s;
+}
+
+std::string Utf8ToAnsi(const std::string& s) {
+  std::string out;
+  return ConvertCodePage(s, CP_UTF8, CP_ACP, out) ? out : s;
+}
+
+std::string AnsiToUtf8(const std::string& s) {
+  std::string out;
+  return ConvertCodePage(s, CP_ACP, CP_UTF8, out) ? out : s;
+}
+
+}  // namespace zf::os
