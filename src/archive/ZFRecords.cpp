@@ -1,0 +1,298 @@
+#include "archive/ZFRecords.h"
+
+#include <algorithm>
+
+namespace zf {
+
+namespace {
+
+// Reads consecutive little-endian fields from a span whose length the caller
+// has checked against the record size.
+class FieldReader {
+ public:
+  explicit FieldReader(std::span<const uint8_t> bytes) : p_(bytes.data()) {}
+  void U16(uint16_t& v) { v = Get16(p_); p_ += 2; }
+  void U32(uint32_t& v) { v = Get32(p_); p_ += 4; }
+  void U64(uint64_t& v) { v = Get64(p_); p_ += 8; }
+
+ private:
+  const uint8_t* p_;
+};
+
+}  // namespace
+
+bool ReadLocalFileHeader(std::span<const uint8_t> bytes, TLocalFileHeader& out) {
+  if (bytes.size() < kLocalFileHeaderSize) return false;
+  FieldReader r(bytes);
+  r.U32(out.Signature);
+  r.U16(out.VersionNeeded);
+  r.U16(out.Flags);
+  r.U16(out.Method);
+  r.U16(out.ModTime);
+  r.U16(out.ModDate);
+  r.U32(out.Crc32);
+  r.U32(out.CompressedSize);
+  r.U32(out.UncompressedSize);
+  r.U16(out.NameLength);
+  r.U16(out.ExtraLength);
+  return true;
+}
+
+bool ReadCentralFileHeader(std::span<const uint8_t> bytes, TCentralFileHeader& out) {
+  if (bytes.size() < kCentralFileHeaderSize) return false;
+  FieldReader r(bytes);
+  r.U32(out.Signature);
+  r.U16(out.VersionMadeBy);
+  r.U16(out.VersionNeeded);
+  r.U16(out.Flags);
+  r.U16(out.Method);
+  r.U16(out.ModTime);
+  r.U16(out.ModDate);
+  r.U32(out.Crc32);
+  r.U32(out.CompressedSize);
+  r.U32(out.UncompressedSize);
+  r.U16(out.NameLength);
+  r.U16(out.ExtraLength);
+  r.U16(out.CommentLength);
+  r.U16(out.DiskNumberStart);
+  r.U16(out.InternalAttributes);
+  r.U32(out.ExternalAttributes);
+  r.U32(out.LocalHeaderOffset);
+  return true;
+}
+
+bool ReadEndOfCentralDir(std::span<const uint8_t> bytes, TEndOfCentralDir& out) {
+  if (bytes.size() < kEndOfCentralDirSize) return false;
+  FieldReader r(bytes);
+  r.U32(out.Signature);
+  r.U16(out.ThisDisk);
+  r.U16(out.DirectoryDisk);
+  r.U16(out.EntriesOnDisk);
+  r.U16(out.TotalEntries);
+  r.U32(out.DirectorySize);
+  r.U32(out.DirectoryOffset);
+  r.U16(out.CommentLength);
+  return true;
+}
+
+bool ReadZip64EndOfCentralDir(std::span<const uint8_t> bytes, TZip64EndOfCentralDir& out) {
+  if (bytes.size() < kZip64EndOfCentralDirSize) return false;
+  FieldReader r(bytes);
+  r.U32(out.Signature);
+  r.U64(out.RecordSize);
+  r.U16(out.VersionMadeBy);
+  r.U16(out.VersionNeeded);
+  r.U32(out.ThisDisk);
+  r.U32(out.DirectoryDisk);
+  r.U64(out.EntriesOnDisk);
+  r.U64(out.TotalEntries);
+  r.U64(out.DirectorySize);
+  r.U64(out.DirectoryOffset);
+  return true;
+}
+
+bool ReadZip64Locator(std::span<const uint8_t> bytes, TZip64Locator& out) {
+  if (bytes.size() < kZip64LocatorSize) return false;
+  FieldReader r(bytes);
+  r.U32(out.Signature);
+  r.U32(out.Zip64RecordDisk);
+  r.U64(out.Zip64RecordOffset);
+  r.U32(out.TotalDisks);
+  return true;
+}
+
+bool ReadDataDescriptor(std::span<const uint8_t> bytes, TDataDescriptor& out) {
+  if (bytes.size() < kDataDescriptorSize) return false;
+  FieldReader r(bytes);
+  r.U32(out.Signature);
+  r.U32(out.Crc32);
+  r.U32(out.CompressedSize);
+  r.U32(out.UncompressedSize);
+  return true;
+}
+
+void PutLocalFileHeader(std::vector<uint8_t>& out, const TLocalFileHeader& h) {
+  Put32(out, h.Signature);
+  Put16(out, h.VersionNeeded);
+  Put16(out, h.Flags);
+  Put16(out, h.Method);
+  Put16(out, h.ModTime);
+  Put16(out, h.ModDate);
+  Put32(out, h.Crc32);
+  Put32(out, h.CompressedSize);
+  Put32(out, h.UncompressedSize);
+  Put16(out, h.NameLength);
+  Put16(out, h.ExtraLength);
+}
+
+void PutCentralFileHeader(std::vector<uint8_t>& out, const TCentralFileHeader& h) {
+  Put32(out, h.Signature);
+  Put16(out, h.VersionMadeBy);
+  Put16(out, h.VersionNeeded);
+  Put16(out, h.Flags);
+  Put16(out, h.Method);
+  Put16(out, h.ModTime);
+  Put16(out, h.ModDate);
+  Put32(out, h.Crc32);
+  Put32(out, h.CompressedSize);
+  Put32(out, h.UncompressedSize);
+  Put16(out, h.NameLength);
+  Put16(out, h.ExtraLength);
+  Put16(out, h.CommentLength);
+  Put16(out, h.DiskNumberStart);
+  Put16(out, h.InternalAttributes);
+  Put32(out, h.ExternalAttributes);
+  Put32(out, h.LocalHeaderOffset);
+}
+
+void PutEndOfCentralDir(std::vector<uint8_t>& out, const TEndOfCentralDir& r) {
+  Put32(out, r.Signature);
+  Put16(out, r.ThisDisk);
+  Put16(out, r.DirectoryDisk);
+  Put16(out, r.EntriesOnDisk);
+  Put16(out, r.TotalEntries);
+  Put32(out, r.DirectorySize);
+  Put32(out, r.DirectoryOffset);
+  Put16(out, r.CommentLength);
+}
+
+void PutZip64EndOfCentralDir(std::vector<uint8_t>& out, const TZip64EndOfCentralDir& r) {
+  Put32(out, r.Signature);
+  Put64(out, r.RecordSize);
+  Put16(out, r.VersionMadeBy);
+  Put16(out, r.VersionNeeded);
+  Put32(out, r.ThisDisk);
+  Put32(out, r.DirectoryDisk);
+  Put64(out, r.EntriesOnDisk);
+  Put64(out, r.TotalEntries);
+  Put64(out, r.DirectorySize);
+  Put64(out, r.DirectoryOffset);
+}
+
+void PutZip64Locator(std::vector<uint8_t>& out, const TZip64Locator& r) {
+  Put32(out, r.Signature);
+  Put32(out, r.Zip64RecordDisk);
+  Put64(out, r.Zip64RecordOffset);
+  Put32(out, r.TotalDisks);
+}
+
+void PutDataDescriptor(std::vector<uint8_t>& out, const TDataDescriptor& r) {
+  Put32(out, r.Signature);
+  Put32(out, r.Crc32);
+  Put32(out, r.CompressedSize);
+  Put32(out, r.UncompressedSize);
+}
+
+TExtraField ParseExtraField(std::span<const uint8_t> field) {
+  TExtraField result;
+  size_t pos = 0;
+  while (pos < field.size()) {
+    const size_t left = field.size() - pos;
+    // A fragment too short for a block header: reading a header here would
+    // take bytes from whatever follows the field.
+    if (left < kExtraBlockHeaderSize) {
+      result.SkippedTail = left;
+      break;
+    }
+    TExtraBlock block;
+    block.HeaderID = Get16(field.data() + pos);
+    size_t size = Get16(field.data() + pos + 2);
+    pos += kExtraBlockHeaderSize;
+    if (size > field.size() - pos) {
+      size = field.size() - pos;
+      result.LastBlockCut = true;
+    }
+    block.Data.assign(field.begin() + static_cast<std::ptrdiff_t>(pos),
+                      field.begin() + static_cast<std::ptrdiff_t>(pos + size));
+    pos += size;
+    result.Blocks.push_back(std::move(block));
+  }
+  return result;
+}
+
+void PutExtraBlock(std::vector<uint8_t>& out, uint16_t headerId, std::span<const uint8_t> data) {
+  Put16(out, headerId);
+  Put16(out, static_cast<uint16_t>(data.size()));
+  out.insert(out.end(), data.begin(), data.end());
+}
+
+TZip64ExtendedInfo ReadZip64ExtendedInfo(std::span<const uint8_t> data,
+                                         const TCentralFileHeader& header) {
+  TZip64ExtendedInfo info;
+  size_t pos = 0;
+  // True when a part of width bytes is there to be read at pos.
+  const auto fits = [&](size_t width) { return pos < data.size() && data.size() - pos >= width; };
+
+  if (header.UncompressedSize == kSentinel32) {
+    if (!fits(8)) return info;
+    info.UncompressedSize = Get64(data.data() + pos);
+    pos += 8;
+  }
+  if (header.CompressedSize == kSentinel32) {
+    if (!fits(8)) return info;
+    info.CompressedSize = Get64(data.data() + pos);
+    pos += 8;
+  }
+  if (header.LocalHeaderOffset == kSentinel32) {
+    if (!fits(8)) return info;
+    info.LocalHeaderOffset = Get64(data.data() + pos);
+    pos += 8;
+  }
+  if (header.DiskNumberStart == kSentinel16 && fits(4))
+    info.DiskNumberStart = Get32(data.data() + pos);
+  return info;
+}
+
+std::string NameFromBytes(std::span<const uint8_t> bytes) {
+  const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
+  return std::string(bytes.begin(), end);
+}
+
+uint16_t EncodeDosDate(int year, int month, int day) {
+  return static_cast<uint16_t>((((year - 1980) & 0x7F) << 9) | ((month & 0x0F) << 5) |
+                               (day & 0x1F));
+}
+
+uint16_t EncodeDosTime(int hour, int minute, int second) {
+  return static_cast<uint16_t>(((hour & 0x1F) << 11) | ((minute & 0x3F) << 5) |
+                               ((second / 2) & 0x1F));
+}
+
+uint32_t EncodeDosDateTime(const TDosDateTimeParts& p) {
+  if (p.Year < 1980) return MakeDosDateTime(EncodeDosDate(1980, 1, 1), EncodeDosTime(0, 0, 0));
+  if (p.Year > 2107)
+    return MakeDosDateTime(EncodeDosDate(2107, 12, 31), EncodeDosTime(23, 59, 58));
+  return MakeDosDateTime(EncodeDosDate(p.Year, p.Month, p.Day),
+                         EncodeDosTime(p.Hour, p.Minute, p.Second));
+}
+
+TDosDateTimeParts DecodeDosDateTime(uint32_t dosDateTime) {
+  const uint16_t date = DosDateOf(dosDateTime);
+  const uint16_t time = DosTimeOf(dosDateTime);
+  TDosDateTimeParts p;
+  p.Year = 1980 + (date >> 9);
+  p.Month = (date >> 5) & 0x0F;
+  p.Day = date & 0x1F;
+  p.Hour = time >> 11;
+  p.Minute = (time >> 5) & 0x3F;
+  p.Second = (time & 0x1F) * 2;
+  return p;
+}
+
+TEndOfCentralDir EmptyArchiveEndRecord(uint32_t volume, uint64_t directoryOffset) {
+  TEndOfCentralDir r;
+  const uint16_t disk = volume > 65534 ? kSentinel16 : static_cast<uint16_t>(volume);
+  r.ThisDisk = disk;
+  r.DirectoryDisk = disk;
+  r.DirectoryOffset =
+      directoryOffset >= kSentinel32 ? kSentinel32 : static_cast<uint32_t>(directoryOffset);
+  return r;
+}
+
+std::vector<uint8_t> EmptyArchiveEndRecordBytes(uint32_t volume, uint64_t directoryOffset) {
+  std::vector<uint8_t> bytes;
+  PutEndOfCentralDir(bytes, EmptyArchiveEndRecord(volume, directoryOffset));
+  return bytes;
+}
+
+}  // namespace zf

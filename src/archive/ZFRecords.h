@@ -1,0 +1,274 @@
+// The ZIP on-disk format as the engine reads it (PKWARE APPNOTE with the
+// Zip64 extensions): every format constant in one place, one plain struct
+// per fixed-size record, readers over a byte span with explicit
+// little-endian field reads, and writers that produce the same bytes.
+//
+// The readers state what the bytes say and nothing more: signatures are
+// read, not checked, and sentinels are kept as stored. Which checks to make
+// and what to do about damage is decided by the directory manager and the
+// entry codec. The only record the engine itself writes into an archive is
+// the end record of a new, empty archive; the other writers serve the tools
+// and the tests that build archives byte by byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zf {
+
+// ---- signatures: "PK" followed by two record-specific bytes ----------------
+inline constexpr uint32_t kLocalFileHeaderSignature = 0x04034B50;
+// Taken for a local header by the self-extractor stub detection only.
+inline constexpr uint32_t kLocalFileHeaderAltSignature = 0x05045C61;
+inline constexpr uint32_t kCentralFileHeaderSignature = 0x02014B50;
+inline constexpr uint32_t kEndOfCentralDirSignature = 0x06054B50;
+inline constexpr uint32_t kZip64EndOfCentralDirSignature = 0x06064B50;
+inline constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
+// De-facto standard, optional before a descriptor; also the spanning marker
+// that other tools put at the start of a first volume.
+inline constexpr uint32_t kDataDescriptorSignature = 0x08074B50;
+
+// ---- fixed record sizes, without the variable parts behind them ------------
+inline constexpr size_t kLocalFileHeaderSize = 30;     // + name + extra
+inline constexpr size_t kCentralFileHeaderSize = 46;   // + name + extra + comment
+inline constexpr size_t kEndOfCentralDirSize = 22;     // + archive comment
+inline constexpr size_t kZip64EndOfCentralDirSize = 56;  // no extensible data sector
+inline constexpr size_t kZip64LocatorSize = 20;
+inline constexpr size_t kDataDescriptorSize = 16;      // with its signature
+inline constexpr size_t kExtraBlockHeaderSize = 4;     // ID + data size
+
+// ---- compression methods ---------------------------------------------------
+inline constexpr uint16_t kMethodStored = 0;
+inline constexpr uint16_t kMethodDeflated = 8;
+inline constexpr uint16_t kMethodDeflate64 = 9;  // refused, never decoded
+// Any other method is the block-structured format, and only when the entry
+// needs this version or more to extract.
+inline constexpr uint16_t kBlockFormatMinVersion = 11;
+
+// ---- general purpose flag bits ---------------------------------------------
+inline constexpr uint16_t kFlagEncrypted = 0x0001;       // traditional PKWARE
+inline constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
+inline constexpr uint16_t kFlagUtf8Name = 0x0800;        // name and comment are UTF-8
+
+// ---- extra field block IDs -------------------------------------------------
+inline constexpr uint16_t kExtraZip64 = 0x0001;
+
+// ---- sentinels: the true value is in the Zip64 records ---------------------
+inline constexpr uint32_t kSentinel32 = 0xFFFFFFFF;  // sizes and offsets
+inline constexpr uint16_t kSentinel16 = 0xFFFF;      // disk numbers and counts
+
+// ---- little-endian access --------------------------------------------------
+// Get*: the value at p, which the caller has checked holds enough bytes.
+// Put*: appends the value to out.
+inline uint16_t Get16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline uint64_t Get64(const uint8_t* p) {
+  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+}
+inline void Put16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, static_cast<uint16_t>(v));
+  Put16(out, static_cast<uint16_t>(v >> 16));
+}
+inline void Put64(std::vector<uint8_t>& out, uint64_t v) {
+  Put32(out, static_cast<uint32_t>(v));
+  Put32(out, static_cast<uint32_t>(v >> 32));
+}
+
+// ---- records -----------------------------------------------------------------
+// Fields in file order, each the width it has on disk.
+
+struct TLocalFileHeader {
+  uint32_t Signature = kLocalFileHeaderSignature;
+  uint16_t VersionNeeded = 0;
+  uint16_t Flags = 0;
+  uint16_t Method = 0;
+  uint16_t ModTime = 0;
+  uint16_t ModDate = 0;
+  uint32_t Crc32 = 0;
+  uint32_t CompressedSize = 0;
+  uint32_t UncompressedSize = 0;
+  uint16_t NameLength = 0;
+  uint16_t ExtraLength = 0;
+};
+
+// The 46-byte image a directory item keeps: read and written unchanged,
+// sentinels included.
+struct TCentralFileHeader {
+  uint32_t Signature = kCentralFileHeaderSignature;
+  uint16_t VersionMadeBy = 0;
+  uint16_t VersionNeeded = 0;
+  uint16_t Flags = 0;
+  uint16_t Method = 0;
+  uint16_t ModTime = 0;
+  uint16_t ModDate = 0;
+  uint32_t Crc32 = 0;
+  uint32_t CompressedSize = 0;
+  uint32_t UncompressedSize = 0;
+  uint16_t NameLength = 0;
+  uint16_t ExtraLength = 0;
+  uint16_t CommentLength = 0;
+  uint16_t DiskNumberStart = 0;
+  uint16_t InternalAttributes = 0;
+  uint32_t ExternalAttributes = 0;
+  uint32_t LocalHeaderOffset = 0;
+};
+
+struct TEndOfCentralDir {
+  uint32_t Signature = kEndOfCentralDirSignature;
+  uint16_t ThisDisk = 0;
+  uint16_t DirectoryDisk = 0;  // disk where the central directory starts
+  uint16_t EntriesOnDisk = 0;
+  uint16_t TotalEntries = 0;
+  uint32_t DirectorySize = 0;
+  uint32_t DirectoryOffset = 0;
+  uint16_t CommentLength = 0;
+};
+
+struct TZip64EndOfCentralDir {
+  uint32_t Signature = kZip64EndOfCentralDirSignature;
+  uint64_t RecordSize = kZip64EndOfCentralDirSize - 12;  // bytes after this field
+  uint16_t VersionMadeBy = 0;
+  uint16_t VersionNeeded = 0;
+  uint32_t ThisDisk = 0;
+  uint32_t DirectoryDisk = 0;
+  uint64_t EntriesOnDisk = 0;
+  uint64_t TotalEntries = 0;
+  uint64_t DirectorySize = 0;
+  uint64_t DirectoryOffset = 0;
+};
+
+struct TZip64Locator {
+  uint32_t Signature = kZip64LocatorSignature;
+  uint32_t Zip64RecordDisk = 0;
+  uint64_t Zip64RecordOffset = 0;
+  uint32_t TotalDisks = 0;
+};
+
+struct TDataDescriptor {
+  uint32_t Signature = kDataDescriptorSignature;
+  uint32_t Crc32 = 0;
+  uint32_t CompressedSize = 0;
+  uint32_t UncompressedSize = 0;
+};
+
+// Readers: false, with out untouched, when bytes is shorter than the record;
+// bytes beyond the record are ignored.
+bool ReadLocalFileHeader(std::span<const uint8_t> bytes, TLocalFileHeader& out);
+bool ReadCentralFileHeader(std::span<const uint8_t> bytes, TCentralFileHeader& out);
+bool ReadEndOfCentralDir(std::span<const uint8_t> bytes, TEndOfCentralDir& out);
+bool ReadZip64EndOfCentralDir(std::span<const uint8_t> bytes, TZip64EndOfCentralDir& out);
+bool ReadZip64Locator(std::span<const uint8_t> bytes, TZip64Locator& out);
+bool ReadDataDescriptor(std::span<const uint8_t> bytes, TDataDescriptor& out);
+
+// Writers: append the record's fixed bytes to out.
+void PutLocalFileHeader(std::vector<uint8_t>& out, const TLocalFileHeader& h);
+void PutCentralFileHeader(std::vector<uint8_t>& out, const TCentralFileHeader& h);
+void PutEndOfCentralDir(std::vector<uint8_t>& out, const TEndOfCentralDir& r);
+void PutZip64EndOfCentralDir(std::vector<uint8_t>& out, const TZip64EndOfCentralDir& r);
+void PutZip64Locator(std::vector<uint8_t>& out, const TZip64Locator& r);
+void PutDataDescriptor(std::vector<uint8_t>& out, const TDataDescriptor& r);
+
+// ---- extra field -------------------------------------------------------------
+
+struct TExtraBlock {
+  uint16_t HeaderID = 0;
+  std::vector<uint8_t> Data;  // as kept: possibly cut short, see below
+  uint16_t DataSize() const { return static_cast<uint16_t>(Data.size()); }
+};
+
+struct TExtraField {
+  std::vector<TExtraBlock> Blocks;  // every block, in file order
+  // The last block declared more data than the field holds and was cut to
+  // the bytes that remain.
+  bool LastBlockCut = false;
+  // 1 to 3 bytes at the end, too few for a block header; not read.
+  size_t SkippedTail = 0;
+};
+
+// Splits an extra field into its blocks. Nothing past the field is read.
+TExtraField ParseExtraField(std::span<const uint8_t> field);
+
+// Appends one block (ID, size, data) as it appears in an extra field.
+void PutExtraBlock(std::vector<uint8_t>& out, uint16_t headerId, std::span<const uint8_t> data);
+
+// ---- Zip64 extended information ------------------------------------------------
+
+// The values a central header's Zip64 block (kExtraZip64) holds; a part is
+// present only when it was read from the block.
+struct TZip64ExtendedInfo {
+  std::optional<uint64_t> UncompressedSize;
+  std::optional<uint64_t> CompressedSize;
+  std::optional<uint64_t> LocalHeaderOffset;
+  std::optional<uint32_t> DiskNumberStart;
+};
+
+// Reads the block's data for header. The parts come in this order, each
+// only when its field in the header holds the sentinel: uncompressed size
+// (8 bytes), compressed size (8), local header offset (8), disk number start
+// (4). A running position starts at 0 and a part is taken only while the
+// position is below the data size and the part lies wholly inside the data;
+// the first part that does not fit ends the reading, as the parts after it
+// can only lie further on.
+TZip64ExtendedInfo ReadZip64ExtendedInfo(std::span<const uint8_t> data,
+                                         const TCentralFileHeader& header);
+
+// ---- names ---------------------------------------------------------------------
+
+// A stored name as a string, cut at its first zero byte.
+std::string NameFromBytes(std::span<const uint8_t> bytes);
+
+// ---- MS-DOS date and time (local time, two-second resolution) ------------------
+// time = hour * 2048 + minute * 32 + second / 2
+// date = (year - 1980) * 512 + month * 32 + day
+// The combined 32-bit value holds the date in its high half, so it orders
+// like the time it stands for.
+
+struct TDosDateTimeParts {
+  int Year = 1980;
+  int Month = 1;
+  int Day = 1;
+  int Hour = 0;
+  int Minute = 0;
+  int Second = 0;  // even on decoding
+};
+
+// The fields are taken as given (year 1980-2107, month 1-12, day 1-31,
+// hour 0-23, minute 0-59, second 0-59), each masked to its bits.
+uint16_t EncodeDosDate(int year, int month, int day);
+uint16_t EncodeDosTime(int hour, int minute, int second);
+// A moment before 1980 becomes 1980-01-01 00:00:00 and one after 2107
+// becomes 2107-12-31 23:59:58, the ends of what the encoding can hold.
+uint32_t EncodeDosDateTime(const TDosDateTimeParts& parts);
+TDosDateTimeParts DecodeDosDateTime(uint32_t dosDateTime);
+
+inline uint32_t MakeDosDateTime(uint16_t date, uint16_t time) {
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+inline uint16_t DosDateOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime >> 16); }
+inline uint16_t DosTimeOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime); }
+
+// ---- the empty archive ----------------------------------------------------------
+
+// The end record that closes a new archive holding no entry: this disk and
+// the directory's disk are volume (0xFFFF above 65534), all counts and
+// sizes 0, no comment, and the directory offset is directoryOffset, the
+// position of the record itself (0, or the length of a stub in front;
+// 0xFFFFFFFF beyond 32 bits).
+TEndOfCentralDir EmptyArchiveEndRecord(uint32_t volume, uint64_t directoryOffset);
+// The same as its 22 bytes.
+std::vector<uint8_t> EmptyArchiveEndRecordBytes(uint32_t volume, uint64_t directoryOffset);
+
+}  // namespace zf
