@@ -1,0 +1,74 @@
+// Entry names and paths (see ZFStrFunc.h).
+#include "archive/ZFStrFunc.h"
+
+#include <algorithm>
+
+#include "platform/platform.h"
+
+namespace zf {
+
+namespace {
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+}  // namespace
+
+std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames) {
+  const std::string name(stored.substr(0, stored.find('\0')));
+  // Bit 11 states the encoding; reading such a name as OEM would garble
+  // every character outside ASCII.
+  if (flags & kFlagUtf8Name) return os::Utf8ToAnsi(name);
+  return oemFileNames ? os::OemToAnsi(name) : name;
+}
+
+std::string_view ExtractFileDrive(std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':') {
+    const char d = path[0];
+    return (d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z') ? path.substr(0, 2)
+                                                            : std::string_view{};
+  }
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    const auto sep = std::find_if(path.begin() + 2, path.end(), IsSeparator);
+    if (sep == path.end()) return path;
+    const auto shareEnd = std::find_if(sep + 1, path.end(), IsSeparator);
+    return path.substr(0, static_cast<size_t>(shareEnd - path.begin()));
+  }
+  return {};
+}
+
+bool IsFloppyPath(std::string_view path) {
+  const std::string_view drive = ExtractFileDrive(path);
+  return drive.size() == 2 && drive[1] == ':' &&
+         (drive[0] == 'a' || drive[0] == 'A' || drive[0] == 'b' || drive[0] == 'B');
+}
+
+bool IsRemovablePath(const std::string& path) {
+  return IsFloppyPath(path) || os::IsDriveRemovable(path);
+}
+
+std::string AddTrailingDelimiter(std::string path) {
+  if (path.empty() || path.back() != kPathDelim) path += kPathDelim;
+  return path;
+}
+
+std::string RemoveTrailingDelimiter(std::string path) {
+  if (!path.empty() && path.back() == kPathDelim) path.pop_back();
+  return path;
+}
+
+std::string ToPlatformDelimiters(std::string name) {
+  std::replace_if(name.begin(), name.end(), IsSeparator, kPathDelim);
+  return name;
+}
+
+std::string ToArchiveDelimiters(std::string name) {
+  std::replace(name.begin(), name.end(), kPathDelim, kArchiveDelim);
+  return name;
+}
+
+bool DirectoryExists(const std::string& dir) { return os::DirectoryExists(dir); }
+
+bool ForceDirectories(const std::string& dir) {
+  if (dir.empty()) return false;
+  return os::DirectoryExists(dir) || os::ForceDirectories(dir);
+}
+
+}  // namespace zf

@@ -1,0 +1,55 @@
+// Entry names and paths: the decoding of stored names into the ANSI code
+// page, the separators of archive names and of the file system, drive tests
+// and folder helpers over the platform layer.
+//
+// Stored names use "/"; names handed to the file system use kPathDelim
+// ("\" on Windows, "/" elsewhere). Nothing here judges whether a name is
+// safe to extract; that is the extraction's business.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "archive/ZFRecords.h"  // kFlagUtf8Name
+
+namespace zf {
+
+#ifdef _WIN32
+constexpr char kPathDelim = '\\';
+#else
+constexpr char kPathDelim = '/';
+#endif
+constexpr char kArchiveDelim = '/';
+
+// A stored name as the engine uses it: the bytes up to the first zero,
+// converted to the ANSI code page - from UTF-8 when the entry's flags carry
+// kFlagUtf8Name (whatever oemFileNames says: such a name is never OEM),
+// else from the OEM code page when oemFileNames is on, else unchanged.
+std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames);
+
+// The drive part of a path: "X:" for a letter and a colon, the
+// "\\server\share" prefix of a UNC path (either separator), else empty.
+std::string_view ExtractFileDrive(std::string_view path);
+// The drive part is A: or B: (any case).
+bool IsFloppyPath(std::string_view path);
+// A floppy path, or the platform reports the path's drive as removable.
+bool IsRemovablePath(const std::string& path);
+
+// Appends kPathDelim when the path does not end with it (so "" gives the
+// root); removes one trailing kPathDelim.
+std::string AddTrailingDelimiter(std::string path);
+std::string RemoveTrailingDelimiter(std::string path);
+
+// A stored name in the file system's separators: "/" and "\" both become
+// kPathDelim, so a name made on Windows with "\" means the same folders on
+// every platform.
+std::string ToPlatformDelimiters(std::string name);
+// A file-system name in the archive's separators: kPathDelim becomes "/".
+std::string ToArchiveDelimiters(std::string name);
+
+bool DirectoryExists(const std::string& dir);
+// Creates the folder with all missing parents; true when it exists after.
+bool ForceDirectories(const std::string& dir);
+
+}  // namespace zf
