@@ -1,0 +1,269 @@
+// The archive component: TZFBaseArchiver and TZipArchiver.
+//
+// A non-visual component that opens one ZIP archive at a time (a file, a
+// volume set, or an archive in memory) and extracts the entries chosen by a
+// mask into BaseDir, reporting progress and asking for decisions through
+// events. Every event has a virtual Do... dispatcher that calls the handler
+// when one is assigned and otherwise applies the default (a value, or a
+// standard dialog through the platform layer).
+//
+// Behaviour lives in several files: ZFArchiver.cpp (construction, settings,
+// Open, Close, dispatchers and default dialogs), ZFExtract.cpp (selection and
+// the extraction run), ZFVolumes.cpp (volume names and opening volumes),
+// ZFDirManager.cpp (the central directory) and ZFCodec.cpp (one entry's
+// data). The members under "engine internals" serve those files and are not
+// meant for applications.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "archive/ZFClasses.h"
+#include "archive/ZFDirItem.h"
+#include "archive/ZFOptions.h"
+#include "archive/ZFStringList.h"
+#include "archive/ZFTypes.h"
+
+namespace zf {
+
+class TZFBaseArchiver;
+class TZFDirManager;
+
+// ---- events: Sender first, then the parameters; in/out ones by reference ---
+using TNotifyEvent = std::function<void(TZFBaseArchiver* Sender)>;
+using TZFFileProgressEvent =
+    std::function<void(TZFBaseArchiver* Sender, const std::string& FileName, double Progress,
+                       TZFProcessOperation Operation, TZFProgressPhase ProgressPhase,
+                       bool& Cancel)>;
+using TZFProgressEvent =
+    std::function<void(TZFBaseArchiver* Sender, double Progress, TZFProcessOperation Operation,
+                       TZFProgressPhase ProgressPhase, bool& Cancel)>;
+using TZFCopyTempFileProgressEvent = std::function<void(
+    TZFBaseArchiver* Sender, double Progress, TZFProgressPhase ProgressPhase, bool& Cancel)>;
+using TZFConfirmOverwriteEvent =
+    std::function<void(TZFBaseArchiver* Sender, const std::string& SourceFileName,
+                       std::string& DestFileName, bool& Confirm)>;
+using TZFConfirmProcessFileEvent =
+    std::function<void(TZFBaseArchiver* Sender, const std::string& FileName,
+                       TZFProcessOperation Operation, bool& Confirm)>;
+using TZFOnPasswordEvent =
+    std::function<void(TZFBaseArchiver* Sender, const std::string& FileName,
+                       std::string& NewPassword, bool& SkipFile)>;
+using TZFProcessFileFailureEvent = std::function<void(
+    TZFBaseArchiver* Sender, const std::string& FileName, TZFProcessOperation Operation,
+    int32_t NativeError, int32_t ErrorCode, const std::string& ErrorMessage, TZFAction& Action)>;
+using TZFOnRequestBlankVolumeEvent =
+    std::function<void(TZFBaseArchiver* Sender, int32_t VolumeNumber,
+                       std::string& VolumeFileName, bool& Cancel)>;
+using TZFOnRequestFirstVolumeEvent =
+    std::function<void(TZFBaseArchiver* Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TZFOnRequestLastVolumeEvent =
+    std::function<void(TZFBaseArchiver* Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TZFOnRequestMiddleVolumeEvent =
+    std::function<void(TZFBaseArchiver* Sender, int32_t VolumeNumber,
+                       std::string& VolumeFileName, bool& Cancel)>;
+using TZFOnDiskFullEvent =
+    std::function<void(TZFBaseArchiver* Sender, int32_t VolumeNumber,
+                       const std::string& VolumeFileName, bool& Cancel)>;
+using TZFOnStoreFileEvent =
+    std::function<void(TZFBaseArchiver* Sender, std::string& FileName, uint32_t& FileAttr,
+                       std::string& Comment, const std::string& OriginalFileName)>;
+using TZFOnExtractFileEvent =
+    std::function<void(TZFBaseArchiver* Sender, std::string& FileName, uint32_t& FileAttr,
+                       const std::string& Comment)>;
+
+// State of a walk over the directory items by FindFirstItem/FindNextItem.
+struct TInternalSearchRec {
+  int32_t ItemIndex = 0;       // index of the item found last
+  std::string SearchMask;      // "/" as separator, drive prefix dropped
+  bool HasWildcards = false;   // the mask holds "*" or "?"
+  int32_t SearchAttributes = 0;
+  std::string ExclusionMask;
+  bool UseMaskLists = false;
+};
+
+// The public view of one directory item, filled by the selection.
+struct TZFArchiveItem {
+  std::string FileName;    // file-name part, "\" as separator
+  std::string StoredPath;  // folder part
+  int64_t CompressedSize = 0;
+  int64_t UncompressedSize = 0;
+  double CompressionRate = 0;  // percent saved; 100 for an empty entry
+  bool Encrypted = false;
+  uint16_t LastModFileDate = 0;
+  uint16_t LastModFileTime = 0;
+  uint32_t CRC = 0;
+  uint32_t ExternalFileAttributes = 0;
+  std::string Comment;
+  TInternalSearchRec Handle;
+};
+
+// What CurrentVersion reads, whatever is written to it.
+inline constexpr const char* kVersionText = "2.70 ";
+
+class TZFBaseArchiver : public TComponent {
+ public:
+  explicit TZFBaseArchiver(TComponent* owner = nullptr);
+  ~TZFBaseArchiver() override;
+  TZFBaseArchiver(const TZFBaseArchiver&) = delete;
+  TZFBaseArchiver& operator=(const TZFBaseArchiver&) = delete;
+
+  // ---- operations ----
+  // Opens FileName (or a new archive in memory); closes what was open first.
+  void Open();
+  // Closes; gives a new, empty archive its end record. Never raises.
+  void Close();
+  // Extracts the entries matching Mask and SearchAttr into BaseDir.
+  void Extract(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask);
+  bool Active() const { return active_; }
+
+  // ---- published properties ----
+  bool GetExtractCorruptedFiles() const { return extractCorruptedFiles_; }
+  void SetExtractCorruptedFiles(bool v) { extractCorruptedFiles_ = v; }
+  TZFCompressionLevel GetCompressionLevel() const { return compressionLevel_; }
+  void SetCompressionLevel(TZFCompressionLevel v);
+  int GetCompressionMode() const { return compressionMode_; }
+  void SetCompressionMode(int v);  // above 9 (or below 0): native code 5
+  std::string GetCurrentVersion() const;
+  void SetCurrentVersion(const std::string&) {}  // accepted, no effect
+  const std::string& GetPassword() const { return password_; }
+  void SetPassword(const std::string& v) { password_ = v; }
+  const std::string& GetFileName() const { return fileName_; }
+  void SetFileName(const std::string& v) { fileName_ = v; }
+  const std::string& GetBaseDir() const { return baseDir_; }
+  void SetBaseDir(const std::string& v) { baseDir_ = v; }
+  const std::string& GetTempDir() const { return tempDir_; }
+  void SetTempDir(const std::string& v) { tempDir_ = v; }
+  TZFSpanningMode GetSpanningMode() const { return spanningMode_; }
+  void SetSpanningMode(TZFSpanningMode v);  // refused while open
+  TZFSpanningOptions& SpanningOptions() { return spanningOptions_; }
+  const std::string& GetSFXStub() const { return sfxStub_; }
+  void SetSFXStub(const std::string& v) { sfxStub_ = v; }
+  TZFOptions& Options() { return options_; }
+  const TZFOptions& Options() const { return options_; }
+  TStringList& FileMasks() { return fileMasks_; }
+  void SetFileMasks(const TStringList& v) { CopyLines(v, fileMasks_); }
+  TStringList& ExclusionMasks() { return exclusionMasks_; }
+  void SetExclusionMasks(const TStringList& v) { CopyLines(v, exclusionMasks_); }
+  TStringList& NoCompressionMasks() { return noCompressionMasks_; }
+  void SetNoCompressionMasks(const TStringList& v) { CopyLines(v, noCompressionMasks_); }
+  bool GetInMemory() const { return inMemory_; }
+  void SetInMemory(bool v);
+
+  // ---- events ----
+  TZFFileProgressEvent OnFileProgress;
+  TZFProgressEvent OnOverallProgress;
+  TZFCopyTempFileProgressEvent OnCopyTempFileProgress;
+  TZFConfirmOverwriteEvent OnConfirmOverwrite;
+  TZFConfirmProcessFileEvent OnConfirmProcessFile;
+  TNotifyEvent AfterOpen;
+  TZFOnPasswordEvent OnPassword;
+  TZFProcessFileFailureEvent OnProcessFileFailure;
+  TZFOnRequestBlankVolumeEvent OnRequestBlankVolume;
+  TZFOnRequestFirstVolumeEvent OnRequestFirstVolume;
+  TZFOnRequestLastVolumeEvent OnRequestLastVolume;
+  TZFOnRequestMiddleVolumeEvent OnRequestMiddleVolume;
+  TZFOnDiskFullEvent OnDiskFull;
+  TZFOnStoreFileEvent OnStoreFile;
+  TZFOnExtractFileEvent OnExtractFile;
+
+  // ---- dispatchers: the handler, or the default when none is assigned ----
+  virtual void UpdateCompressionMethod();
+  virtual void DoOverallProgress(double Progress, TZFProcessOperation Operation,
+                                 TZFProgressPhase ProgressPhase, bool& Cancel);
+  virtual void DoFileProgress(const std::string& FileName, double Progress,
+                              TZFProcessOperation Operation, TZFProgressPhase ProgressPhase,
+                              bool& Cancel);
+  virtual void DoCopyTempFileProgress(double Progress, TZFProgressPhase ProgressPhase,
+                                      bool& Cancel);
+  virtual void DoConfirmOverwrite(const std::string& SourceFileName, std::string& DestFileName,
+                                  bool& Confirm);
+  virtual void DoConfirmProcessFile(const std::string& FileName, TZFProcessOperation Operation,
+                                    bool& Confirm);
+  virtual void DoPassword(const std::string& FileName, std::string& NewPassword, bool& SkipFile);
+  virtual void DoProcessFileFailure(const std::string& FileName, TZFProcessOperation Operation,
+                                    int32_t NativeError, int32_t ErrorCode,
+                                    const std::string& ErrorMessage, TZFAction& Action);
+  virtual void DoRequestBlankVolume(int32_t VolumeNumber, std::string& VolumeFileName,
+                                    bool& Cancel);
+  virtual void DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel);
+  virtual void DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel);
+  virtual void DoRequestMiddleVolume(int32_t VolumeNumber, std::string& VolumeFileName,
+                                     bool& Cancel);
+  virtual void DoDiskFull(int32_t VolumeNumber, const std::string& VolumeFileName, bool& Cancel);
+  virtual void DoStoreFile(std::string& FileName, uint32_t& FileAttr, std::string& Comment,
+                           const std::string& OriginalFileName);
+  virtual void DoExtractFile(std::string& FileName, uint32_t& FileAttr,
+                             const std::string& Comment);
+
+  // ---- selection (used by Extract; public for listing tools) ----
+  bool FindFirstItem(const std::string& Mask, TZFArchiveItem& F, int32_t SearchAttr,
+                     const std::string& ExclusionMask);
+  bool FindNextItem(TZFArchiveItem& F);
+  static bool MatchesMask(const std::string& Name, const std::string& Mask);
+
+  // ---- engine internals ----
+  // The directory of the open archive (null when closed).
+  TZFDirManager* DirManager() { return dirManager_.get(); }
+  // The stream of the current volume (null when none is open).
+  TStream* ArchiveStream() { return archiveStream_.get(); }
+  // While on, a directory that cannot be read is rebuilt from the local
+  // headers instead of failing the open; off only during volume probes.
+  bool TolerantOpen() const { return tolerantOpen_; }
+  TZFVolumeNumberInfo& CurrentVolume() { return currentVolume_; }
+  // Makes the given volume current, asking for it when needed (native code
+  // 45 when the request is cancelled); with smNone it opens the archive file
+  // when no stream is open yet.
+  void OpenVolume(const TZFVolumeNumberInfo& volume);
+  // Progress state of the extraction run.
+  bool CancelFlag = false;
+  bool SkipFlag = false;
+  int32_t EntriesDone = 0;
+  int32_t EntriesSelected = 0;
+  long double ProcessedBytes = 0;
+  long double EntrySize = 0;
+  uint16_t EntryCompressionMethod() const { return compressionMethod_; }
+
+ protected:
+  uint16_t compressionMethod_ = 0xFFFF;
+  TZip64Mode zip64Mode_ = zmAuto;
+
+ private:
+  static void CopyLines(const TStringList& from, TStringList& to);
+  void ExtractOneEntry(TDirItem& item, const std::string& entryName,
+                       const std::string& destDir);
+
+  bool active_ = false;
+  int16_t openMode_ = -1;  // -1 create, 34 read/write deny write, 64 read-only
+  bool tolerantOpen_ = true;
+  bool extractCorruptedFiles_ = false;
+  TZFCompressionLevel compressionLevel_ = clFastest;
+  int compressionMode_ = 1;
+  std::string password_, fileName_, baseDir_, tempDir_, sfxStub_;
+  TZFSpanningMode spanningMode_ = smNone;
+  TZFSpanningOptions spanningOptions_;
+  TZFOptions options_;
+  TStringList fileMasks_, exclusionMasks_, noCompressionMasks_;
+  bool inMemory_ = false;
+  TZFVolumeNumberInfo currentVolume_;
+  std::string currentVolumeFileName_;
+  std::unique_ptr<TStream> archiveStream_;
+  std::unique_ptr<TZFDirManager> dirManager_;
+};
+
+class TZipArchiver : public TZFBaseArchiver {
+ public:
+  explicit TZipArchiver(TComponent* owner = nullptr);
+  TZip64Mode GetZip64Mode() const { return zip64Mode_; }
+  void SetZip64Mode(TZip64Mode v) { zip64Mode_ = v; }
+  void UpdateCompressionMethod() override;
+};
+
+// The process-wide lock every extraction run holds, handlers included;
+// re-entrant for the thread that holds it.
+std::recursive_mutex& ArchiverLock();
+
+}  // namespace zf

@@ -1,0 +1,51 @@
+// One entry of an open archive as the directory manager keeps it: the
+// central header image exactly as read, the decoded name, comment, extra
+// blocks, the Zip64 values, and the per-run selection marks. The effective
+// sizes and offsets resolve the Zip64 sentinels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/ZFRecords.h"
+#include "archive/ZFTypes.h"
+
+namespace zf {
+
+struct TDirItem {
+  TCentralFileHeader Header;  // the 46 bytes as on disk, sentinels kept
+  std::string Name;           // decoded stored name, "/" as separator
+  std::string Comment;
+  std::vector<TExtraBlock> ExtraFields;  // in file order, Zip64 block included
+  bool HasZip64Values = false;
+  int64_t Zip64UncompressedSize = 0;
+  int64_t Zip64CompressedSize = 0;
+  int64_t Zip64LocalHeaderOffset = 0;
+  uint32_t Zip64DiskStart = 0;
+  bool Selected = false;
+  TZFProcessOperation ItemOperation = poExtract;
+
+  int64_t UncompressedSize() const {
+    return Header.UncompressedSize == kSentinel32 ? Zip64UncompressedSize
+                                                  : Header.UncompressedSize;
+  }
+  int64_t CompressedSize() const {
+    return Header.CompressedSize == kSentinel32 ? Zip64CompressedSize : Header.CompressedSize;
+  }
+  int64_t LocalHeaderOffset() const {
+    return Header.LocalHeaderOffset == kSentinel32 ? Zip64LocalHeaderOffset
+                                                   : Header.LocalHeaderOffset;
+  }
+  // The volume holding the local header; archiveIsZip64 tells whether the
+  // 16-bit sentinel may be resolved (without Zip64 records it means 0).
+  uint32_t DiskNumberStart(bool archiveIsZip64) const {
+    if (Header.DiskNumberStart != kSentinel16) return Header.DiskNumberStart;
+    return archiveIsZip64 ? Zip64DiskStart : 0;
+  }
+  bool IsDirectory() const { return (Header.ExternalAttributes & 0x10) != 0; }
+  bool IsEncrypted() const { return (Header.Flags & kFlagEncrypted) != 0; }
+  uint32_t DosDateTime() const { return MakeDosDateTime(Header.ModDate, Header.ModTime); }
+};
+
+}  // namespace zf
