@@ -1,0 +1,141 @@
+// The central directory manager: everything the engine knows about the
+// directory of an open archive. It finds the end records (with the Zip64
+// ones), reads every central header into the item array, rebuilds the
+// directory from the local headers when it is damaged, finds and corrects a
+// self-extractor prefix in front of the archive, and for a new archive
+// writes the stub and the end record of an empty archive.
+//
+// Every byte it reads is the archive's and may be hostile: counts, sizes and
+// offsets are checked against the stream before they position a read or
+// size an allocation, and every scan holds one bounded window in memory.
+//
+// It is not a codec: it never reads entry data. DataLimitOf tells the codec
+// where an entry's data must end, so that entries overlapping another one
+// (overlapped-entry bombs) are refused as damaged.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/ZFClasses.h"
+#include "archive/ZFDirArray.h"
+#include "archive/ZFRecords.h"
+
+namespace zf {
+
+class TZFBaseArchiver;
+
+class TZFDirManager {
+ public:
+  // stream: the archive (the current volume); not owned. owner: the archiver
+  // served. create: a new archive; the owner's current volume becomes the
+  // first one, and the owner's SFXStub, when set, is written (WriteStub).
+  TZFDirManager(TStream* stream, TZFBaseArchiver* owner, bool create);
+  ~TZFDirManager();
+  TZFDirManager(const TZFDirManager&) = delete;
+  TZFDirManager& operator=(const TZFDirManager&) = delete;
+
+  // ---- what the archive holds ----
+  TZFDirArray& Dir() { return *dir_; }
+  const TZFDirArray& Dir() const { return *dir_; }
+  TStream* ArchiveStream() const { return archiveStream_; }
+  bool CreateMode() const { return createMode_; }
+  // The stream is not the owner's own file stream: volumes are not switched.
+  bool UsesCustomStream() const { return usesCustomStream_; }
+  bool IsZip64() const { return isZip64_; }
+  // Bytes ahead of the archive proper (a self-extractor stub).
+  uint64_t PrefixLength() const { return prefixLength_; }
+  // Position in its volume where the central directory begins; the stream
+  // size after a rebuild from the local headers.
+  int64_t DirectoryStart() const { return directoryStart_; }
+  const TEndOfCentralDir& EndRecord() const { return endRecord_; }
+  const TZip64Locator& Zip64Locator() const { return zip64Locator_; }
+  const TZip64EndOfCentralDir& Zip64EndRecord() const { return zip64EndRecord_; }
+  const std::string& GlobalComment() const { return globalComment_; }
+  // Zero-based number of the last volume: the end record's disk number, or
+  // when that is 0xFFFF the locator's total disks - 1 in a Zip64 archive,
+  // else 0.
+  int32_t LastVolumeNumber() const;
+
+  // The stream position that the data of item index must not pass, so that
+  // no entry's data runs into the local header of another entry:
+  //  - the nearest local-header offset above the item's own among all items
+  //    on the same volume;
+  //  - -1 when no local header follows on that volume (the codec then cuts
+  //    at DirectoryStart in a single-volume archive);
+  //  - the item's own offset when another item shares its volume and local
+  //    header offset, so that any data at all fails.
+  // Computed after each ReadDirectory; -1 for an index outside the array.
+  int64_t DataLimitOf(int32_t index) const;
+
+  // ---- operations ----
+  // No items; EndRecord zeroed but for its signature.
+  void ResetDirectory();
+  // Whether the stream holds an end record; always true while the owner's
+  // tolerant-open switch is on.
+  bool ProbeEndRecord();
+  // Reads the directory of an existing archive, rebuilding it from the local
+  // headers when it cannot be read. Native codes 40 (Zip64 end record not
+  // where the locator points), 35 (nothing to rebuild from), 44 (rebuild
+  // needed in a multi-volume archive).
+  void ReadDirectory();
+  // Writes the end record of the (empty) directory at the end of the
+  // archive; a non-null stream becomes ArchiveStream first.
+  void WriteDirectory(TStream* stream);
+  // Makes the given volume current through the owner and takes its stream;
+  // nothing when UsesCustomStream.
+  void SwitchVolume(int32_t volume);
+
+ protected:
+  // ---- internal steps, protected so that tests can reach them ----
+  struct TEndRecordHit {
+    bool Found = false;
+    int64_t Position = -1;  // of the record's signature
+    TEndOfCentralDir Record;
+  };
+  // Searches the last 65,600 bytes backwards for a record with signature
+  // whose comment reaches exactly to the end of the stream; fills
+  // GlobalComment on success.
+  TEndRecordHit FindEndRecord(uint32_t signature);
+  // Position of the next local header signature at or after from with at
+  // least a header's 30 bytes behind it, or -1. Stream position restored.
+  int64_t FindNextLocalHeader(int64_t from);
+  // The first data descriptor signature at or after from, read into out
+  // when its 16 bytes lie inside the stream.
+  bool FindDataDescriptor(int64_t from, TDataDescriptor& out);
+  // Position of the next occurrence of pattern at or after position, or -1.
+  // Stream position restored.
+  static int64_t SearchForward(TStream& stream, int64_t position, uint32_t pattern);
+  void DetectPrefixLength(int64_t endRecordsStart);
+  void ApplyPrefixLength();
+  void RecoverDirectory();
+  void WriteStub();
+
+ private:
+  void ReadItems(int64_t endRecordsStart, int64_t directorySize, uint64_t entries,
+                 int32_t firstVolume, int32_t lastVolume);
+  void ReadOneItem(int32_t index, int32_t& volume);
+  bool AcceptsAsFirstLocalHeader(int64_t position, const TDirItem& first);
+  void ComputeDataLimits();
+  int64_t StreamSize() const;
+  bool ReadAt(int64_t position, uint8_t* buffer, int64_t count);
+  int64_t ScanFor(int64_t from, uint32_t signature, int64_t minTail);
+
+  TStream* archiveStream_ = nullptr;
+  bool createMode_ = false;
+  bool usesCustomStream_ = false;
+  TZFBaseArchiver* owner_ = nullptr;
+  std::unique_ptr<TZFDirArray> dir_;
+  std::string globalComment_;
+  TZip64Locator zip64Locator_;
+  TZip64EndOfCentralDir zip64EndRecord_;
+  TEndOfCentralDir endRecord_;
+  uint64_t prefixLength_ = 0;
+  bool isZip64_ = false;
+  int64_t directoryStart_ = 0;
+  std::vector<int64_t> dataLimits_;  // per item, see DataLimitOf
+};
+
+}  // namespace zf
