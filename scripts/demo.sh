@@ -14,6 +14,7 @@ ls -l "$ROOT/build/native/bin" | grep -v '_test$' || true
 log "built for 32-bit Windows (build/win32/bin)"
 ls -l "$ROOT/build/win32/bin" | grep -v '_test.exe$' || true
 for exe in "$ROOT"/build/win32/bin/*.exe; do
+  case "$exe" in *_test.exe) continue ;; esac
   file "$exe" 2>/dev/null | sed "s|$ROOT/||" || true
 done
 
