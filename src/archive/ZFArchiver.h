@@ -233,6 +233,11 @@ class TZFBaseArchiver : public TComponent {
 
  private:
   static void CopyLines(const TStringList& from, TStringList& to);
+  // Opens an existing archive's right volume and makes its directory
+  // manager (ZFVolumes.cpp); SpanningMode follows what it finds.
+  void ProbeArchive();
+  // Gives a new archive created by Open its end record (once).
+  void FinishNewArchive();
   void ExtractOneEntry(TDirItem& item, const std::string& entryName,
                        const std::string& destDir);
 
@@ -248,6 +253,7 @@ class TZFBaseArchiver : public TComponent {
   TZFOptions options_;
   TStringList fileMasks_, exclusionMasks_, noCompressionMasks_;
   bool inMemory_ = false;
+  bool newArchive_ = false;  // created by Open, end record not written yet
   TZFVolumeNumberInfo currentVolume_;
   std::string currentVolumeFileName_;
   std::unique_ptr<TStream> archiveStream_;

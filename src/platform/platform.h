@@ -138,6 +138,10 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
 
 uint32_t GetAttributes(const std::string& path);  // kInvalidAttributes if none
 bool SetAttributes(const std::string& path, uint32_t attributes);
+// Linux: sets the permission bits mode & 0777 of a regular file or folder
+// (never set-id or sticky bits, never through a symbolic link); false for
+// anything else. Windows has no such bits: true, nothing done.
+bool SetUnixPermissions(const std::string& path, uint32_t mode);
 
 // Last-write time as a DOS date-time (date in the high 16 bits), local time.
 bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime);
@@ -174,6 +178,9 @@ unsigned OemCodePage();
 int CompareChar(unsigned char a, unsigned char b, bool ignoreCase);
 unsigned char UpperChar(unsigned char c);
 std::string UpperString(const std::string& s);
+// Lower case in the user's locale (ASCII letters only on Linux, where the
+// ANSI code page is UTF-8).
+std::string LowerString(const std::string& s);
 
 // Conversions between code pages; characters the target lacks become "_"
 // when converting to an 8-bit code page. False when a code page is unknown.
@@ -204,6 +211,12 @@ constexpr int idOK = 1, idCancel = 2, idAbort = 3, idRetry = 4, idIgnore = 5, id
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended);
 
+// A question with buttons of its own labels: the zero-based index of the
+// button chosen, -1 when the dialog was closed without a choice, or
+// `unattended` when nobody can be asked. Linux lists the buttons numbered.
+int ChoiceDialog(const std::string& text, const std::string& caption,
+                 const std::vector<std::string>& buttons, int unattended);
+
 // Asks for one line of text; `hidden` does not echo it. False when cancelled
 // (or when nobody can be asked).
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
@@ -211,5 +224,20 @@ bool InputQuery(const std::string& caption, const std::string& prompt, std::stri
 
 // True when standard input is an interactive terminal (a console on Windows).
 bool StdinIsTerminal();
+
+// Tests answer the standard dialogs without a person: while a member of the
+// hook is set, the dialog it stands for asks it instead of the system (on
+// Windows also under ZF_UNATTENDED=1). Setting an empty hook removes it.
+struct DialogHookForTests {
+  std::function<int(const std::string& text, const std::string& caption, unsigned flags)>
+      message;
+  std::function<int(const std::string& text, const std::string& caption,
+                    const std::vector<std::string>& buttons)>
+      choice;
+  std::function<bool(const std::string& caption, const std::string& prompt,
+                     std::string& value, bool hidden)>
+      input;
+};
+void SetDialogHookForTests(DialogHookForTests hook);
 
 }  // namespace zf::os

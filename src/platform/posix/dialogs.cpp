@@ -118,12 +118,20 @@ const char* IconWord(unsigned flags) {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+DialogHookForTests& Hook() {
+  static DialogHookForTests hook;
+  return hook;
+}
+
 }  // namespace
+
+void SetDialogHookForTests(DialogHookForTests hook) { Hook() = std::move(hook); }
 
 bool StdinIsTerminal() { return ::isatty(0) == 1; }
 
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended) {
+  if (Hook().message) return Hook().message(text, caption, flags);
   if (!StdinIsTerminal()) return unattended;
   const std::vector<Button> buttons = ButtonsOf(flags);
   // MB_DEFBUTTON2 (0x100), MB_DEFBUTTON3 (0x200) as on Windows.
@@ -165,8 +173,44 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
   }
 }
 
+int ChoiceDialog(const std::string& text, const std::string& caption,
+                 const std::vector<std::string>& buttons, int unattended) {
+  if (Hook().choice) return Hook().choice(text, caption, buttons);
+  if (!StdinIsTerminal() || buttons.empty()) return unattended;
+  Terminal tty;
+  std::string head = "\n";
+  if (!caption.empty()) head += "== " + caption + " ==\n";
+  head += text + "\n";
+  tty.Write(head);
+  // Numbered, because labels such as "No" and "No to All" share letters.
+  std::string choices;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    if (i) choices += ' ';
+    choices += '[' + std::to_string(i + 1) + "] " + buttons[i];
+  }
+  choices += "? ";
+  for (;;) {
+    tty.Write(choices);
+    std::string line;
+    if (!tty.ReadLine(line)) {
+      tty.Write("\n");
+      return -1;
+    }
+    size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    size_t number = 0, digits = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9' && digits < 4) {
+      number = number * 10 + static_cast<size_t>(line[i++] - '0');
+      ++digits;
+    }
+    if (digits > 0 && number >= 1 && number <= buttons.size())
+      return static_cast<int>(number - 1);
+  }
+}
+
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                 bool hidden) {
+  if (Hook().input) return Hook().input(caption, prompt, value, hidden);
   if (!StdinIsTerminal()) return false;
   Terminal tty;
   std::string head = "\n";

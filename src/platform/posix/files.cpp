@@ -341,6 +341,16 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
   return ::chmod(path.c_str(), mode) == 0;
 }
 
+// Only the nine permission bits: set-id and sticky bits from an archive
+// would hand its author a privilege. A symbolic link is refused rather than
+// followed, so the bits never reach a file outside the one named.
+bool SetUnixPermissions(const std::string& path, uint32_t mode) {
+  struct stat st;
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+  return ::chmod(path.c_str(), static_cast<mode_t>(mode & 0777)) == 0;
+}
+
 // Reading floors an odd second to the even one below (second / 2), as the
 // DOS encoding and Windows' FileTimeToDosDateTime do. Times before 1980 read
 // as 1980-01-01 00:00:00, after 2107 as 2107-12-31 23:59:58.

@@ -1,5 +1,6 @@
-// Windows: the standard dialogs (a message box and a one-line input box) and
-// whether standard input is a console.
+// Windows: the standard dialogs (a message box, a question with buttons of
+// its own labels and a one-line input box), the tests' hook that answers
+// them, and whether standard input is a console.
 //
 // The dialogs are real windows even for a console program; the only way
 // around them is ZF_UNATTENDED=1 in the environment (automated test runs,
@@ -122,12 +123,87 @@ int PromptLines(const std::wstring& prompt) {
   return lines < 1 ? 1 : (lines > 20 ? 20 : lines);
 }
 
+// Buttons of a choice dialog carry these ids, in order.
+constexpr WORD kFirstChoiceId = 200;
+
+INT_PTR CALLBACK ChoiceProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      return TRUE;  // the first button, the default one, gets the focus
+    case WM_COMMAND: {
+      const WORD id = LOWORD(wParam);
+      if (id == IDCANCEL) {  // Esc and the close box: no choice
+        EndDialog(dlg, -1);
+        return TRUE;
+      }
+      if (id >= kFirstChoiceId) {
+        EndDialog(dlg, id - kFirstChoiceId);
+        return TRUE;
+      }
+      break;
+    }
+  }
+  return FALSE;
+}
+
+DialogHookForTests& Hook() {
+  static DialogHookForTests hook;
+  return hook;
+}
+
 }  // namespace
+
+void SetDialogHookForTests(DialogHookForTests hook) { Hook() = std::move(hook); }
+
+int ChoiceDialog(const std::string& text, const std::string& caption,
+                 const std::vector<std::string>& buttons, int unattended) {
+  if (Hook().choice) return Hook().choice(text, caption, buttons);
+  if (UnattendedRun() || buttons.empty() || buttons.size() > 16) return unattended;
+
+  const std::wstring wtext = AnsiToWide(text);
+  const short margin = 7, buttonWidth = 56, gap = 4;
+  const short count = static_cast<short>(buttons.size());
+  const short rowWidth = static_cast<short>(count * buttonWidth + (count - 1) * gap);
+  const short width = static_cast<short>(rowWidth + 2 * margin < 240 ? 240 : rowWidth + 2 * margin);
+  const short textHeight = static_cast<short>(PromptLines(wtext) * 9);
+  const short buttonsY = margin + textHeight + 8;
+  const short height = buttonsY + 14 + margin;
+
+  TemplateBuilder t;
+  t.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION |
+          WS_SYSMENU);
+  t.Dword(0);
+  t.Word(static_cast<WORD>(1 + count));
+  t.Word(0);
+  t.Word(0);
+  t.Word(static_cast<WORD>(width));
+  t.Word(static_cast<WORD>(height));
+  t.Word(0);
+  t.Word(0);
+  t.String(AnsiToWide(caption));
+  t.Word(8);
+  t.String(L"MS Shell Dlg");
+  t.Item(SS_LEFT | SS_NOPREFIX, margin, margin, static_cast<short>(width - 2 * margin), textHeight,
+         kPromptId, kStaticClass, wtext);
+  short x = static_cast<short>(width - margin - rowWidth);
+  for (short i = 0; i < count; ++i) {
+    t.Item((i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, x, buttonsY, buttonWidth, 14,
+           static_cast<WORD>(kFirstChoiceId + i), kButtonClass,
+           AnsiToWide(buttons[static_cast<size_t>(i)]));
+    x = static_cast<short>(x + buttonWidth + gap);
+  }
+  const INT_PTR result = DialogBoxIndirectParamW(
+      GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(t.Words().data()),
+      GetActiveWindow(), ChoiceProc, 0);
+  if (result < -1 || result >= count) return -1;  // the dialog could not be shown
+  return static_cast<int>(result);
+}
 
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended) {
   // On Windows somebody is always asked; ZF_UNATTENDED=1 is for automated
   // runs, where nobody would answer.
+  if (Hook().message) return Hook().message(text, caption, flags);
   if (UnattendedRun()) return unattended;
   const std::wstring wtext = AnsiToWide(text), wcaption = AnsiToWide(caption);
   const int result = MessageBoxW(GetActiveWindow(), wtext.c_str(), wcaption.c_str(), flags);
@@ -136,6 +212,7 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
 
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                 bool hidden) {
+  if (Hook().input) return Hook().input(caption, prompt, value, hidden);
   if (UnattendedRun()) return false;
 
   const std::wstring wprompt = AnsiToWide(prompt);

@@ -277,6 +277,9 @@ uint32_t GetAttributes(const std::string& path) {
   return a == INVALID_FILE_ATTRIBUTES ? kInvalidAttributes : static_cast<uint32_t>(a);
 }
 
+// Windows files carry no Unix permission bits.
+bool SetUnixPermissions(const std::string&, uint32_t) { return true; }
+
 bool SetAttributes(const std::string& path, uint32_t attributes) {
   // The directory and volume bits describe what a name is; they cannot be
   // set, so they are dropped rather than made to fail the call.
