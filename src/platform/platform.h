@@ -224,6 +224,9 @@ bool InputQuery(const std::string& caption, const std::string& prompt, std::stri
 
 // True when standard input is an interactive terminal (a console on Windows).
 bool StdinIsTerminal();
+// True when standard output is an interactive terminal (a console on
+// Windows), where a progress line may be redrawn in place.
+bool StdoutIsTerminal();
 
 // Tests answer the standard dialogs without a person: while a member of the
 // hook is set, the dialog it stands for asks it instead of the system (on

@@ -128,6 +128,7 @@ DialogHookForTests& Hook() {
 void SetDialogHookForTests(DialogHookForTests hook) { Hook() = std::move(hook); }
 
 bool StdinIsTerminal() { return ::isatty(0) == 1; }
+bool StdoutIsTerminal() { return ::isatty(1) == 1; }
 
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended) {

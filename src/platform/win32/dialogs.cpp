@@ -268,4 +268,11 @@ bool StdinIsTerminal() {
   return GetFileType(in) == FILE_TYPE_CHAR && GetConsoleMode(in, &mode) != FALSE;
 }
 
+bool StdoutIsTerminal() {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
+  DWORD mode = 0;
+  return GetFileType(out) == FILE_TYPE_CHAR && GetConsoleMode(out, &mode) != FALSE;
+}
+
 }  // namespace zf::os
