@@ -238,8 +238,20 @@ class TZFBaseArchiver : public TComponent {
   void ProbeArchive();
   // Gives a new archive created by Open its end record (once).
   void FinishNewArchive();
-  void ExtractOneEntry(TDirItem& item, const std::string& entryName,
-                       const std::string& destDir);
+  // Selection: the first item from index first that passes the tests of
+  // F.Handle, with F filled; the name test of a mask.
+  bool SearchFrom(int32_t first, TZFArchiveItem& F);
+  static bool NameMatches(const std::string& storedName, const std::string& mask);
+  // The run's steps (ZFExtract.cpp): one selected item with its retries
+  // (false: leave the run), the entry's target rules, the file written
+  // through a temporary one, and the entry's data (false: skipped or
+  // cancelled, nothing to keep).
+  bool ExtractSelectedItem(int32_t index);
+  void ExtractOneEntry(const TDirItem& item, int32_t index, const std::string& entryName,
+                       std::string destDir);
+  void WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
+                      const std::string& target);
+  bool WriteEntryData(const TDirItem& item, int32_t index, TStream& destination);
 
   bool active_ = false;
   int16_t openMode_ = -1;  // -1 create, 34 read/write deny write, 64 read-only
