@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -114,14 +115,13 @@ class TZFDirManager {
   void WriteStub();
 
  private:
-  void ReadItems(int64_t endRecordsStart, int64_t directorySize, uint64_t entries,
-                 int32_t firstVolume, int32_t lastVolume);
-  void ReadOneItem(int32_t index, int32_t& volume);
-  bool AcceptsAsFirstLocalHeader(int64_t position, const TDirItem& first);
+  void ReadItems(int64_t endRecords, uint32_t firstVolume);
+  bool AcceptsAsFirstLocalHeader(int64_t position, std::span<const uint8_t> window,
+                                 size_t offset, const TDirItem& first);
+  void RecoverItemAt(int64_t position);
+  bool ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint16_t extraLength);
   void ComputeDataLimits();
   int64_t StreamSize() const;
-  bool ReadAt(int64_t position, uint8_t* buffer, int64_t count);
-  int64_t ScanFor(int64_t from, uint32_t signature, int64_t minTail);
 
   TStream* archiveStream_ = nullptr;
   bool createMode_ = false;
@@ -136,6 +136,9 @@ class TZFDirManager {
   bool isZip64_ = false;
   int64_t directoryStart_ = 0;
   std::vector<int64_t> dataLimits_;  // per item, see DataLimitOf
+  // The last data descriptor scan of a recovery: its start and its hit.
+  int64_t descriptorScanFrom_ = -1;
+  int64_t descriptorScanHit_ = -1;
 };
 
 }  // namespace zf

@@ -264,6 +264,13 @@ std::string UpperString(const std::string& s) {
   return r;
 }
 
+std::string LowerString(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
 bool ConvertCodePage(const std::string& in, unsigned fromCodePage, unsigned toCodePage,
                      std::string& out) {
   const std::string fromName = IconvName(fromCodePage);

@@ -64,6 +64,18 @@ std::string UpperString(const std::string& s) {
   return r;
 }
 
+std::string LowerString(const std::string& s) {
+  std::string r = s;
+  // CharLowerBuffA takes a 32-bit length.
+  size_t done = 0;
+  while (done < r.size()) {
+    const size_t n = r.size() - done < 0x40000000u ? r.size() - done : 0x40000000u;
+    CharLowerBuffA(r.data() + done, static_cast<DWORD>(n));
+    done += n;
+  }
+  return r;
+}
+
 bool ConvertCodePage(const std::string& in, unsigned fromCodePage, unsigned toCodePage,
                      std::string& out) {
   const unsigned from = Resolve(fromCodePage), to = Resolve(toCodePage);

@@ -1,0 +1,695 @@
+// The central directory manager (see ZFDirManager.h).
+//
+// Reading an existing archive:
+//   FindEndRecord     the end record nearest the end whose comment reaches
+//                     exactly to the end of the stream
+//   Zip64 records     the locator right before it, the Zip64 record where
+//                     the locator points
+//   ReadItems         every central header, guarded: whatever goes wrong in
+//                     there sends the open to RecoverDirectory
+//   prefix            a self-extractor stub in front is found from item 0's
+//                     local header and, when the recorded offsets count from
+//                     the archive proper, added to every offset
+//   data limits       where each entry's data must end (DataLimitOf)
+#include "archive/ZFDirManager.h"
+
+#include <algorithm>
+#include <limits>
+#include <span>
+#include <string_view>
+#include <tuple>
+
+#include "archive/ZFArchiver.h"
+#include "archive/ZFConst.h"
+#include "archive/ZFExcept.h"
+#include "archive/ZFStrFunc.h"
+
+namespace zf {
+
+namespace {
+
+// Windows of the scans: the end-record search covers the largest comment
+// (65,535 bytes) behind a 22-byte record, with a little to spare.
+constexpr int64_t kEndRecordWindow = 65600;
+constexpr int64_t kLocalScanWindow = 65535;  // local headers, data descriptors
+constexpr int64_t kPrefixScanWindow = 10000;
+constexpr int64_t kDirectoryBuffer = 65536;
+constexpr uint16_t kMaxRecoveredNameLength = 260;  // MAX_PATH: longer is no header
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr int64_t kMaxPosition = std::numeric_limits<int64_t>::max();
+
+uint32_t SignatureAt(const uint8_t* p) { return Get32(p); }
+
+// A Zip64 value as a signed position or size. Values beyond the signed range
+// are no real position; they are kept at the top of the range instead of
+// turning negative.
+int64_t ToPosition(uint64_t v) {
+  return v > static_cast<uint64_t>(kMaxPosition) ? kMaxPosition : static_cast<int64_t>(v);
+}
+
+// Calls onHit(position, window, offset in window) for every occurrence of
+// the 4-byte pattern at or after from, window by window (windowSize bytes,
+// consecutive windows overlapping by 3 bytes so that no position is tested
+// twice), until onHit returns true or the stream ends. Returns the position
+// onHit accepted, or -1. The stream position is restored.
+template <typename OnHit>
+int64_t ScanStream(TStream& stream, int64_t from, int64_t windowSize, uint32_t pattern,
+                   OnHit&& onHit) {
+  const int64_t saved = stream.GetPosition();
+  const int64_t size = stream.GetSize();
+  std::vector<uint8_t> window;
+  int64_t start = std::max<int64_t>(from, 0);
+  int64_t result = -1;
+  while (result < 0 && start <= size - 4) {
+    const int64_t length = std::min(windowSize, size - start);
+    window.resize(static_cast<size_t>(length));
+    stream.SetPosition(start);
+    stream.ReadBuffer(window.data(), length);
+    for (int64_t k = 0; k + 4 <= length; ++k) {
+      if (window[static_cast<size_t>(k)] != static_cast<uint8_t>(pattern)) continue;
+      if (SignatureAt(window.data() + k) != pattern) continue;
+      if (onHit(start + k, std::span<const uint8_t>(window), static_cast<size_t>(k))) {
+        result = start + k;
+        break;
+      }
+    }
+    start += length - 3;
+  }
+  stream.SetPosition(saved);
+  return result;
+}
+
+// Reads the central directory front to back through one buffer, so that a
+// central header costs no system call of its own.
+class TDirectoryReader {
+ public:
+  void Reset(TStream* stream, int64_t position) {
+    stream_ = stream;
+    size_ = stream->GetSize();
+    position_ = position;
+    buffer_.clear();
+    bufferStart_ = position;
+  }
+  int64_t Position() const { return position_; }
+  int64_t Remaining() const { return size_ - position_; }
+
+  // Exactly count bytes, or EReadError when the stream ends first.
+  void Read(uint8_t* out, size_t count) {
+    while (count > 0) {
+      const int64_t inBuffer = bufferStart_ + static_cast<int64_t>(buffer_.size()) - position_;
+      if (position_ < bufferStart_ || inBuffer <= 0) {
+        Fill();
+        continue;
+      }
+      const size_t n = std::min(count, static_cast<size_t>(inBuffer));
+      std::copy_n(buffer_.data() + (position_ - bufferStart_), n, out);
+      out += n;
+      count -= n;
+      position_ += static_cast<int64_t>(n);
+    }
+  }
+  std::vector<uint8_t> Read(size_t count) {
+    std::vector<uint8_t> bytes(count);
+    Read(bytes.data(), count);
+    return bytes;
+  }
+
+ private:
+  void Fill() {
+    const int64_t length = std::min(kDirectoryBuffer, Remaining());
+    if (position_ < 0 || length <= 0) throw EReadError("Stream read error");
+    buffer_.resize(static_cast<size_t>(length));
+    stream_->SetPosition(position_);
+    stream_->ReadBuffer(buffer_.data(), length);
+    bufferStart_ = position_;
+  }
+
+  TStream* stream_ = nullptr;
+  int64_t size_ = 0;
+  int64_t position_ = 0;
+  std::vector<uint8_t> buffer_;
+  int64_t bufferStart_ = 0;
+};
+
+// Takes the parts a Zip64 extended information block holds into the item.
+void ApplyZip64Info(TDirItem& item, const TZip64ExtendedInfo& info) {
+  if (info.UncompressedSize) item.Zip64UncompressedSize = ToPosition(*info.UncompressedSize);
+  if (info.CompressedSize) item.Zip64CompressedSize = ToPosition(*info.CompressedSize);
+  if (info.LocalHeaderOffset) item.Zip64LocalHeaderOffset = ToPosition(*info.LocalHeaderOffset);
+  if (info.DiskNumberStart) item.Zip64DiskStart = *info.DiskNumberStart;
+  item.HasZip64Values = true;
+}
+
+// Sets the item's local header offset, in the 32-bit field while it fits
+// there, else as a Zip64 value behind the sentinel.
+void SetLocalHeaderOffset(TDirItem& item, int64_t offset) {
+  if (offset >= 0 && offset < static_cast<int64_t>(kSentinel32)) {
+    item.Header.LocalHeaderOffset = static_cast<uint32_t>(offset);
+  } else {
+    item.Header.LocalHeaderOffset = kSentinel32;
+    item.Zip64LocalHeaderOffset = offset;
+    item.HasZip64Values = true;
+  }
+}
+
+// One central header with its name, extra field and comment into item
+// index of dir.
+void ReadCentralItem(TZFDirArray& dir, int32_t index, TDirectoryReader& reader, bool oemNames) {
+  TDirItem& item = dir.ItemRef(index);
+  uint8_t fixed[kCentralFileHeaderSize];
+  reader.Read(fixed, sizeof fixed);
+  ReadCentralFileHeader(fixed, item.Header);
+
+  std::string name;
+  if (item.Header.NameLength != 0) {
+    const std::vector<uint8_t> stored = reader.Read(item.Header.NameLength);
+    name = DecodeEntryName(
+        std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()),
+        item.Header.Flags, oemNames);
+  }
+  dir.RenameItem(index, name);
+
+  item.HasZip64Values = false;
+  item.ExtraFields.clear();
+  if (item.Header.ExtraLength != 0) {
+    // ParseExtraField keeps every block, cuts a block that claims more than
+    // the field holds, and leaves a 1-3 byte tail unread.
+    TExtraField extra = ParseExtraField(reader.Read(item.Header.ExtraLength));
+    for (const TExtraBlock& block : extra.Blocks)
+      if (block.HeaderID == kExtraZip64)
+        ApplyZip64Info(item, ReadZip64ExtendedInfo(block.Data, item.Header));
+    item.ExtraFields = std::move(extra.Blocks);
+  }
+
+  item.Comment.clear();
+  if (item.Header.CommentLength != 0) {
+    const std::vector<uint8_t> comment = reader.Read(item.Header.CommentLength);
+    item.Comment.assign(comment.begin(), comment.end());
+  }
+}
+
+}  // namespace
+
+TZFDirManager::TZFDirManager(TStream* stream, TZFBaseArchiver* owner, bool create)
+    : archiveStream_(stream),
+      createMode_(create),
+      usesCustomStream_(stream != owner->ArchiveStream()),
+      owner_(owner),
+      dir_(std::make_unique<TZFDirArray>()) {
+  ResetDirectory();
+  if (create) {
+    owner_->CurrentVolume().SetFirst(true);
+    if (!owner_->GetSFXStub().empty()) WriteStub();
+  }
+}
+
+TZFDirManager::~TZFDirManager() = default;
+
+int32_t TZFDirManager::LastVolumeNumber() const {
+  if (endRecord_.ThisDisk != kSentinel16) return endRecord_.ThisDisk;
+  if (!isZip64_ || zip64Locator_.TotalDisks == 0) return 0;
+  return static_cast<int32_t>(
+      std::min<uint32_t>(zip64Locator_.TotalDisks - 1, std::numeric_limits<int32_t>::max()));
+}
+
+int64_t TZFDirManager::DataLimitOf(int32_t index) const {
+  if (index < 0 || static_cast<size_t>(index) >= dataLimits_.size()) return -1;
+  return dataLimits_[static_cast<size_t>(index)];
+}
+
+int64_t TZFDirManager::StreamSize() const { return archiveStream_->GetSize(); }
+
+void TZFDirManager::ResetDirectory() {
+  dir_->SetCount(0);
+  endRecord_ = TEndOfCentralDir();
+  dataLimits_.clear();
+}
+
+void TZFDirManager::SwitchVolume(int32_t volume) {
+  if (usesCustomStream_) return;
+  TZFVolumeNumberInfo info;
+  info.LastNumber = LastVolumeNumber();
+  info.SetNumber(volume);
+  owner_->OpenVolume(info);
+  archiveStream_ = owner_->ArchiveStream();
+}
+
+// ---- finding the end records -------------------------------------------------
+
+TZFDirManager::TEndRecordHit TZFDirManager::FindEndRecord(uint32_t signature) {
+  TEndRecordHit hit;
+  globalComment_.clear();
+  const int64_t size = StreamSize();
+  const int64_t window = std::min(size, kEndRecordWindow);
+  if (window < static_cast<int64_t>(kEndOfCentralDirSize)) return hit;
+  const int64_t windowStart = size - window;
+  std::vector<uint8_t> bytes(static_cast<size_t>(window));
+  archiveStream_->SetPosition(windowStart);
+  archiveStream_->ReadBuffer(bytes.data(), window);
+
+  // Backwards, so that the record nearest the end wins; a signature inside
+  // the comment is taken only when its own comment length fits exactly.
+  const int64_t lastStart = window - static_cast<int64_t>(kEndOfCentralDirSize);
+  for (int64_t k = lastStart; k >= 0; --k) {
+    const uint8_t* p = bytes.data() + k;
+    if (SignatureAt(p) != signature) continue;
+    TEndOfCentralDir record;
+    ReadEndOfCentralDir(std::span<const uint8_t>(p, kEndOfCentralDirSize), record);
+    const int64_t after = window - k - static_cast<int64_t>(kEndOfCentralDirSize);
+    if (record.CommentLength != after) continue;
+    hit.Found = true;
+    hit.Position = windowStart + k;
+    hit.Record = record;
+    // The window holds the longest comment behind the record.
+    globalComment_.assign(reinterpret_cast<const char*>(p) + kEndOfCentralDirSize,
+                          record.CommentLength);
+    archiveStream_->SetPosition(size);
+    break;
+  }
+  return hit;
+}
+
+bool TZFDirManager::ProbeEndRecord() {
+  const bool found = FindEndRecord(kEndOfCentralDirSignature).Found;
+  return found || owner_->TolerantOpen();
+}
+
+// ---- reading the directory ---------------------------------------------------
+
+void TZFDirManager::ReadDirectory() {
+  ResetDirectory();
+  prefixLength_ = 0;
+  isZip64_ = false;
+  zip64Locator_ = TZip64Locator();
+  zip64EndRecord_ = TZip64EndOfCentralDir();
+  directoryStart_ = 0;
+
+  const TEndRecordHit hit = FindEndRecord(kEndOfCentralDirSignature);
+  if (!hit.Found) {
+    RecoverDirectory();
+    return;
+  }
+  endRecord_ = hit.Record;
+  int64_t endRecords = hit.Position;  // P: where the end records begin
+
+  if (endRecords > static_cast<int64_t>(kZip64LocatorSize)) {
+    uint8_t bytes[kZip64LocatorSize];
+    archiveStream_->SetPosition(endRecords - static_cast<int64_t>(kZip64LocatorSize));
+    archiveStream_->ReadBuffer(bytes, sizeof bytes);
+    TZip64Locator locator;
+    ReadZip64Locator(bytes, locator);
+    isZip64_ = locator.Signature == kZip64LocatorSignature;
+    if (isZip64_) {
+      zip64Locator_ = locator;
+      endRecords -= static_cast<int64_t>(kZip64LocatorSize);
+    }
+  }
+
+  if (isZip64_) {
+    // A locator promises a Zip64 record; without it the entry count and the
+    // directory size are unknown, so the open fails rather than guesses.
+    const uint64_t at = zip64Locator_.Zip64RecordOffset;
+    const uint64_t size = static_cast<uint64_t>(StreamSize());
+    bool found = endRecords > static_cast<int64_t>(kZip64EndOfCentralDirSize) && at <= size &&
+                 size - at >= kZip64EndOfCentralDirSize;
+    if (found) {
+      uint8_t bytes[kZip64EndOfCentralDirSize];
+      archiveStream_->SetPosition(static_cast<int64_t>(at));
+      archiveStream_->ReadBuffer(bytes, sizeof bytes);
+      ReadZip64EndOfCentralDir(bytes, zip64EndRecord_);
+      found = zip64EndRecord_.Signature == kZip64EndOfCentralDirSignature;
+    }
+    if (!found) throw EZFException(neNoZip64EndRecord, owner_);
+    endRecords -= static_cast<int64_t>(kZip64EndOfCentralDirSize);
+  }
+
+  // Some writers put 0xFFFF here for more entries than 16 bits hold without
+  // writing Zip64 records; the count is unknown, so rebuild.
+  if (!isZip64_ && endRecord_.TotalEntries == kSentinel16) {
+    RecoverDirectory();
+    return;
+  }
+
+  uint32_t firstVolume = endRecord_.DirectoryDisk;
+  if (firstVolume == kSentinel16) firstVolume = isZip64_ ? zip64EndRecord_.DirectoryDisk : 0;
+  const int32_t lastVolume = LastVolumeNumber();
+
+  bool recovered = false;
+  try {
+    ReadItems(endRecords, firstVolume);
+  } catch (...) {
+    // Whatever broke the walk (a short read, a count that cannot fit, an
+    // index out of step), the directory is damaged: rebuild it from the
+    // local headers. Only the volume probes of the open turn this off.
+    if (!owner_->TolerantOpen()) throw;
+    RecoverDirectory();
+    recovered = true;
+  }
+
+  if (lastVolume == 0) {
+    DetectPrefixLength(endRecords);
+    // Rebuilt offsets are positions in the file already.
+    if (!recovered) {
+      for (int32_t i = 0; i < dir_->Count(); ++i) {
+        const TDirItem& item = dir_->ItemRef(i);
+        if (item.Header.CompressedSize == 0) continue;
+        if (item.LocalHeaderOffset() < static_cast<int64_t>(prefixLength_)) ApplyPrefixLength();
+        break;
+      }
+    }
+  }
+  ComputeDataLimits();
+}
+
+// Steps 8 and 9: position at the directory and read every central header.
+// Any exception leaving here means a damaged directory.
+void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
+  const bool singleFile = owner_->GetSpanningMode() == smNone;
+  if (firstVolume > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+    throw EZFException(neInvalidArchive, owner_);
+  int32_t volume = static_cast<int32_t>(firstVolume);
+  if (!singleFile) SwitchVolume(volume);
+
+  const uint64_t directorySize =
+      isZip64_ ? zip64EndRecord_.DirectorySize : endRecord_.DirectorySize;
+  const uint64_t entries = isZip64_ ? (zip64EndRecord_.TotalEntries & 0xFFFFFFFFu)
+                                    : endRecord_.TotalEntries;
+  // Every entry takes at least a fixed central header; a count the
+  // directory cannot hold is damage, never an allocation size.
+  if (entries > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) ||
+      entries * kCentralFileHeaderSize > directorySize)
+    throw EZFException(neInvalidArchive, owner_);
+
+  int64_t start;
+  if (singleFile) {
+    // Counted back from the end records rather than taken from the recorded
+    // offset, so that a directory that moved with a stub in front is found.
+    if (directorySize > static_cast<uint64_t>(endRecords))
+      throw EZFException(neInvalidArchive, owner_);
+    start = endRecords - static_cast<int64_t>(directorySize);
+  } else {
+    const uint64_t recorded =
+        isZip64_ ? zip64EndRecord_.DirectoryOffset : endRecord_.DirectoryOffset;
+    if (recorded > static_cast<uint64_t>(StreamSize())) throw EZFException(neInvalidArchive, owner_);
+    start = static_cast<int64_t>(recorded);
+  }
+
+  TDirectoryReader reader;
+  reader.Reset(archiveStream_, start);
+  directoryStart_ = start;
+  // Slots for what this volume can hold now; the rest, if the directory
+  // goes on in the next volumes, as the headers are actually read.
+  const int64_t fits = std::max<int64_t>(reader.Remaining(), 0) /
+                       static_cast<int64_t>(kCentralFileHeaderSize);
+  dir_->SetCount(static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(entries), fits)));
+
+  const int32_t count = static_cast<int32_t>(entries);
+  for (int32_t i = 0; i < count; ++i) {
+    if (!singleFile && reader.Remaining() < static_cast<int64_t>(kCentralFileHeaderSize)) {
+      SwitchVolume(++volume);
+      reader.Reset(archiveStream_, 0);
+    }
+    if (i == 0) directoryStart_ = reader.Position();
+    if (i >= dir_->Count()) dir_->SetCount(i + 1);
+    ReadCentralItem(*dir_, i, reader, owner_->Options().GetOEMFileNames());
+  }
+}
+
+// ---- the self-extractor prefix ---------------------------------------------
+
+// Whether the local header at position is item 0's: one that can be read in
+// full (30 bytes and its name) and that, anywhere but at the very start of
+// the file, repeats item 0's CRC-32, version, method, time, date and sizes.
+bool TZFDirManager::AcceptsAsFirstLocalHeader(int64_t position, std::span<const uint8_t> window,
+                                              size_t offset, const TDirItem& first) {
+  const int64_t size = StreamSize();
+  if (size - position < static_cast<int64_t>(kLocalFileHeaderSize)) return false;
+  uint8_t raw[kLocalFileHeaderSize];
+  if (window.size() - offset >= kLocalFileHeaderSize) {
+    std::copy_n(window.data() + offset, kLocalFileHeaderSize, raw);
+  } else {
+    archiveStream_->SetPosition(position);
+    archiveStream_->ReadBuffer(raw, sizeof raw);
+  }
+  TLocalFileHeader local;
+  ReadLocalFileHeader(raw, local);
+  if (size - position - static_cast<int64_t>(kLocalFileHeaderSize) < local.NameLength)
+    return false;
+  if (local.Signature != kLocalFileHeaderSignature &&
+      local.Signature != kLocalFileHeaderAltSignature)
+    return false;
+  if (position == 0) return true;
+  const TCentralFileHeader& c = first.Header;
+  return local.Crc32 == c.Crc32 && local.VersionNeeded == c.VersionNeeded &&
+         local.Method == c.Method && local.ModTime == c.ModTime && local.ModDate == c.ModDate &&
+         local.CompressedSize == c.CompressedSize && local.UncompressedSize == c.UncompressedSize;
+}
+
+void TZFDirManager::DetectPrefixLength(int64_t endRecords) {
+  // An empty archive: everything ahead of its end records is prefix. (Asked
+  // of the items read, not of the end record's count, which a Zip64 archive
+  // need not fill in.)
+  if (dir_->Count() == 0) {
+    prefixLength_ = static_cast<uint64_t>(std::max<int64_t>(endRecords, 0));
+    return;
+  }
+  const TDirItem& first = dir_->ItemRef(0);
+  const int64_t from = first.LocalHeaderOffset();
+  if (from < 0 || from >= StreamSize()) return;
+  // Every candidate is tested inside the scan, so a prefix full of local
+  // header signatures costs one pass, not one window per signature.
+  const int64_t hit = ScanStream(
+      *archiveStream_, from, kPrefixScanWindow, kLocalFileHeaderSignature,
+      [&](int64_t position, std::span<const uint8_t> window, size_t offset) {
+        return AcceptsAsFirstLocalHeader(position, window, offset, first);
+      });
+  if (hit >= 0) prefixLength_ = static_cast<uint64_t>(hit);
+}
+
+void TZFDirManager::ApplyPrefixLength() {
+  const int64_t prefix = static_cast<int64_t>(prefixLength_);
+  for (int32_t i = 0; i < dir_->Count(); ++i) {
+    TDirItem& item = dir_->ItemRef(i);
+    if (item.IsDirectory()) continue;
+    const int64_t offset = item.LocalHeaderOffset();
+    // An offset this close to the top is no position in any file; it stays
+    // as it is rather than wrap.
+    if (offset > kMaxPosition - prefix) continue;
+    if (item.Header.LocalHeaderOffset == kSentinel32)
+      item.Zip64LocalHeaderOffset = offset + prefix;
+    else
+      SetLocalHeaderOffset(item, offset + prefix);  // past 32 bits: moves to Zip64
+  }
+}
+
+int64_t TZFDirManager::SearchForward(TStream& stream, int64_t position, uint32_t pattern) {
+  return ScanStream(stream, position, kPrefixScanWindow, pattern,
+                    [](int64_t, std::span<const uint8_t>, size_t) { return true; });
+}
+
+// ---- the recovery scan ---------------------------------------------------------
+
+int64_t TZFDirManager::FindNextLocalHeader(int64_t from) {
+  const int64_t hit = ScanStream(*archiveStream_, from, kLocalScanWindow,
+                                 kLocalFileHeaderSignature,
+                                 [](int64_t, std::span<const uint8_t>, size_t) { return true; });
+  if (hit < 0 || StreamSize() - hit < static_cast<int64_t>(kLocalFileHeaderSize)) return -1;
+  return hit;
+}
+
+bool TZFDirManager::FindDataDescriptor(int64_t from, TDataDescriptor& out) {
+  // The first descriptor at or after from is also the first one for any
+  // later start up to it: remembering the last answer keeps a run of
+  // entries without descriptors from scanning the rest of the file each.
+  int64_t hit;
+  if (descriptorScanFrom_ >= 0 && from >= descriptorScanFrom_ &&
+      (descriptorScanHit_ < 0 || from <= descriptorScanHit_)) {
+    hit = descriptorScanHit_;
+  } else {
+    hit = ScanStream(*archiveStream_, from, kLocalScanWindow, kDataDescriptorSignature,
+                     [](int64_t, std::span<const uint8_t>, size_t) { return true; });
+    descriptorScanFrom_ = from;
+    descriptorScanHit_ = hit;
+  }
+  if (hit < 0 || StreamSize() - hit < static_cast<int64_t>(kDataDescriptorSize)) return false;
+  uint8_t raw[kDataDescriptorSize];
+  const int64_t saved = archiveStream_->GetPosition();
+  archiveStream_->SetPosition(hit);
+  archiveStream_->ReadBuffer(raw, sizeof raw);
+  archiveStream_->SetPosition(saved);
+  return ReadDataDescriptor(raw, out);
+}
+
+void TZFDirManager::RecoverDirectory() {
+  dir_->Clear();
+  dataLimits_.clear();
+  // The pieces of a volume set cannot be told apart by local headers alone.
+  if (owner_->GetSpanningMode() != smNone) throw EZFException(neOpenAborted, owner_);
+  descriptorScanFrom_ = descriptorScanHit_ = -1;
+  int64_t position = FindNextLocalHeader(0);
+  if (position < 0) throw EZFException(neInvalidArchive, owner_);
+  while (position >= 0) {
+    RecoverItemAt(position);
+    // On from just past the signature: the data may hold entries of its own.
+    position = FindNextLocalHeader(position + 4);
+  }
+  directoryStart_ = StreamSize();
+  ComputeDataLimits();
+}
+
+// Appends an item built from the local header at position, unless the
+// header is implausible (a name longer than a path can be, data larger than
+// the file) or its sizes cannot be known.
+void TZFDirManager::RecoverItemAt(int64_t position) {
+  const int64_t size = StreamSize();
+  uint8_t raw[kLocalFileHeaderSize];
+  archiveStream_->SetPosition(position);
+  archiveStream_->ReadBuffer(raw, sizeof raw);
+  TLocalFileHeader local;
+  ReadLocalFileHeader(raw, local);
+  if (local.NameLength > kMaxRecoveredNameLength) return;
+
+  TDirItem item;
+  TCentralFileHeader& h = item.Header;
+  h.Signature = kCentralFileHeaderSignature;
+  h.VersionMadeBy = h.VersionNeeded = local.VersionNeeded;
+  h.Flags = local.Flags;
+  h.Method = local.Method;
+  h.ModTime = local.ModTime;
+  h.ModDate = local.ModDate;
+  h.Crc32 = local.Crc32;
+  h.CompressedSize = local.CompressedSize;
+  h.UncompressedSize = local.UncompressedSize;
+  h.NameLength = local.NameLength;
+  h.ExtraLength = local.ExtraLength;
+  h.ExternalAttributes =
+      (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? kAttrArchive
+                                                                           : kAttrDirectory;
+  SetLocalHeaderOffset(item, position);
+
+  const int64_t nameEnd = position + static_cast<int64_t>(kLocalFileHeaderSize) + local.NameLength;
+  const bool zip64Sizes =
+      local.CompressedSize == kSentinel32 || local.UncompressedSize == kSentinel32;
+  if (zip64Sizes && !ReadLocalZip64Sizes(item, nameEnd, local.ExtraLength)) return;
+  if (item.CompressedSize() >= size) return;
+
+  std::string name;
+  if (local.NameLength != 0 && nameEnd <= size) {
+    std::string stored(local.NameLength, '\0');
+    archiveStream_->SetPosition(position + static_cast<int64_t>(kLocalFileHeaderSize));
+    archiveStream_->ReadBuffer(stored.data(), local.NameLength);
+    name = DecodeEntryName(stored, local.Flags, owner_->Options().GetOEMFileNames());
+  }
+
+  TDataDescriptor descriptor;
+  if ((local.Flags & kFlagDataDescriptor) && FindDataDescriptor(position, descriptor)) {
+    h.Crc32 = descriptor.Crc32;
+    // A Zip64 descriptor holds 8-byte sizes; its 4-byte reading would be
+    // wrong, so such an entry keeps the sizes of its Zip64 block.
+    if (!zip64Sizes) {
+      h.CompressedSize = descriptor.CompressedSize;
+      h.UncompressedSize = descriptor.UncompressedSize;
+    }
+  }
+
+  const int32_t index = dir_->Count();
+  dir_->SetCount(index + 1);
+  dir_->ItemRef(index) = std::move(item);
+  dir_->RenameItem(index, name);
+}
+
+// The sizes of a local header whose size fields hold the sentinel, from the
+// Zip64 block of its local extra field, which holds both sizes
+// (uncompressed first) whichever of them overflowed. False when the field
+// lies outside the stream or holds no such block.
+bool TZFDirManager::ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint16_t extraLength) {
+  if (extraLength == 0 || StreamSize() - extraStart < extraLength) return false;
+  std::vector<uint8_t> field(extraLength);
+  archiveStream_->SetPosition(extraStart);
+  archiveStream_->ReadBuffer(field.data(), extraLength);
+  TCentralFileHeader bothSizes;
+  bothSizes.CompressedSize = bothSizes.UncompressedSize = kSentinel32;
+  for (const TExtraBlock& block : ParseExtraField(field).Blocks) {
+    if (block.HeaderID != kExtraZip64) continue;
+    const TZip64ExtendedInfo info = ReadZip64ExtendedInfo(block.Data, bothSizes);
+    if (!info.UncompressedSize || !info.CompressedSize) return false;
+    if (item.Header.UncompressedSize == kSentinel32)
+      item.Zip64UncompressedSize = ToPosition(*info.UncompressedSize);
+    if (item.Header.CompressedSize == kSentinel32)
+      item.Zip64CompressedSize = ToPosition(*info.CompressedSize);
+    item.HasZip64Values = true;
+    return true;
+  }
+  return false;
+}
+
+// ---- overlapped entries ----------------------------------------------------------
+
+void TZFDirManager::ComputeDataLimits() {
+  struct TPlace {
+    uint32_t Disk;
+    int64_t Offset;
+    int32_t Index;
+  };
+  const int32_t count = dir_->Count();
+  std::vector<TPlace> places;
+  places.reserve(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    const TDirItem& item = dir_->ItemRef(i);
+    places.push_back({item.DiskNumberStart(isZip64_), item.LocalHeaderOffset(), i});
+  }
+  std::sort(places.begin(), places.end(), [](const TPlace& a, const TPlace& b) {
+    return std::tie(a.Disk, a.Offset, a.Index) < std::tie(b.Disk, b.Offset, b.Index);
+  });
+  dataLimits_.assign(static_cast<size_t>(count), -1);
+  for (size_t g = 0; g < places.size();) {
+    size_t end = g + 1;
+    while (end < places.size() && places[end].Disk == places[g].Disk &&
+           places[end].Offset == places[g].Offset)
+      ++end;
+    int64_t limit;
+    if (end - g > 1)
+      limit = places[g].Offset;  // a shared local header: no entry may own it
+    else if (end < places.size() && places[end].Disk == places[g].Disk)
+      limit = places[end].Offset;
+    else
+      limit = -1;
+    for (size_t k = g; k < end; ++k) dataLimits_[static_cast<size_t>(places[k].Index)] = limit;
+    g = end;
+  }
+}
+
+// ---- a new archive -------------------------------------------------------------
+
+void TZFDirManager::WriteStub() {
+  TFileStream stub(owner_->GetSFXStub(), TFileMode::fmOpenReadDenyNone);
+  const int64_t stubSize = stub.GetSize();
+  if (owner_->GetSpanningMode() != smNone) {
+    TZFVolumeNumberInfo first;
+    first.SetFirst(true);
+    const int64_t limit = owner_->SpanningOptions().VolumeLimit(first);
+    if (limit > 0 && limit < stubSize) throw EZFException(neStubTooLarge, owner_);
+  }
+  archiveStream_->SetSize(0);
+  archiveStream_->SetPosition(0);
+  if (stubSize > 0) archiveStream_->CopyFrom(stub, 0);
+  prefixLength_ = static_cast<uint64_t>(stubSize);
+}
+
+void TZFDirManager::WriteDirectory(TStream* stream) {
+  if (stream) archiveStream_ = stream;
+  const int64_t end = StreamSize();
+  const int32_t volume = std::max(owner_->CurrentVolume().Number, 0);
+  endRecord_ = EmptyArchiveEndRecord(static_cast<uint32_t>(volume), static_cast<uint64_t>(end));
+  const size_t commentLength = std::min<size_t>(globalComment_.size(), 0xFFFF);
+  endRecord_.CommentLength = static_cast<uint16_t>(commentLength);
+  std::vector<uint8_t> bytes;
+  PutEndOfCentralDir(bytes, endRecord_);
+  bytes.insert(bytes.end(), globalComment_.begin(),
+               globalComment_.begin() + static_cast<std::ptrdiff_t>(commentLength));
+  archiveStream_->SetPosition(end);
+  archiveStream_->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+}  // namespace zf
