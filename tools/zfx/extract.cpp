@@ -1,0 +1,175 @@
+// The "x" command: one Extract run of the component per mask, with handlers
+// that skip excluded entries, ask for passwords only when someone can
+// answer, report every failure with the engine's own message and keep the
+// counts that decide the exit status.
+#include "extract.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "archive/ZFArchiver.h"
+#include "archive/ZFStrFunc.h"
+#include "open_archive.h"
+#include "platform/platform.h"
+
+namespace zfx {
+
+namespace {
+
+// A name as the user reads it: the file system's separator.
+std::string DisplayName(const std::string& name) { return zf::ToPlatformDelimiters(name); }
+
+// Names in the archive's separator, without a trailing one (a folder entry).
+std::string ForMatching(std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  if (!name.empty() && name.back() == '/') name.pop_back();
+  return name;
+}
+
+// An exclusion mask matches an entry the way a selection mask does: by the
+// whole stored name or by its file-name part.
+bool IsExcluded(const std::string& entryName, const std::vector<std::string>& exclusions) {
+  const std::string name = ForMatching(entryName);
+  const size_t slash = name.find_last_of('/');
+  const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
+  for (const std::string& raw : exclusions) {
+    const std::string mask = ForMatching(raw);
+    if (zf::TZFBaseArchiver::MatchesMask(name, mask) ||
+        zf::TZFBaseArchiver::MatchesMask(leaf, mask))
+      return true;
+  }
+  return false;
+}
+
+class Extraction {
+ public:
+  Extraction(const CommandLine& cmd, Console& console) : cmd_(cmd), console_(console) {}
+
+  int Run() {
+    std::string dest = cmd_.destination;
+    if (zf::kPathDelim == '\\') std::replace(dest.begin(), dest.end(), '/', '\\');
+    // The engine creates the folders of the entries but, with -j, not the
+    // destination itself.
+    if (!zf::os::DirectoryExists(dest) && !zf::os::ForceDirectories(dest)) {
+      console_.Error("zfx: cannot create " + dest + ": " +
+                     zf::os::ErrorText(zf::os::LastErrorCode()));
+      return kExitFatal;
+    }
+
+    zf::TZipArchiver archiver;
+    Configure(archiver, zf::AddTrailingDelimiter(dest));
+    if (!OpenArchive(archiver, cmd_.archive, console_)) return kExitFatal;
+
+    std::vector<std::string> masks = cmd_.masks;
+    const bool explicitMasks = !masks.empty();
+    if (!explicitMasks) masks.push_back("*.*");
+    bool broken = false;
+    for (const std::string& mask : masks) {
+      try {
+        archiver.Extract(mask, kSearchAttributes, "");
+      } catch (const std::exception& e) {
+        // Not an entry's failure (those go to the failure event): the
+        // archive itself cannot be read on.
+        console_.Error("zfx: " + cmd_.archive + ": " + e.what());
+        broken = true;
+      }
+      selected_ += archiver.EntriesSelected;
+      if (explicitMasks && archiver.EntriesSelected == 0 && !broken) {
+        console_.Error("zfx: " + mask + ": no matching entries");
+        ++unmatched_;
+      }
+      if (broken || Interrupted()) break;
+    }
+    archiver.Close();
+    console_.EndProgress();
+    return Report(broken);
+  }
+
+ private:
+  void Configure(zf::TZipArchiver& archiver, const std::string& baseDir) {
+    archiver.SetBaseDir(baseDir);
+    if (cmd_.havePassword) archiver.SetPassword(cmd_.password);
+    archiver.SetExtractCorruptedFiles(cmd_.keepCorrupt);
+    zf::TZFOptions& options = archiver.Options();
+    options.SetOverwriteMode(cmd_.overwrite);
+    options.SetCreateDirs(!cmd_.junkPaths);
+
+    archiver.OnConfirmProcessFile = [this](zf::TZFBaseArchiver*, const std::string& name,
+                                           zf::TZFProcessOperation, bool& confirm) {
+      if (!cmd_.exclusions.empty() && IsExcluded(name, cmd_.exclusions)) {
+        confirm = false;
+        ++excluded_;
+      }
+    };
+    archiver.OnFileProgress = [this](zf::TZFBaseArchiver*, const std::string& name, double,
+                                     zf::TZFProcessOperation, zf::TZFProgressPhase phase,
+                                     bool& cancel) {
+      if (phase == zf::ppStart) {
+        current_ = DisplayName(name);
+        currentSkipped_ = false;
+        console_.Progress(overall_, current_);
+      } else if (phase == zf::ppEnd && !currentSkipped_ && !Interrupted()) {
+        console_.EntryDone(current_);
+      }
+      if (Interrupted()) cancel = true;
+    };
+    archiver.OnOverallProgress = [this](zf::TZFBaseArchiver*, double percent,
+                                        zf::TZFProcessOperation, zf::TZFProgressPhase,
+                                        bool& cancel) {
+      overall_ = percent;
+      console_.Progress(percent, current_);
+      if (Interrupted()) cancel = true;
+    };
+    archiver.OnPassword = [this](zf::TZFBaseArchiver*, const std::string& name,
+                                 std::string& password, bool& skip) {
+      const std::string shown = DisplayName(name);
+      if (!Interrupted() && console_.AskPassword(shown, password)) {
+        skip = false;
+        return;
+      }
+      skip = true;
+      currentSkipped_ = true;
+      ++skipped_;
+      if (!Interrupted())
+        console_.Error("zfx: " + shown + ": " +
+                       (password.empty() ? "password required" : "wrong password") +
+                       ", skipped");
+    };
+    archiver.OnProcessFileFailure = [this](zf::TZFBaseArchiver*, const std::string& name,
+                                           zf::TZFProcessOperation, int32_t, int32_t,
+                                           const std::string& message, zf::TZFAction& action) {
+      console_.Error("zfx: " + DisplayName(name) + ": " + message);
+      action = zf::fxaIgnore;
+      ++failed_;
+    };
+  }
+
+  int Report(bool broken) {
+    if (Interrupted()) {
+      console_.Error("zfx: aborted");
+      return kExitAborted;
+    }
+    const int bad = failed_ + skipped_;
+    if (bad > 0)
+      console_.Error("zfx: " + std::to_string(bad) + " of " + std::to_string(selected_) +
+                     " selected entries not extracted");
+    if (broken || bad > 0 || unmatched_ > 0) return kExitSomeFailed;
+    return kExitOk;
+  }
+
+  const CommandLine& cmd_;
+  Console& console_;
+  std::string current_;
+  double overall_ = 0;
+  bool currentSkipped_ = false;
+  int selected_ = 0, failed_ = 0, skipped_ = 0, excluded_ = 0, unmatched_ = 0;
+};
+
+}  // namespace
+
+int RunExtract(const CommandLine& cmd, Console& console) {
+  return Extraction(cmd, console).Run();
+}
+
+}  // namespace zfx

@@ -1,0 +1,127 @@
+// The "l" command: one line per entry (sizes, ratio, method, DOS date and
+// time, attributes, CRC-32, an encryption mark, the name) and a totals line,
+// walking the directory with the same selection the extraction uses.
+#include "list.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "archive/ZFArchiver.h"
+#include "archive/ZFDirManager.h"
+#include "archive/ZFStrFunc.h"
+#include "open_archive.h"
+
+namespace zfx {
+
+namespace {
+
+std::string MethodName(uint16_t method) {
+  switch (method) {
+    case 0: return "Stored";
+    case 1: return "Shrunk";
+    case 2: case 3: case 4: case 5: return "Reduced";
+    case 6: return "Implode";
+    case 8: return "Deflate";
+    case 9: return "Deflat64";
+    case 12: return "BZip2";
+    case 14: return "LZMA";
+    case 93: return "Zstd";
+    case 95: return "XZ";
+    case 98: return "PPMd";
+    case 99: return "AES";
+    default: return "M" + std::to_string(method);
+  }
+}
+
+// Directory, archive, read-only, hidden, system: a letter when set.
+std::string AttributeLetters(uint32_t attributes) {
+  std::string s = "-----";
+  if (attributes & 0x10) s[0] = 'd';
+  if (attributes & 0x20) s[1] = 'a';
+  if (attributes & 0x01) s[2] = 'r';
+  if (attributes & 0x02) s[3] = 'h';
+  if (attributes & 0x04) s[4] = 's';
+  return s;
+}
+
+// Percent saved, as the engine computes it for one item: 100 for nothing
+// to compress, never below 0.
+double Ratio(int64_t packed, int64_t length) {
+  if (length <= 0) return 100;
+  const double r = (1.0 - static_cast<double>(packed) / static_cast<double>(length)) * 100.0;
+  return r < 0 ? 0 : r;
+}
+
+std::string Format(const char* format, auto... values) {
+  char line[160];
+  std::snprintf(line, sizeof line, format, values...);
+  return line;
+}
+
+std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirItem) {
+  const uint16_t d = item.LastModFileDate, t = item.LastModFileTime;
+  return Format("%12" PRId64 " %12" PRId64 " %4.0f%%  %-8s %04u-%02u-%02u %02u:%02u  %s  %08" PRIX32
+                " %c",
+                item.UncompressedSize, item.CompressedSize, item.CompressionRate,
+                MethodName(dirItem.Header.Method).c_str(), 1980u + (d >> 9), (d >> 5) & 15u,
+                d & 31u, t >> 11, (t >> 5) & 63u,
+                AttributeLetters(item.ExternalFileAttributes).c_str(), item.CRC,
+                item.Encrypted ? '*' : ' ') +
+         zf::ToPlatformDelimiters(dirItem.Name);
+}
+
+void PrintComment(const std::string& comment, Console& console) {
+  size_t from = 0;
+  while (from <= comment.size()) {
+    size_t end = comment.find('\n', from);
+    if (end == std::string::npos) end = comment.size();
+    std::string line = comment.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    console.Info("Comment: " + line);
+    from = end + 1;
+  }
+}
+
+}  // namespace
+
+int RunList(const CommandLine& cmd, Console& console) {
+  zf::TZipArchiver archiver;
+  if (!OpenArchive(archiver, cmd.archive, console)) return kExitFatal;
+
+  console.Info("Archive: " + cmd.archive);
+  const std::string& comment = archiver.DirManager()->GlobalComment();
+  if (!comment.empty()) PrintComment(comment, console);
+  console.Info("      Length       Packed Ratio  Method   Date       Time   Attr   CRC-32    Name");
+  console.Info("------------ ------------ -----  -------- ---------- -----  -----  -------- ----");
+
+  int64_t length = 0, packed = 0;
+  int entries = 0, encrypted = 0;
+  try {
+    zf::TZFArchiveItem item;
+    bool found = archiver.FindFirstItem("*.*", item, kSearchAttributes, "");
+    while (found) {
+      const zf::TDirItem& dirItem = archiver.DirManager()->Dir().ItemRef(item.Handle.ItemIndex);
+      console.Info(EntryLine(item, dirItem));
+      length += item.UncompressedSize;
+      packed += item.CompressedSize;
+      ++entries;
+      if (item.Encrypted) ++encrypted;
+      found = archiver.FindNextItem(item);
+    }
+  } catch (const std::exception& e) {
+    console.Error("zfx: " + cmd.archive + ": " + e.what());
+    return kExitSomeFailed;
+  }
+
+  console.Info("------------ ------------ -----                                               ----");
+  std::string total = Format("%12" PRId64 " %12" PRId64 " %4.0f%%", length, packed,
+                             Ratio(packed, length));
+  total += std::string(47, ' ') + std::to_string(entries) + (entries == 1 ? " entry" : " entries");
+  if (encrypted > 0) total += ", " + std::to_string(encrypted) + " encrypted";
+  console.Info(total);
+  return kExitOk;
+}
+
+}  // namespace zfx

@@ -1,0 +1,34 @@
+// zfx, the command-line extractor over the archive component: "x" extracts
+// entries by mask, "l" lists them. See UsageText for the command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "console.h"
+#include "extract.h"
+#include "list.h"
+#include "zfx.h"
+
+int main(int argc, char** argv) {
+  using namespace zfx;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  CommandLine cmd;
+  std::string error;
+  if (!ParseCommandLine(args, cmd, error)) {
+    std::fprintf(stderr, "zfx: %s\n%s", error.c_str(), UsageText().c_str());
+    return kExitFatal;
+  }
+  Console console(cmd.quiet);
+  switch (cmd.command) {
+    case Command::Help:
+      std::fputs(UsageText().c_str(), stdout);
+      return kExitOk;
+    case Command::List:
+      return RunList(cmd, console);
+    case Command::Extract:
+      InstallInterruptHandler();
+      return RunExtract(cmd, console);
+  }
+  return kExitFatal;
+}
