@@ -147,7 +147,8 @@ void ApplyAttributes(const std::string& path, uint32_t attr, uint16_t versionMad
 bool TZFBaseArchiver::MatchesMask(const std::string& Name, const std::string& Mask) {
   if (Mask.empty()) return false;
   std::string mask = Mask;
-  if (const size_t p = mask.find("*.*"); p != std::string::npos) mask.replace(p, 3, "*");
+  if (const size_t p = mask.find("*.*"); p != std::string::npos)
+    mask = mask.substr(0, p) + "*" + mask.substr(p + 3);
   const bool extensionless = Mask.back() == '.';
   if (extensionless && !mask.empty()) mask.pop_back();
   std::string name = Name;
@@ -164,7 +165,13 @@ bool TZFBaseArchiver::FindFirstItem(const std::string& Mask, TZFArchiveItem& F,
                                     int32_t SearchAttr, const std::string& ExclusionMask) {
   std::string mask = Mask;
   const size_t drive = ExtractFileDrive(mask).size();
-  if (drive > 0 && options_.GetStorePath() != spFullPathWithDrive) mask.erase(0, drive);
+  if (drive > 0 && options_.GetStorePath() != spFullPathWithDrive) {
+    // "C:\*.txt" means the names below the drive's root; stored names are
+    // relative, so the root's separator goes with the drive, or the mask
+    // could never match.
+    mask.erase(0, drive);
+    if (!mask.empty() && IsSeparator(mask.front())) mask.erase(0, 1);
+  }
   std::replace(mask.begin(), mask.end(), '\\', '/');
   TInternalSearchRec& h = F.Handle;
   h.SearchMask = mask;
