@@ -1,0 +1,79 @@
+// The entry data codec: moves the data of one archive entry from the archive
+// stream to a destination stream. It reads the entry's local header, checks
+// the password, decrypts, decompresses (stored and deflated entries through
+// zlib, and the block-structured format) chunk by chunk, reports progress,
+// honours cancellation between chunks, and judges the result by size and
+// CRC-32. It never writes more than the entry's declared uncompressed size.
+//
+// It does not choose the entry, the volume or the file: the extraction run
+// positions the archive stream at the local header and owns the
+// destination; what a failure means (native code 8, the failure event,
+// keeping a damaged file) is decided there too.
+#pragma once
+
+#include <cstdint>
+
+#include "archive/ZFClasses.h"
+#include "archive/ZFDirItem.h"
+
+namespace zf {
+
+class TZFBaseArchiver;
+
+// Decodes item into destination. archiver.ArchiveStream() is positioned at
+// the entry's local header. dataLimit is the stream position the entry's
+// data must not pass (-1: none); an entry whose data would pass it overlaps
+// another entry and is refused as damaged.
+//
+// True: the data decoded completely and its size and CRC-32 match the item.
+// False: anything else (damaged or truncated data, a wrong size or CRC-32,
+// an unsupported method, a short write, a skipped password request, a
+// cancel); the archiver's SkipFlag and CancelFlag tell the last two apart.
+// Raises EZFException native code 55 for method 9, the stream's EReadError
+// for a short local header or encryption header, and native code 45 when a
+// volume request is cancelled.
+bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
+                 int64_t dataLimit);
+
+// Reads an entry's data from the volume it starts on and on into the
+// following volumes of a volume set.
+class TZFVolumeCursor {
+ public:
+  // firstVolume: the volume the archiver's stream is on now; lastVolume:
+  // the volume that holds the end of the central directory.
+  TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume);
+
+  // The stream of the volume being read.
+  TStream& Stream() { return *stream_; }
+
+  // Reads count bytes, continuing at position 0 of the next volume while the
+  // current one runs out. False when the bytes are not there: the last
+  // volume ended, a fresh volume yielded nothing, or the archive is a single
+  // file (whose start must never be read as a continuation).
+  bool ReadAcrossVolumes(void* buffer, int64_t count);
+
+ private:
+  bool NextVolume();
+
+  TZFBaseArchiver& archiver_;
+  TStream* stream_;
+  int32_t number_;
+  int32_t last_;
+};
+
+// ---- chunk sizing --------------------------------------------------------------
+// Exposed for tests; DecodeEntry is their only user.
+
+// The output a chunk of n compressed bytes is predicted to need at the
+// entry's compression ratio (uncompressed div compressed):
+// ((ratio + 1) * (n + n/2 + 267)) rounded down to a multiple of 256, then to
+// the nearest power of two on the logarithmic scale. Saturates at
+// UINT64_MAX instead of wrapping, whatever the ratio.
+uint64_t OutputEstimate(uint64_t ratio, uint32_t n);
+
+// Length of the next chunk: min(1 MiB, remaining), halved until its output
+// estimate is below a twentieth of availableMemory or it is under 512
+// bytes. remaining must be above 0.
+uint32_t ChunkLength(int64_t remaining, uint64_t ratio, uint32_t availableMemory);
+
+}  // namespace zf

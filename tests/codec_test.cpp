@@ -1,0 +1,385 @@
+// Tests of the entry data codec: archives built byte by byte, opened by a
+// TZipArchiver, and one entry decoded into a memory stream. Damaged and
+// hostile entries (bombs, overlaps, wrong sizes, cut archives) come from
+// overriding single fields of good ones.
+#include "archive/ZFCodec.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/ZFArchiver.h"
+#include "archive/ZFDirManager.h"
+#include "archive/ZFExcept.h"
+#include "test_util.h"
+#include "zip_builder.h"
+
+namespace zf {
+namespace {
+
+using test::ZipBuilder;
+using test::ZipEntry;
+
+constexpr uint32_t MiB = 1024 * 1024;
+
+std::string AsString(const TMemoryStream& s) { return {s.Data().begin(), s.Data().end()}; }
+
+// An archive file opened by a component; Decode positions the archive stream
+// at an entry's local header and runs the codec on it.
+class OpenArchive {
+ public:
+  explicit OpenArchive(const ZipBuilder& builder) : layout(builder.Save(dir / "test.zip")) {
+    archiver.SetFileName(dir / "test.zip");
+    archiver.Open();
+  }
+  const TDirItem& Item(int i) { return archiver.DirManager()->Dir().ItemRef(i); }
+  bool Decode(int i, TMemoryStream& out, int64_t dataLimit = -1) {
+    archiver.ArchiveStream()->SetPosition(Item(i).LocalHeaderOffset());
+    return DecodeEntry(archiver, out, Item(i), dataLimit);
+  }
+  // Position of entry i's data in the archive.
+  int64_t DataStart(int i) { return static_cast<int64_t>(layout.localOffsets[i]) + 30 + Item(i).Header.NameLength; }
+
+  test::TempDir dir;
+  test::ZipLayout layout;
+  TZipArchiver archiver;
+};
+
+// ---- chunk sizing ------------------------------------------------------------------
+
+TEST(CodecChunkSizing, OutputEstimateRoundsOnTheLogScaleAndSaturates) {
+  struct Case { uint64_t ratio; uint32_t n; uint64_t expected; };
+  const Case cases[] = {
+      {0, 1, 256},                  // 268 -> 256, already a power of two
+      {0, 512, 1024},               // 1035 -> 1024
+      {0, 700, 1024},               // 1280 lies below 1024 * sqrt(2): rounds down
+      {2, 512, 4096},               // 3072 lies above 2048 * sqrt(2): rounds up
+      {1, MiB, 4 * MiB},            // stored data: 3,146,240 -> 2^22
+      {UINT64_MAX, MiB, UINT64_MAX},        // ratio + 1 would wrap to 0
+      {uint64_t{1} << 62, 1, UINT64_MAX},   // the product would wrap
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(OutputEstimate(c.ratio, c.n), c.expected) << c.ratio << " " << c.n;
+}
+
+TEST(CodecChunkSizing, ChunkLengthShrinksUntilTheOutputFitsTheMemoryShare) {
+  struct Case { int64_t remaining; uint64_t ratio; uint32_t memory; uint32_t expected; };
+  const Case cases[] = {
+      {5, 0, UINT32_MAX, 5},
+      {3 * int64_t{MiB}, 1, UINT32_MAX, MiB},
+      {int64_t{1} << 40, 1, UINT32_MAX, MiB},  // Zip64-sized rest: still one MiB
+      {3 * int64_t{MiB}, 1000, UINT32_MAX, 64 * 1024},
+      {3 * int64_t{MiB}, UINT64_MAX, UINT32_MAX, 256},  // a bomb's ratio: smallest chunks
+      {3 * int64_t{MiB}, 1, 0, 256},                    // no memory at all
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ChunkLength(c.remaining, c.ratio, c.memory), c.expected)
+        << c.remaining << " " << c.ratio << " " << c.memory;
+}
+
+// ---- decoding -------------------------------------------------------------------------
+
+TEST(CodecDecode, EntriesOfEveryKind) {
+  const std::string text = [] {
+    std::string s;
+    for (int i = 0; s.size() < 100000; ++i) s += "line " + std::to_string(i) + " of the text\n";
+    return s;
+  }();
+  const std::string noise = test::NoiseBytes(3 * MiB + 12345);  // deflates to > 1 MiB
+  const std::string zeros(MiB, '\0');
+  struct Case {
+    const char* name;
+    std::function<void(ZipEntry&)> make;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"stored", [&](ZipEntry& e) { e.method = 0; e.data = text; }, true},
+      {"deflated", [&](ZipEntry& e) { e.data = text; }, true},
+      {"empty stored", [](ZipEntry& e) { e.method = 0; }, true},
+      {"deflated over several chunks", [&](ZipEntry& e) { e.data = noise; }, true},
+      {"zip64 sizes", [&](ZipEntry& e) { e.data = text; e.zip64 = true; }, true},
+      {"encrypted stored", [&](ZipEntry& e) { e.method = 0; e.data = text; e.password = "pw"; }, true},
+      {"encrypted deflated", [&](ZipEntry& e) { e.data = text; e.password = "pw"; }, true},
+      // The check byte is the time's high byte; the CRC's differs.
+      {"encrypted with data descriptor",
+       [&](ZipEntry& e) { e.data = text; e.password = "pw"; e.dataDescriptor = true; }, true},
+      {"crc mismatch", [&](ZipEntry& e) { e.data = text; e.crc = test::Crc32Of(text) ^ 1; }, false},
+      {"declared size too large",
+       [&](ZipEntry& e) { e.data = text; e.uncompressedSize = uint32_t(text.size() + 1); }, false},
+      {"deflate bomb", [&](ZipEntry& e) { e.data = zeros; e.uncompressedSize = 1000; }, false},
+      {"stored bomb", [&](ZipEntry& e) { e.method = 0; e.data = text; e.uncompressedSize = 1000; }, false},
+      {"corrupt deflate data",
+       [&](ZipEntry& e) { e.data = text; e.rawData = std::string(200, '\xFF'); }, false},
+      {"other method, version 10",
+       [&](ZipEntry& e) { e.method = 12; e.versionNeeded = 10; e.data = text; }, false},
+      // The size runs into the central directory and is cut at its start:
+      // the stored data and the deflate stream end exactly there.
+      {"stored size past the directory",
+       [&](ZipEntry& e) { e.method = 0; e.data = text; e.compressedSize = uint32_t(text.size() + 5000); }, true},
+      {"deflated size past the directory",
+       [&](ZipEntry& e) { e.data = text; e.compressedSize = 0x7FFFFFF0; }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZipEntry e;
+    e.name = "dir/entry.txt";
+    c.make(e);
+    const std::string declared = e.data.substr(0, e.uncompressedSize.value_or(e.data.size()));
+    if (e.dataDescriptor) {
+      ASSERT_NE(test::Crc32Of(e.data) >> 24, e.time >> 8u);
+    }
+    OpenArchive a(ZipBuilder().Add(e));
+    a.archiver.SetPassword("pw");
+    TMemoryStream out;
+    EXPECT_EQ(a.Decode(0, out), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(AsString(out), e.data);
+    } else {
+      // Never more than declared; a method it cannot decode writes nothing.
+      EXPECT_LE(out.Data().size(), declared.size());
+      if (e.method == 12) {
+        EXPECT_TRUE(out.Data().empty());
+      }
+    }
+  }
+}
+
+TEST(CodecDecode, Method9RaisesNativeCode55) {
+  ZipEntry e;
+  e.name = "a.bin";
+  e.method = 9;
+  e.data = "data";
+  OpenArchive a(ZipBuilder().Add(e));
+  TMemoryStream out;
+  try {
+    a.Decode(0, out);
+    FAIL() << "no exception";
+  } catch (const EZFException& x) {
+    EXPECT_EQ(x.NativeError(), 55);
+  }
+}
+
+TEST(CodecDecode, DataPassingTheDataLimitIsRefusedUnread) {
+  ZipEntry e;
+  e.name = "a.txt";
+  e.method = 0;
+  e.data = std::string(5000, 'a');
+  OpenArchive a(ZipBuilder().Add(e));
+  const int64_t end = a.DataStart(0) + 5000;
+  TMemoryStream refused, accepted;
+  EXPECT_FALSE(a.Decode(0, refused, end - 1));
+  EXPECT_TRUE(refused.Data().empty());
+  EXPECT_TRUE(a.Decode(0, accepted, end));
+}
+
+// A single-file archive that loses bytes after it was opened: the short
+// read fails the entry and is never continued from the archive's start.
+TEST(CodecDecode, TruncatedArchiveFailsWithoutRereadingItsStart) {
+  ZipEntry e;
+  e.name = "big.bin";
+  e.method = 0;
+  e.data = test::NoiseBytes(200000);
+  const test::ZipLayout layout = ZipBuilder().Add(e).Build();
+  TZipArchiver archiver;
+  archiver.SetInMemory(true);
+  archiver.Open();
+  auto& bytes = dynamic_cast<TMemoryStream&>(*archiver.ArchiveStream()).Data();
+  bytes = layout.bytes;
+  archiver.DirManager()->ReadDirectory();
+  bytes.resize(30 + e.name.size() + 100000);
+
+  const TDirItem& item = archiver.DirManager()->Dir().ItemRef(0);
+  archiver.ArchiveStream()->SetPosition(0);
+  TMemoryStream out;
+  EXPECT_FALSE(DecodeEntry(archiver, out, item, -1));
+  EXPECT_TRUE(out.Data().empty());
+}
+
+// ---- block-structured entries -----------------------------------------------------
+
+// The 50-byte header and the blocks of a block-structured entry.
+std::string BlockEntryData(uint32_t blockSize, uint32_t total, uint32_t count, bool compressed,
+                           const std::vector<std::string>& blocks) {
+  std::vector<uint8_t> b;
+  Put32(b, blockSize);
+  Put32(b, 0);
+  Put32(b, total);
+  Put32(b, 0);
+  Put32(b, count);
+  b.push_back(0);                 // zlib
+  b.push_back(compressed ? 1 : 0);
+  Put16(b, 0xFFFF);               // not encrypted
+  Put32(b, 0);
+  b.resize(50, 0);
+  for (const std::string& block : blocks) {
+    Put32(b, static_cast<uint32_t>(block.size()));
+    b.insert(b.end(), block.begin(), block.end());
+  }
+  return {b.begin(), b.end()};
+}
+
+std::string ZlibCompress(const std::string& data) {
+  uLongf n = compressBound(static_cast<uLong>(data.size()));
+  std::string out(n, '\0');
+  compress(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
+           static_cast<uLong>(data.size()));
+  out.resize(n);
+  return out;
+}
+
+TEST(CodecDecode, BlockStructuredEntries) {
+  const std::string plain = test::NoiseBytes(2500, 7) + std::string(500, 'x');  // 3 blocks
+  const std::string p0 = plain.substr(0, 1000), p1 = plain.substr(1000, 1000), p2 = plain.substr(2000);
+  struct Case {
+    const char* name;
+    std::string raw;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"compressed blocks",
+       BlockEntryData(1000, 3000, 3, true, {ZlibCompress(p0), ZlibCompress(p1), ZlibCompress(p2)}), true},
+      {"stored blocks", BlockEntryData(1000, 3000, 3, false, {p0, p1, p2}), true},
+      {"stored block shorter than expected",
+       BlockEntryData(1000, 3000, 3, false, {p0, p1.substr(1), p2 + "x"}), false},
+      {"block length past the entry",
+       BlockEntryData(1000, 3000, 3, false, {p0}) + std::string("\xF0\xFF\xFF\x7F", 4), false},
+      {"block count beyond the blocks", BlockEntryData(1000, 3000, 0xFFFFFFFF, false, {p0, p1, p2}), false},
+      {"block inflating past the declared size",
+       BlockEntryData(1000, 3000, 1, true, {ZlibCompress(std::string(1 << 20, 'z'))}), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZipEntry e;
+    e.name = "blocks.bin";
+    e.method = 12;
+    e.versionNeeded = 20;
+    e.data = plain;
+    e.rawData = c.raw;
+    OpenArchive a(ZipBuilder().Add(e));
+    TMemoryStream out;
+    EXPECT_EQ(a.Decode(0, out), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(AsString(out), plain);
+    }
+    EXPECT_LE(out.Data().size(), plain.size());
+  }
+}
+
+// ---- password requests --------------------------------------------------------------
+
+TEST(CodecPassword, RequestsRepeatUntilThePasswordFitsOrTheEntryIsSkipped) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> answers;  // "" skips
+    bool ok;
+  };
+  const Case cases[] = {
+      {"right answer", {"secret"}, true},
+      {"wrong, then right", {"guess", "secret"}, true},
+      {"skipped", {""}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZipEntry e;
+    e.name = "dir/locked.txt";
+    e.data = "locked contents";
+    e.password = "secret";
+    OpenArchive a(ZipBuilder().Add(e));
+    a.archiver.SetPassword("wrong");
+    std::vector<std::string> names;
+    a.archiver.OnPassword = [&](TZFBaseArchiver*, const std::string& name, std::string& password,
+                                bool& skip) {
+      const std::string& answer = c.answers[names.size()];
+      names.push_back(name);
+      skip = answer.empty();
+      if (!skip) password = answer;
+    };
+    TMemoryStream out;
+    EXPECT_EQ(a.Decode(0, out), c.ok);
+    EXPECT_EQ(names.size(), c.answers.size());
+    EXPECT_EQ(names[0], "dir/locked.txt");
+    EXPECT_EQ(a.archiver.SkipFlag, !c.ok);
+    EXPECT_EQ(AsString(out), c.ok ? e.data : "");
+    if (c.ok) {
+      EXPECT_EQ(a.archiver.GetPassword(), "secret");  // kept for the next entries
+    }
+  }
+}
+
+// ---- progress and cancel --------------------------------------------------------------
+
+struct ProgressLog {
+  std::vector<double> file, overall;
+  std::vector<std::string> names;
+  bool cancelAtFirst = false;
+
+  void Attach(TZFBaseArchiver& a) {
+    a.OnFileProgress = [this](TZFBaseArchiver*, const std::string& name, double p,
+                              TZFProcessOperation op, TZFProgressPhase phase, bool& cancel) {
+      EXPECT_EQ(op, poExtract);
+      EXPECT_EQ(phase, ppProcess);
+      names.push_back(name);
+      file.push_back(p);
+      cancel = cancelAtFirst;
+    };
+    a.OnOverallProgress = [this](TZFBaseArchiver*, double p, TZFProcessOperation,
+                                 TZFProgressPhase phase, bool&) {
+      EXPECT_EQ(phase, ppProcess);
+      overall.push_back(p);
+    };
+  }
+};
+
+TEST(CodecProgress, OneReportBeforeEachChunkAndNoneForAnEmptyEntry) {
+  ZipEntry big;
+  big.name = "dir/big.bin";
+  big.method = 0;
+  big.data = test::NoiseBytes(5 * MiB / 2);  // chunks of 1 MiB, 1 MiB, 0.5 MiB
+  ZipEntry empty;
+  empty.name = "empty.txt";
+  empty.method = 0;
+  OpenArchive a(ZipBuilder().Add(big).Add(empty));
+  a.archiver.EntriesSelected = 2;
+  a.archiver.EntriesDone = 1;
+  ProgressLog log;
+  log.Attach(a.archiver);
+
+  TMemoryStream out;
+  ASSERT_TRUE(a.Decode(0, out));
+  const std::vector<double> file{0, 40, 80}, overall{50, 70, 90};
+  ASSERT_EQ(log.file.size(), file.size());
+  ASSERT_EQ(log.overall.size(), overall.size());
+  for (size_t i = 0; i < file.size(); ++i) {
+    EXPECT_NEAR(log.file[i], file[i], 1e-9);
+    EXPECT_NEAR(log.overall[i], overall[i], 1e-9);
+  }
+  EXPECT_EQ(log.names[0], "dir\\big.bin");  // the dispatcher turns "/" into "\"
+  EXPECT_EQ(a.archiver.EntrySize, 5 * MiB / 2);
+
+  log.file.clear();
+  TMemoryStream none;
+  EXPECT_TRUE(a.Decode(1, none));
+  EXPECT_TRUE(log.file.empty());
+}
+
+TEST(CodecProgress, CancelStopsBeforeTheNextChunk) {
+  ZipEntry e;
+  e.name = "a.txt";
+  e.data = std::string(100000, 'a');
+  OpenArchive a(ZipBuilder().Add(e));
+  ProgressLog log;
+  log.cancelAtFirst = true;
+  log.Attach(a.archiver);
+  TMemoryStream out;
+  EXPECT_FALSE(a.Decode(0, out));
+  EXPECT_TRUE(a.archiver.CancelFlag);
+  EXPECT_TRUE(out.Data().empty());
+  EXPECT_TRUE(log.overall.empty());  // stopped right after the call that cancelled
+}
+
+}  // namespace
+}  // namespace zf
