@@ -49,6 +49,10 @@ class Extraction {
   int Run() {
     std::string dest = cmd_.destination;
     if (zf::kPathDelim == '\\') std::replace(dest.begin(), dest.end(), '/', '\\');
+
+    zf::TZipArchiver archiver;
+    Configure(archiver, zf::AddTrailingDelimiter(dest));
+    if (!OpenArchive(archiver, cmd_.archive, console_)) return kExitFatal;
     // The engine creates the folders of the entries but, with -j, not the
     // destination itself.
     if (!zf::os::DirectoryExists(dest) && !zf::os::ForceDirectories(dest)) {
@@ -56,10 +60,6 @@ class Extraction {
                      zf::os::ErrorText(zf::os::LastErrorCode()));
       return kExitFatal;
     }
-
-    zf::TZipArchiver archiver;
-    Configure(archiver, zf::AddTrailingDelimiter(dest));
-    if (!OpenArchive(archiver, cmd_.archive, console_)) return kExitFatal;
 
     std::vector<std::string> masks = cmd_.masks;
     const bool explicitMasks = !masks.empty();

@@ -1,0 +1,236 @@
+#!/usr/bin/env bash
+# zfx against real archives (made by tests/make_testdata.sh): every archive
+# extracted by zfx and by unzip must give the same tree; exit statuses,
+# passwords without a terminal, listing totals, overwrite rules, junked
+# folders, exclusions, masks, damaged data and hostile names.
+#
+# usage: zfx_test.sh TESTDATA_DIR WORK_DIR ZFX_COMMAND...
+# ZFX_COMMAND is the program, with "wine" in front for the Windows build.
+# ZF_TEST_LOCALE (en, ru, tr) tells which code pages the run has; names in
+# Cyrillic are compared only where they can come out right.
+set -uo pipefail
+
+testdata=$(cd "${1:?usage: zfx_test.sh TESTDATA_DIR WORK_DIR ZFX_COMMAND...}" && pwd)
+work=${2:?}
+shift 2
+zfx_cmd=("$@")
+[ ${#zfx_cmd[@]} -gt 0 ] || { echo "no zfx command given" >&2; exit 2; }
+
+windows=0
+case "${zfx_cmd[*]}" in *.exe*) windows=1 ;; esac
+locale=${ZF_TEST_LOCALE:-}
+if [ -z "$locale" ]; then
+  lang=${LC_ALL:-${LC_CTYPE:-${LANG:-en}}}
+  locale=${lang:0:2}
+fi
+
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 2
+# Relative paths only: the same command line then works for Linux and for
+# Windows under Wine, whose current folder is this one on drive Z:.
+ln -s "$testdata" td
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# zfx ARGS...: runs zfx with no terminal; stdout in out.txt, stderr in
+# err.txt (Windows line ends removed), the exit status in $rc.
+zfx() {
+  "${zfx_cmd[@]}" "$@" </dev/null >out.raw 2>err.raw
+  rc=$?
+  tr -d '\r' <out.raw >out.txt
+  tr -d '\r' <err.raw >err.txt
+}
+
+expect_rc() {  # expect_rc WANT WHAT
+  if [ "$rc" != "$1" ]; then
+    fail "$2: exit status $rc, expected $1"
+    sed 's/^/    /' err.txt >&2
+  fi
+}
+
+expect_in() {  # expect_in FILE TEXT WHAT
+  grep -qF -- "$2" "$1" || { fail "$3: \"$2\" not in $1"; sed 's/^/    /' "$1" >&2; }
+}
+
+# The contents of a tree as a sorted list of checksums, for archives whose
+# names this locale cannot show.
+contents() { (cd "$1" && find . -type f -exec md5sum {} + | cut -d' ' -f1 | LC_ALL=C sort); }
+
+password_of() { awk -v a="$1" '$1 == a { print $2 }' td/passwords; }
+
+# Whether the names of an archive come out right in this run: UTF-8 names
+# need an ANSI code page with Cyrillic (Linux's UTF-8, or Windows 1251); OEM
+# names need the Russian OEM code page 866.
+names_right() {
+  case "$1" in
+    utf8.zip) [ $windows = 0 ] || [ "$locale" = ru ] ;;
+    cp866.zip) [ "$locale" = ru ] ;;
+    *) true ;;
+  esac
+}
+
+# ---- every archive: zfx and the oracle give the same tree -----------------------
+archives=(stored.zip deflate.zip crypt.zip stream.zip streamcrypt.zip stdin.zip comment.zip
+  sfx_raw.exe sfx_fixed.exe bsdtar.zip zip64.zip utf8.zip cp866.zip attrs.zip)
+for a in "${archives[@]}"; do
+  pw=$(password_of "$a")
+  pw_args=()
+  [ -n "$pw" ] && pw_args=(-P "$pw")
+  zfx x -q "${pw_args[@]}" -d "zfx-$a" "td/$a"
+  expect_rc 0 "x $a"
+  if [ -d "td/expect-$a" ]; then
+    cp -r "td/expect-$a" "oracle-$a"
+  else
+    unzip -qq -o "${pw_args[@]}" -d "oracle-$a" "td/$a" 2>/dev/null
+  fi
+  if names_right "$a"; then
+    diff -r "zfx-$a" "oracle-$a" >diff.txt || { fail "x $a: trees differ"; sed 's/^/    /' diff.txt >&2; }
+  else
+    [ "$(contents "zfx-$a")" = "$(contents "oracle-$a")" ] || fail "x $a: contents differ"
+  fi
+done
+
+# ---- listing: entry count, total size, encryption marks, comment ----------------
+for a in deflate.zip crypt.zip stdin.zip sfx_raw.exe zip64.zip attrs.zip; do
+  zfx l "td/$a"
+  expect_rc 0 "l $a"
+  want=$(python3 -c 'import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1]); i = z.infolist()
+print(sum(x.file_size for x in i), sum(x.compress_size for x in i), len(i))' "td/$a")
+  read -r length packed count <<<"$want"
+  got=$(tail -n 1 out.txt)
+  read -r got_length got_packed _ got_count _ <<<"$got"
+  [ "$got_length $got_packed $got_count" = "$length $packed $count" ] ||
+    fail "l $a: totals \"$got\", expected $length $packed $count entries"
+done
+zfx l td/crypt.zip
+expect_in out.txt "7 entries, 5 encrypted" "l crypt.zip"
+[ "$(grep -c ' \*' out.txt)" = 5 ] || fail "l crypt.zip: not 5 lines marked \"*\""
+expect_in out.txt "Deflate  2020-01-02 13:04" "l crypt.zip method and date"
+expect_in out.txt "5C00D9ED *readme.txt" "l crypt.zip CRC-32"
+zfx l td/comment.zip
+expect_in out.txt "Comment: second line of the comment" "l comment.zip"
+zfx l td/attrs.zip
+expect_in out.txt "-a-h-" "l attrs.zip hidden"
+expect_in out.txt "-ar--" "l attrs.zip read-only"
+
+# ---- passwords without a terminal: the entry is skipped, never waited for -----
+for case_ in "crypt.zip||password required" "crypt.zip|wrong|wrong password" \
+  "streamcrypt.zip|wrong|wrong password"; do
+  IFS='|' read -r a pw message <<<"$case_"
+  args=()
+  [ -n "$pw" ] && args=(-P "$pw")
+  rm -rf nopw
+  zfx x "${args[@]}" -d nopw "td/$a"
+  expect_rc 1 "x $a with password \"$pw\""
+  expect_in err.txt "readme.txt: $message, skipped" "x $a with password \"$pw\""
+  [ ! -e nopw/readme.txt ] || fail "x $a with password \"$pw\": readme.txt written"
+done
+[ ! -e nopw/docs/guide.txt ] || fail "x streamcrypt.zip with a wrong password: guide.txt written"
+
+# ---- exit status 2: missing archive, unreadable archive, bad command lines ------
+zfx x -d missing td/nosuch.zip
+expect_rc 2 "x of a missing archive"
+expect_in err.txt "zfx: cannot open td/nosuch.zip: no such file" "x of a missing archive"
+[ ! -e td/nosuch.zip ] || fail "x of a missing archive created it"
+[ ! -e missing ] || fail "x of a missing archive made the destination"
+zfx l td/nosuch.zip
+expect_rc 2 "l of a missing archive"
+zfx x -d notzip td/notzip.zip
+expect_rc 2 "x of a file that is no archive"
+expect_in err.txt "Native error: 00035" "x of a file that is no archive"
+for args in "" "q td/deflate.zip" "x" "x -d" "x -k td/deflate.zip" "l td/deflate.zip extra" \
+  "l -q td/deflate.zip" "x -P"; do
+  # shellcheck disable=SC2086  # the words are the arguments
+  zfx $args
+  expect_rc 2 "command line \"$args\""
+  expect_in err.txt "usage: zfx x" "command line \"$args\""
+done
+zfx --help
+expect_rc 0 "--help"
+expect_in out.txt "usage: zfx x" "--help"
+
+# ---- output: one name per entry unless quiet -----------------------------------
+zfx x -d loud td/deflate.zip
+expect_rc 0 "x without -q"
+tr '\\' / <out.txt | grep -qx "docs/guide.txt" || fail "x without -q: docs/guide.txt not reported"
+zfx x -q -d quiet td/deflate.zip
+[ ! -s out.txt ] || fail "x -q printed to standard output"
+
+# ---- overwrite rules: -o (default), -n, -u --------------------------------------
+rm -rf ow
+zfx x -q -d ow td/deflate.zip readme.txt
+# mode|file time|stays changed (1) or is replaced (0)
+for case_ in "-o|200001010000|0" "-n|200001010000|1" "-u|200001010000|0" "-u|203001010000|1"; do
+  IFS='|' read -r mode time kept <<<"$case_"
+  echo changed >ow/readme.txt
+  touch -t "$time" ow/readme.txt
+  zfx x -q "$mode" -d ow td/deflate.zip readme.txt
+  expect_rc 0 "x $mode over a file from $time"
+  if [ "$kept" = 1 ]; then
+    [ "$(cat ow/readme.txt)" = changed ] || fail "x $mode over a file from $time: replaced"
+  else
+    cmp -s ow/readme.txt td/src/readme.txt || fail "x $mode over a file from $time: not replaced"
+  fi
+done
+
+# ---- masks, exclusions, junked folders -------------------------------------------
+# options and masks|files expected (sorted, "/" as separator)
+mask_cases=(
+  "'*.txt'|docs/guide.txt empty.txt readme.txt"
+  "guide.txt|docs/guide.txt"
+  "'docs/*'|docs/deep/nested.bin docs/guide.txt"
+  "-x '*.bin' -x docs/guide.txt|bin/tool.dat empty.txt readme.txt"
+  "-x 'docs/*' '*.txt'|empty.txt readme.txt"
+  "-j|empty.txt guide.txt nested.bin readme.txt tool.dat"
+  "-j -x tool.dat 'docs/*'|guide.txt nested.bin"
+)
+for case_ in "${mask_cases[@]}"; do
+  IFS='|' read -r words want <<<"$case_"
+  rm -rf sel
+  eval "set -- $words"
+  zfx x -q -d sel td/deflate.zip "$@"
+  expect_rc 0 "x $words"
+  got=$(cd sel 2>/dev/null && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+  [ "$got" = "$want " ] || fail "x $words: got \"$got\", expected \"$want\""
+done
+rm -rf sel
+zfx x -q -j -d sel td/deflate.zip
+[ -z "$(find sel -mindepth 1 -type d)" ] || fail "x -j made folders"
+zfx x -d sel td/deflate.zip nothing.at.all
+expect_rc 1 "x with a mask that matches nothing"
+expect_in err.txt "nothing.at.all: no matching entries" "x with a mask that matches nothing"
+
+# ---- damaged data ------------------------------------------------------------------
+rm -rf bad
+zfx x -d bad td/corrupt.zip
+expect_rc 1 "x of a damaged entry"
+expect_in err.txt "readme.txt: Invalid size or check sum of file or unsupported compression format - Native error: 00008" \
+  "x of a damaged entry"
+[ ! -e bad/readme.txt ] || fail "x of a damaged entry left the file"
+[ -f bad/docs/guide.txt ] || fail "x of a damaged entry stopped the other entries"
+zfx x -q --keep-corrupt -d bad td/corrupt.zip readme.txt
+expect_rc 0 "x --keep-corrupt"
+[ "$(wc -c <bad/readme.txt)" = "$(wc -c <td/src/readme.txt)" ] || fail "x --keep-corrupt: file not kept"
+
+# ---- hostile names -----------------------------------------------------------------
+mkdir -p hostile/inside
+(cd hostile/inside && "${zfx_cmd[@]}" x -q -d out ../../td/hostile.zip </dev/null >/dev/null 2>../err.raw)
+rc=$?
+tr -d '\r' <hostile/err.raw >err.txt
+expect_rc 1 "x of hostile names"
+expect_in err.txt "Cannot create file" "x of hostile names"
+[ -f hostile/inside/out/ok.txt ] || fail "x of hostile names: ok.txt not extracted"
+[ -z "$(find hostile -name evil.txt)" ] || fail "x of hostile names: evil.txt written"
+[ ! -e /abs.txt ] || fail "x of hostile names: /abs.txt written"
+
+if [ $failures -gt 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all zfx checks passed"
