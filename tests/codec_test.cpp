@@ -107,6 +107,8 @@ TEST(CodecDecode, EntriesOfEveryKind) {
       // The check byte is the time's high byte; the CRC's differs.
       {"encrypted with data descriptor",
        [&](ZipEntry& e) { e.data = text; e.password = "pw"; e.dataDescriptor = true; }, true},
+      {"encrypted, shorter than its header",
+       [&](ZipEntry& e) { e.method = 0; e.data = "abc"; e.password = "pw"; e.rawData = "12345"; }, false},
       {"crc mismatch", [&](ZipEntry& e) { e.data = text; e.crc = test::Crc32Of(text) ^ 1; }, false},
       {"declared size too large",
        [&](ZipEntry& e) { e.data = text; e.uncompressedSize = uint32_t(text.size() + 1); }, false},
@@ -134,8 +136,14 @@ TEST(CodecDecode, EntriesOfEveryKind) {
     }
     OpenArchive a(ZipBuilder().Add(e));
     a.archiver.SetPassword("pw");
+    int passwordRequests = 0;
+    a.archiver.OnPassword = [&](TZFBaseArchiver*, const std::string&, std::string&, bool& skip) {
+      ++passwordRequests;
+      skip = true;
+    };
     TMemoryStream out;
     EXPECT_EQ(a.Decode(0, out), c.ok);
+    EXPECT_EQ(passwordRequests, 0);
     if (c.ok) {
       EXPECT_EQ(AsString(out), e.data);
     } else {

@@ -289,6 +289,9 @@ bool InflateChunk(TDecodeState& s, TInflater& inflater, TChunkBuffers& buffers, 
 bool DecodeStandard(TDecodeState& s) {
   const uint32_t availableMemory = ReadAvailableMemory();
   if (s.encrypted) {
+    // Data too short to hold its encryption header is damage, not a reason
+    // to ask for passwords that cannot fit.
+    if (s.compressedSize < kEncryptionHeaderSize) return false;
     s.compressedSize -= kEncryptionHeaderSize;
     if (!CheckPassword(s)) return false;
   }
