@@ -635,9 +635,13 @@ void TZFDirManager::ComputeDataLimits() {
   const int32_t count = dir_->Count();
   std::vector<TPlace> places;
   places.reserve(static_cast<size_t>(count));
+  // Folder items take no part: no data of theirs is ever read, and behind a
+  // stub their offsets stay counted from the archive start (see
+  // ApplyPrefixLength), so they could fall inside a file's data.
   for (int32_t i = 0; i < count; ++i) {
     const TDirItem& item = dir_->ItemRef(i);
-    places.push_back({item.DiskNumberStart(isZip64_), item.LocalHeaderOffset(), i});
+    if (!item.IsDirectory())
+      places.push_back({item.DiskNumberStart(isZip64_), item.LocalHeaderOffset(), i});
   }
   std::sort(places.begin(), places.end(), [](const TPlace& a, const TPlace& b) {
     return std::tie(a.Disk, a.Offset, a.Index) < std::tie(b.Disk, b.Offset, b.Index);

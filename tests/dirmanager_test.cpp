@@ -1,0 +1,521 @@
+// Tests of the central directory manager and its item array, on archives
+// built byte by byte: damaged directories rebuilt from the local headers,
+// the end-record search, Zip64 records, self-extractor prefixes, extra
+// fields, hostile counts and offsets, and the data limits that stop
+// overlapped entries.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/ZFArchiver.h"
+#include "archive/ZFConst.h"
+#include "archive/ZFDirArray.h"
+#include "archive/ZFDirManager.h"
+#include "archive/ZFExcept.h"
+#include "test_util.h"
+#include "zip_builder.h"
+
+namespace zf {
+namespace {
+
+using test::ZipBuilder;
+using test::ZipEntry;
+using test::ZipLayout;
+using Bytes = std::vector<uint8_t>;
+
+// The native code of the EZFException fn raises, or -1 when it raises none.
+int NativeErrorOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const EZFException& e) {
+    return e.NativeError();
+  }
+  return -1;
+}
+
+void Poke32(Bytes& b, uint64_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void Poke16(Bytes& b, uint64_t at, uint16_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+// An archive in memory read by a manager that an archiver component owns.
+struct Reader {
+  explicit Reader(const Bytes& bytes) {
+    stream.Data() = bytes;
+    manager = std::make_unique<TZFDirManager>(&stream, &archiver, false);
+  }
+  TZFDirManager& Read() {
+    manager->ReadDirectory();
+    return *manager;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < manager->Dir().Count(); ++i) names.push_back(manager->Dir().ItemRef(i).Name);
+    return names;
+  }
+  bool Rebuilt() const {
+    return manager->DirectoryStart() == static_cast<int64_t>(stream.Data().size());
+  }
+
+  TZipArchiver archiver;
+  TMemoryStream stream;
+  std::unique_ptr<TZFDirManager> manager;
+};
+
+ZipEntry File(std::string name, std::string data, std::string comment = "") {
+  ZipEntry e;
+  e.name = std::move(name);
+  e.data = std::move(data);
+  e.comment = std::move(comment);
+  return e;
+}
+ZipEntry Folder(std::string name) {
+  ZipEntry e = File(std::move(name), "");
+  e.method = kMethodStored;
+  e.externalAttributes = 0x10;
+  return e;
+}
+
+// ---- directories rebuilt from the local headers ---------------------------------
+
+struct RecoveryCase {
+  const char* name;
+  std::function<Bytes()> build;
+  std::vector<std::string> names;
+  std::vector<uint32_t> attributes;
+};
+
+ZipBuilder ThreeEntries() {
+  ZipBuilder b;
+  b.Add(File("a.txt", std::string(300, 'a'), "a comment"))
+      .Add(Folder("sub/"))
+      .Add(File("sub/b.bin", test::NoiseBytes(500)));
+  return b;
+}
+
+const RecoveryCase kRecoveryCases[] = {
+    {"TruncatedInsideTheDirectory",
+     [] {
+       const ZipLayout z = ThreeEntries().Build();
+       return Bytes(z.bytes.begin(), z.bytes.begin() + z.centralOffsets[1] + 10);
+     },
+     {"a.txt", "sub/", "sub/b.bin"}, {0x20, 0x10, 0x20}},
+    {"StrayByteAfterTheComment",
+     [] {
+       Bytes b = ThreeEntries().Comment("archive comment").Build().bytes;
+       b.push_back('!');
+       return b;
+     },
+     {"a.txt", "sub/", "sub/b.bin"}, {0x20, 0x10, 0x20}},
+    {"EntryCount0xFFFFWithoutZip64",
+     [] { return ThreeEntries().EndRecordEntries(0xFFFF).Build().bytes; },
+     {"a.txt", "sub/", "sub/b.bin"}, {0x20, 0x10, 0x20}},
+    {"HostileEntryCountCannotFitTheDirectory",
+     [] { return ThreeEntries().EndRecordEntries(60000).Build().bytes; },
+     {"a.txt", "sub/", "sub/b.bin"}, {0x20, 0x10, 0x20}},
+    {"DirectorySizeLargerThanTheArchive",
+     [] {
+       const ZipLayout z = ThreeEntries().Build();
+       Bytes b = z.bytes;
+       Poke32(b, z.endRecordOffset + 12, 0x7FFFFFF0);
+       return b;
+     },
+     {"a.txt", "sub/", "sub/b.bin"}, {0x20, 0x10, 0x20}},
+    {"NameLength261IsSkipped",
+     [] {
+       // The skipped header's signature is followed 4 bytes on by nothing
+       // that looks like a header; the scan finds the next entry after it.
+       ZipEntry bad = File("bad", "data of the skipped entry");
+       bad.localNameLength = 261;
+       ZipBuilder b;
+       b.Add(File("first", "1")).Add(bad).Add(File("last", "3"));
+       const ZipLayout z = b.Build();
+       return Bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset);
+     },
+     {"first", "last"}, {0x20, 0x20}},
+};
+
+class Recovery : public ::testing::TestWithParam<RecoveryCase> {};
+
+TEST_P(Recovery, RebuildsEntriesFromLocalHeaders) {
+  Reader r(GetParam().build());
+  r.Read();
+  EXPECT_TRUE(r.Rebuilt());
+  EXPECT_EQ(r.Names(), GetParam().names);
+  EXPECT_LE(r.manager->Dir().Capacity(), 1000);  // the claimed count allocated nothing
+  for (int i = 0; i < r.manager->Dir().Count(); ++i) {
+    const TDirItem& item = r.manager->Dir().ItemRef(i);
+    EXPECT_EQ(item.Header.ExternalAttributes, GetParam().attributes[i]) << item.Name;
+    EXPECT_EQ(item.Comment, "");
+    // The data of every rebuilt entry ends before the next local header.
+    const int64_t limit = r.manager->DataLimitOf(i);
+    if (limit >= 0) {
+      EXPECT_GT(limit, item.LocalHeaderOffset() + item.CompressedSize());
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(DirManager, Recovery, ::testing::ValuesIn(kRecoveryCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DirManagerRecovery, DataDescriptorSuppliesCrcAndSizes) {
+  ZipEntry e = File("streamed.txt", std::string(1000, 'x'));
+  e.dataDescriptor = true;
+  ZipBuilder b;
+  b.Add(e).Add(File("next", "n"));
+  const ZipLayout z = b.Build();
+  Bytes bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset);
+  // A streaming writer leaves CRC-32 and sizes 0 in the local header.
+  for (int field = 0; field < 3; ++field) Poke32(bytes, z.localOffsets[0] + 14 + 4 * field, 0);
+
+  Reader r(bytes);
+  r.Read();
+  ASSERT_EQ(r.manager->Dir().Count(), 2);
+  const TDirItem& item = r.manager->Dir().ItemRef(0);
+  EXPECT_EQ(item.Header.Crc32, test::Crc32Of(e.data));
+  EXPECT_EQ(item.Header.UncompressedSize, 1000u);
+  EXPECT_EQ(item.Header.CompressedSize, test::Deflate(e.data).size());
+  EXPECT_EQ(item.Header.ExternalAttributes, 0x20u);  // bit 3 makes it a file
+}
+
+TEST(DirManagerRecovery, NothingToRebuildFromFailsAsInvalidArchive) {
+  Reader r(Bytes(100, 'z'));
+  EXPECT_EQ(NativeErrorOf([&] { r.Read(); }), neInvalidArchive);
+}
+
+TEST(DirManagerRecovery, WithoutTolerantOpenAReadFailureSurfaces) {
+  // Tolerant open is the component's default and is switched off only by
+  // its volume probes; here it stays on, and a directory that cannot be
+  // walked is rebuilt rather than reported.
+  const ZipLayout z = ThreeEntries().Build();
+  Reader r(Bytes(z.bytes.begin(), z.bytes.begin() + z.centralOffsets[2]));
+  ASSERT_TRUE(r.archiver.TolerantOpen());
+  EXPECT_TRUE(r.manager->ProbeEndRecord());
+  r.Read();
+  EXPECT_EQ(r.manager->Dir().Count(), 3);
+}
+
+// ---- end records ------------------------------------------------------------------
+
+TEST(DirManagerEndRecord, SignatureInsideTheCommentIsNotTakenForTheRecord) {
+  // A complete end record image inside the comment whose own comment
+  // length does not reach the end of the file.
+  Bytes fake;
+  TEndOfCentralDir decoy;
+  decoy.TotalEntries = 7;
+  decoy.CommentLength = 3;
+  PutEndOfCentralDir(fake, decoy);
+  const std::string comment = "before " + std::string(fake.begin(), fake.end()) + " after";
+  Reader r(ThreeEntries().Comment(comment).Build().bytes);
+  r.Read();
+  EXPECT_FALSE(r.Rebuilt());
+  EXPECT_EQ(r.manager->Dir().Count(), 3);
+  EXPECT_EQ(r.manager->GlobalComment(), comment);
+  EXPECT_EQ(r.manager->Dir().ItemRef(0).Comment, "a comment");
+}
+
+TEST(DirManagerEndRecord, Zip64SizesComeFromTheZip64Block) {
+  ZipEntry e = File("big.bin", test::NoiseBytes(700));
+  e.zip64 = true;
+  ZipBuilder b;
+  b.Add(File("small", "s")).Add(e).Zip64Records();
+  const ZipLayout z = b.Build();
+  Reader r(z.bytes);
+  TZFDirManager& m = r.Read();
+  EXPECT_TRUE(m.IsZip64());
+  EXPECT_FALSE(r.Rebuilt());
+  EXPECT_EQ(m.LastVolumeNumber(), 0);
+  ASSERT_EQ(m.Dir().Count(), 2);
+  const TDirItem& item = m.Dir().ItemRef(1);
+  EXPECT_TRUE(item.HasZip64Values);
+  EXPECT_EQ(item.Header.CompressedSize, kSentinel32);
+  EXPECT_EQ(item.UncompressedSize(), 700);
+  EXPECT_EQ(item.LocalHeaderOffset(), static_cast<int64_t>(z.localOffsets[1]));
+  EXPECT_EQ(item.CompressedSize(), static_cast<int64_t>(test::Deflate(e.data).size()));
+  EXPECT_EQ(m.DataLimitOf(0), static_cast<int64_t>(z.localOffsets[1]));
+}
+
+TEST(DirManagerEndRecord, DamagedZip64RecordFailsWithoutRecovery) {
+  ZipBuilder b;
+  b.Add(File("a", "a")).Zip64Records();
+  const ZipLayout z = b.Build();
+  Bytes bytes = z.bytes;
+  const uint64_t zip64Record = z.endRecordOffset - kZip64LocatorSize - kZip64EndOfCentralDirSize;
+  bytes[zip64Record + 3] ^= 0xFF;
+  Reader r(bytes);
+  EXPECT_EQ(NativeErrorOf([&] { r.Read(); }), neNoZip64EndRecord);
+  EXPECT_EQ(r.manager->Dir().Count(), 0);
+}
+
+TEST(DirManagerEndRecord, HostileZip64EntryCountAllocatesNothing) {
+  ZipBuilder b;
+  b.Add(File("a", "a")).Add(File("b", "b")).Zip64Records();
+  const ZipLayout z = b.Build();
+  Bytes bytes = z.bytes;
+  const uint64_t zip64Record = z.endRecordOffset - kZip64LocatorSize - kZip64EndOfCentralDirSize;
+  Poke32(bytes, zip64Record + 32, 0xFFFFFFFF);  // total entries, low 32 bits
+  Reader r(bytes);
+  r.Read();
+  EXPECT_TRUE(r.Rebuilt());
+  EXPECT_EQ(r.Names(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_LE(r.manager->Dir().Capacity(), 1000);
+}
+
+// ---- extra fields -------------------------------------------------------------------
+
+struct ExtraCase {
+  const char* name;
+  Bytes extra;
+  std::vector<size_t> blockSizes;
+};
+
+Bytes Block(uint16_t id, size_t size) {
+  Bytes b;
+  PutExtraBlock(b, id, Bytes(size, 0xAB));
+  return b;
+}
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const ExtraCase kExtraCases[] = {
+    {"TwoBlocks", Concat(Block(0x5455, 5), Block(0x7875, 11)), {5, 11}},
+    {"BlockRunsPastTheField", [] { Bytes b = Block(0x5455, 9); Poke16(b, 2, 200); return b; }(),
+     {9}},
+    {"ThreeTrailingBytes", Concat(Block(0x5455, 5), Bytes{1, 2, 3}), {5}},
+    {"OneTrailingByte", Bytes{0x55}, {}},
+};
+
+class ExtraField : public ::testing::TestWithParam<ExtraCase> {};
+
+TEST_P(ExtraField, KeepsBlocksAndDoesNotDesynchroniseTheNextHeader) {
+  ZipEntry e = File("with-extra", "x", "first comment");
+  e.centralExtra = GetParam().extra;
+  ZipBuilder b;
+  b.Add(e).Add(File("after", "y", "second comment"));
+  Reader r(b.Build().bytes);
+  r.Read();
+  EXPECT_FALSE(r.Rebuilt());
+  ASSERT_EQ(r.Names(), (std::vector<std::string>{"with-extra", "after"}));
+  const TDirItem& item = r.manager->Dir().ItemRef(0);
+  std::vector<size_t> sizes;
+  for (const TExtraBlock& block : item.ExtraFields) sizes.push_back(block.Data.size());
+  EXPECT_EQ(sizes, GetParam().blockSizes);
+  EXPECT_EQ(item.Comment, "first comment");
+  EXPECT_EQ(r.manager->Dir().ItemRef(1).Comment, "second comment");
+}
+
+INSTANTIATE_TEST_SUITE_P(DirManager, ExtraField, ::testing::ValuesIn(kExtraCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- self-extractor prefixes ----------------------------------------------------------
+
+struct PrefixCase {
+  const char* name;
+  size_t stubSize;
+  bool offsetsFromArchive;
+  bool empty;
+};
+
+const PrefixCase kPrefixCases[] = {
+    {"NoStub", 0, true, false},
+    {"StubOffsetsFromArchiveStart", 1234, true, false},
+    {"StubOffsetsFromFileStart", 1234, false, false},
+    {"EmptyArchiveBehindStub", 777, true, true},
+};
+
+class Prefix : public ::testing::TestWithParam<PrefixCase> {};
+
+TEST_P(Prefix, FindsTheStubAndCorrectsOffsets) {
+  const PrefixCase& c = GetParam();
+  ZipBuilder b;
+  if (!c.empty) b.Add(File("a.txt", "alpha")).Add(Folder("d/")).Add(File("d/b.txt", "beta"));
+  b.Prefix(test::NoiseBytes(c.stubSize, 7), c.offsetsFromArchive);
+  const ZipLayout z = b.Build();
+  Reader r(z.bytes);
+  TZFDirManager& m = r.Read();
+  EXPECT_EQ(m.PrefixLength(), c.stubSize);
+  for (int i = 0; i < m.Dir().Count(); ++i) {
+    const TDirItem& item = m.Dir().ItemRef(i);
+    // Folders keep their recorded offset; nothing is read from them.
+    const uint64_t recorded = z.localOffsets[i] - (c.offsetsFromArchive ? c.stubSize : 0);
+    EXPECT_EQ(item.LocalHeaderOffset(),
+              static_cast<int64_t>(item.IsDirectory() ? recorded : z.localOffsets[i]))
+        << item.Name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(DirManager, Prefix, ::testing::ValuesIn(kPrefixCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DirManagerPrefix, CorrectedOffsetPast32BitsMovesToZip64InsteadOfWrapping) {
+  ZipBuilder b;
+  b.Add(File("a", "alpha")).Add(File("b", "beta")).Prefix(std::string(100, 's'), true);
+  const ZipLayout z = b.Build();
+  Bytes bytes = z.bytes;
+  Poke32(bytes, z.centralOffsets[1] + 42, 0xFFFFFFF0);
+  Reader r(bytes);
+  TZFDirManager& m = r.Read();
+  ASSERT_EQ(m.PrefixLength(), 100u);
+  EXPECT_EQ(m.Dir().ItemRef(1).LocalHeaderOffset(), 0xFFFFFFF0LL + 100);
+}
+
+TEST(DirManagerPrefix, FolderOffsetsLeftUncorrectedDoNotLimitFiles) {
+  // With a stub, folders keep offsets counted from the archive start; such
+  // an offset can fall inside a file's data and must not cut it.
+  ZipBuilder b;
+  b.Add(File("big", test::NoiseBytes(3000))).Add(Folder("d/")).Add(File("d/x", "x"));
+  b.Prefix(std::string(2000, 's'), true);
+  const ZipLayout z = b.Build();
+  Reader r(z.bytes);
+  TZFDirManager& m = r.Read();
+  ASSERT_EQ(m.Dir().ItemRef(1).LocalHeaderOffset(),
+            static_cast<int64_t>(z.localOffsets[1] - 2000));
+  EXPECT_EQ(m.DataLimitOf(0), static_cast<int64_t>(z.localOffsets[2]));
+}
+
+// ---- overlapped entries ----------------------------------------------------------------
+
+struct LimitCase {
+  const char* name;
+  // Central header offsets to write, by entry; the local headers stay.
+  std::function<std::vector<uint64_t>(const std::vector<uint64_t>&)> offsets;
+  std::function<std::vector<int64_t>(const std::vector<uint64_t>&)> limits;
+};
+
+const LimitCase kLimitCases[] = {
+    {"Consecutive", [](const auto& o) { return o; },
+     [](const auto& o) { return std::vector<int64_t>{int64_t(o[1]), int64_t(o[2]), -1}; }},
+    {"TwoEntriesShareOneLocalHeader",
+     [](const auto& o) { return std::vector<uint64_t>{o[0], o[1], o[0]}; },
+     [](const auto& o) { return std::vector<int64_t>{int64_t(o[0]), -1, int64_t(o[0])}; }},
+    {"EntryStartsInsideAnotherOnesData",
+     [](const auto& o) { return std::vector<uint64_t>{o[0], o[0] + 40, o[2]}; },
+     [](const auto& o) { return std::vector<int64_t>{int64_t(o[0] + 40), int64_t(o[2]), -1}; }},
+};
+
+class DataLimit : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(DataLimit, IsTheNextLocalHeaderOrTheOwnOneWhenShared) {
+  ZipBuilder b;
+  b.Add(File("a", test::NoiseBytes(400, 1)))
+      .Add(File("b", test::NoiseBytes(400, 2)))
+      .Add(File("c", test::NoiseBytes(400, 3)));
+  const ZipLayout z = b.Build();
+  Bytes bytes = z.bytes;
+  const std::vector<uint64_t> offsets = GetParam().offsets(z.localOffsets);
+  for (size_t i = 0; i < offsets.size(); ++i)
+    Poke32(bytes, z.centralOffsets[i] + 42, static_cast<uint32_t>(offsets[i]));
+  Reader r(bytes);
+  TZFDirManager& m = r.Read();
+  ASSERT_FALSE(r.Rebuilt());
+  std::vector<int64_t> limits;
+  for (int i = 0; i < m.Dir().Count(); ++i) limits.push_back(m.DataLimitOf(i));
+  EXPECT_EQ(limits, GetParam().limits(z.localOffsets));
+  EXPECT_EQ(m.DataLimitOf(3), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(DirManager, DataLimit, ::testing::ValuesIn(kLimitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the item array ----------------------------------------------------------------------
+
+TEST(DirArray, GrowsByADoublingStepCappedAt10000) {
+  TZFDirArray a;
+  const std::pair<int, int> steps[] = {{1, 1000},     {1001, 3000},   {3001, 7000},
+                                       {7001, 15000}, {15001, 25000}, {25001, 35000},
+                                       {100, 35000},  {0, 0}};
+  for (const auto& [count, capacity] : steps) {
+    a.SetCount(count);
+    EXPECT_EQ(a.Count(), count);
+    EXPECT_EQ(a.Capacity(), capacity) << "after SetCount(" << count << ")";
+  }
+}
+
+TEST(DirArray, IndexChecksAndIndexOutOfStep) {
+  TZFDirArray a;
+  a.SetCount(3);
+  EXPECT_EQ(NativeErrorOf([&] { a.GetItem(3); }), neIndexGetItem);
+  EXPECT_EQ(NativeErrorOf([&] { a.ItemRef(-1); }), neIndexItemRef);
+  // Item 2 cannot enter the index before items 0 and 1.
+  EXPECT_EQ(NativeErrorOf([&] { a.RenameItem(2, "x"); }), neNameIndexInvalid);
+}
+
+TEST(DirArray, RepeatedNamesKeepTheirOwnIndexEntries) {
+  TZFDirArray a;
+  a.SetCount(4);
+  const char* names[] = {"", "", "Read.Me", "READ.ME"};
+  for (int i = 0; i < 4; ++i) a.RenameItem(i, names[i]);
+  a.RenameItem(0, "Renamed");  // found by position, not by its (repeated) name
+  EXPECT_EQ(a.NameIndex().Get(0), "renamed");
+  EXPECT_EQ(a.IndexOfName("RENAMED"), 0);
+  EXPECT_EQ(a.IndexOfName("read.me"), 3);  // the newest of equal names
+  EXPECT_EQ(a.ItemRef(2).Name, "Read.Me");
+  a.Clear();
+  EXPECT_EQ(a.IndexOfName("renamed"), -1);
+  EXPECT_EQ(a.Capacity(), 1000);
+}
+
+// ---- a new archive ---------------------------------------------------------------------
+
+TEST(DirManagerNewArchive, StubThenEmptyEndRecordReadsBackWithItsPrefix) {
+  test::TempDir dir;
+  const std::string stub = test::NoiseBytes(321, 5);
+  test::WriteFile(dir / "stub.exe", stub);
+  TZipArchiver owner;
+  owner.SetSFXStub(dir / "stub.exe");
+  TMemoryStream stream;
+  {
+    TZFDirManager m(&stream, &owner, true);
+    EXPECT_EQ(m.PrefixLength(), stub.size());
+    m.WriteDirectory(nullptr);
+  }
+  const Bytes expected = [&] {
+    Bytes b(stub.begin(), stub.end());
+    const Bytes end = EmptyArchiveEndRecordBytes(0, stub.size());
+    b.insert(b.end(), end.begin(), end.end());
+    return b;
+  }();
+  EXPECT_EQ(stream.Data(), expected);
+
+  Reader r(stream.Data());
+  EXPECT_EQ(r.Read().PrefixLength(), stub.size());
+  EXPECT_EQ(r.manager->Dir().Count(), 0);
+}
+
+TEST(DirManagerNewArchive, StubLargerThanTheFirstVolumeFails) {
+  test::TempDir dir;
+  test::WriteFile(dir / "stub.exe", std::string(70000, 's'));
+  TZipArchiver owner;
+  owner.SetSFXStub(dir / "stub.exe");
+  owner.SetSpanningMode(smSplitting);
+  owner.SpanningOptions().SetFirstVolumeSize(65536);
+  TMemoryStream stream;
+  EXPECT_EQ(NativeErrorOf([&] { TZFDirManager m(&stream, &owner, true); }), neStubTooLarge);
+}
+
+TEST(DirManagerThroughOpen, ArchiveFileBehindAStubOpensWithCorrectedOffsets) {
+  test::TempDir dir;
+  ZipBuilder b;
+  b.Add(File("readme.txt", "hello")).Prefix(std::string(4096, 'M'), true);
+  const ZipLayout z = b.Save(dir / "setup.stp");
+  TZipArchiver zip;
+  zip.SetFileName(dir / "setup.stp");
+  zip.Open();
+  ASSERT_NE(zip.DirManager(), nullptr);
+  EXPECT_EQ(zip.DirManager()->PrefixLength(), 4096u);
+  EXPECT_EQ(zip.DirManager()->Dir().ItemRef(0).LocalHeaderOffset(),
+            static_cast<int64_t>(z.localOffsets[0]));
+  EXPECT_EQ(zip.DirManager()->DirectoryStart(), static_cast<int64_t>(z.directoryOffset));
+  zip.Close();
+}
+
+}  // namespace
+}  // namespace zf
