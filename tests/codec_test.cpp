@@ -2,8 +2,6 @@
 // TZipArchiver, and one entry decoded into a memory stream. Damaged and
 // hostile entries (bombs, overlaps, wrong sizes, cut archives) come from
 // overriding single fields of good ones.
-#include "archive/ZFCodec.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "archive/ZFArchiver.h"
+#include "archive/ZFCodec.h"
 #include "archive/ZFDirManager.h"
 #include "archive/ZFExcept.h"
 #include "test_util.h"
@@ -42,7 +41,9 @@ class OpenArchive {
     return DecodeEntry(archiver, out, Item(i), dataLimit);
   }
   // Position of entry i's data in the archive.
-  int64_t DataStart(int i) { return static_cast<int64_t>(layout.localOffsets[i]) + 30 + Item(i).Header.NameLength; }
+  int64_t DataStart(int i) {
+    return static_cast<int64_t>(layout.localOffsets[i]) + 30 + Item(i).Header.NameLength;
+  }
 
   test::TempDir dir;
   test::ZipLayout layout;
@@ -52,22 +53,31 @@ class OpenArchive {
 // ---- chunk sizing ------------------------------------------------------------------
 
 TEST(CodecChunkSizing, OutputEstimateRoundsOnTheLogScaleAndSaturates) {
-  struct Case { uint64_t ratio; uint32_t n; uint64_t expected; };
+  struct Case {
+    uint64_t ratio;
+    uint32_t n;
+    uint64_t expected;
+  };
   const Case cases[] = {
-      {0, 1, 256},                  // 268 -> 256, already a power of two
-      {0, 512, 1024},               // 1035 -> 1024
-      {0, 700, 1024},               // 1280 lies below 1024 * sqrt(2): rounds down
-      {2, 512, 4096},               // 3072 lies above 2048 * sqrt(2): rounds up
-      {1, MiB, 4 * MiB},            // stored data: 3,146,240 -> 2^22
-      {UINT64_MAX, MiB, UINT64_MAX},        // ratio + 1 would wrap to 0
-      {uint64_t{1} << 62, 1, UINT64_MAX},   // the product would wrap
+      {0, 1, 256},                         // 268 -> 256, already a power of two
+      {0, 512, 1024},                      // 1035 -> 1024
+      {0, 700, 1024},                      // 1280 lies below 1024 * sqrt(2): rounds down
+      {2, 512, 4096},                      // 3072 lies above 2048 * sqrt(2): rounds up
+      {1, MiB, 4 * MiB},                   // stored data: 3,146,240 -> 2^22
+      {UINT64_MAX, MiB, UINT64_MAX},       // ratio + 1 would wrap to 0
+      {uint64_t{1} << 62, 1, UINT64_MAX},  // the product would wrap
   };
   for (const Case& c : cases)
     EXPECT_EQ(OutputEstimate(c.ratio, c.n), c.expected) << c.ratio << " " << c.n;
 }
 
 TEST(CodecChunkSizing, ChunkLengthShrinksUntilTheOutputFitsTheMemoryShare) {
-  struct Case { int64_t remaining; uint64_t ratio; uint32_t memory; uint32_t expected; };
+  struct Case {
+    int64_t remaining;
+    uint64_t ratio;
+    uint32_t memory;
+    uint32_t expected;
+  };
   const Case cases[] = {
       {5, 0, UINT32_MAX, 5},
       {3 * int64_t{MiB}, 1, UINT32_MAX, MiB},
@@ -97,33 +107,103 @@ TEST(CodecDecode, EntriesOfEveryKind) {
     bool ok;
   };
   const Case cases[] = {
-      {"stored", [&](ZipEntry& e) { e.method = 0; e.data = text; }, true},
+      {"stored",
+       [&](ZipEntry& e) {
+         e.method = 0;
+         e.data = text;
+       },
+       true},
       {"deflated", [&](ZipEntry& e) { e.data = text; }, true},
       {"empty stored", [](ZipEntry& e) { e.method = 0; }, true},
       {"deflated over several chunks", [&](ZipEntry& e) { e.data = noise; }, true},
-      {"zip64 sizes", [&](ZipEntry& e) { e.data = text; e.zip64 = true; }, true},
-      {"encrypted stored", [&](ZipEntry& e) { e.method = 0; e.data = text; e.password = "pw"; }, true},
-      {"encrypted deflated", [&](ZipEntry& e) { e.data = text; e.password = "pw"; }, true},
+      {"zip64 sizes",
+       [&](ZipEntry& e) {
+         e.data = text;
+         e.zip64 = true;
+       },
+       true},
+      {"encrypted stored",
+       [&](ZipEntry& e) {
+         e.method = 0;
+         e.data = text;
+         e.password = "pw";
+       },
+       true},
+      {"encrypted deflated",
+       [&](ZipEntry& e) {
+         e.data = text;
+         e.password = "pw";
+       },
+       true},
       // The check byte is the time's high byte; the CRC's differs.
       {"encrypted with data descriptor",
-       [&](ZipEntry& e) { e.data = text; e.password = "pw"; e.dataDescriptor = true; }, true},
+       [&](ZipEntry& e) {
+         e.data = text;
+         e.password = "pw";
+         e.dataDescriptor = true;
+       },
+       true},
       {"encrypted, shorter than its header",
-       [&](ZipEntry& e) { e.method = 0; e.data = "abc"; e.password = "pw"; e.rawData = "12345"; }, false},
-      {"crc mismatch", [&](ZipEntry& e) { e.data = text; e.crc = test::Crc32Of(text) ^ 1; }, false},
+       [&](ZipEntry& e) {
+         e.method = 0;
+         e.data = "abc";
+         e.password = "pw";
+         e.rawData = "12345";
+       },
+       false},
+      {"crc mismatch",
+       [&](ZipEntry& e) {
+         e.data = text;
+         e.crc = test::Crc32Of(text) ^ 1;
+       },
+       false},
       {"declared size too large",
-       [&](ZipEntry& e) { e.data = text; e.uncompressedSize = uint32_t(text.size() + 1); }, false},
-      {"deflate bomb", [&](ZipEntry& e) { e.data = zeros; e.uncompressedSize = 1000; }, false},
-      {"stored bomb", [&](ZipEntry& e) { e.method = 0; e.data = text; e.uncompressedSize = 1000; }, false},
+       [&](ZipEntry& e) {
+         e.data = text;
+         e.uncompressedSize = uint32_t(text.size() + 1);
+       },
+       false},
+      {"deflate bomb",
+       [&](ZipEntry& e) {
+         e.data = zeros;
+         e.uncompressedSize = 1000;
+       },
+       false},
+      {"stored bomb",
+       [&](ZipEntry& e) {
+         e.method = 0;
+         e.data = text;
+         e.uncompressedSize = 1000;
+       },
+       false},
       {"corrupt deflate data",
-       [&](ZipEntry& e) { e.data = text; e.rawData = std::string(200, '\xFF'); }, false},
+       [&](ZipEntry& e) {
+         e.data = text;
+         e.rawData = std::string(200, '\xFF');
+       },
+       false},
       {"other method, version 10",
-       [&](ZipEntry& e) { e.method = 12; e.versionNeeded = 10; e.data = text; }, false},
+       [&](ZipEntry& e) {
+         e.method = 12;
+         e.versionNeeded = 10;
+         e.data = text;
+       },
+       false},
       // The size runs into the central directory and is cut at its start:
       // the stored data and the deflate stream end exactly there.
       {"stored size past the directory",
-       [&](ZipEntry& e) { e.method = 0; e.data = text; e.compressedSize = uint32_t(text.size() + 5000); }, true},
+       [&](ZipEntry& e) {
+         e.method = 0;
+         e.data = text;
+         e.compressedSize = uint32_t(text.size() + 5000);
+       },
+       true},
       {"deflated size past the directory",
-       [&](ZipEntry& e) { e.data = text; e.compressedSize = 0x7FFFFFF0; }, true},
+       [&](ZipEntry& e) {
+         e.data = text;
+         e.compressedSize = 0x7FFFFFF0;
+       },
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -218,9 +298,9 @@ std::string BlockEntryData(uint32_t blockSize, uint32_t total, uint32_t count, b
   Put32(b, total);
   Put32(b, 0);
   Put32(b, count);
-  b.push_back(0);                 // zlib
+  b.push_back(0);  // zlib
   b.push_back(compressed ? 1 : 0);
-  Put16(b, 0xFFFF);               // not encrypted
+  Put16(b, 0xFFFF);  // not encrypted
   Put32(b, 0);
   b.resize(50, 0);
   for (const std::string& block : blocks) {
@@ -241,7 +321,8 @@ std::string ZlibCompress(const std::string& data) {
 
 TEST(CodecDecode, BlockStructuredEntries) {
   const std::string plain = test::NoiseBytes(2500, 7) + std::string(500, 'x');  // 3 blocks
-  const std::string p0 = plain.substr(0, 1000), p1 = plain.substr(1000, 1000), p2 = plain.substr(2000);
+  const std::string p0 = plain.substr(0, 1000), p1 = plain.substr(1000, 1000),
+                    p2 = plain.substr(2000);
   struct Case {
     const char* name;
     std::string raw;
@@ -249,14 +330,16 @@ TEST(CodecDecode, BlockStructuredEntries) {
   };
   const Case cases[] = {
       {"compressed blocks",
-       BlockEntryData(1000, 3000, 3, true, {ZlibCompress(p0), ZlibCompress(p1), ZlibCompress(p2)}), true},
+       BlockEntryData(1000, 3000, 3, true, {ZlibCompress(p0), ZlibCompress(p1), ZlibCompress(p2)}),
+       true},
       {"stored blocks", BlockEntryData(1000, 3000, 3, false, {p0, p1, p2}), true},
       // Sizes and CRC would add up: only the first block's length is wrong.
       {"stored block shorter than expected",
        BlockEntryData(1000, 3000, 2, false, {plain.substr(0, 999), plain.substr(999)}), false},
       {"block length past the entry",
        BlockEntryData(1000, 3000, 3, false, {p0}) + std::string("\xF0\xFF\xFF\x7F", 4), false},
-      {"block count beyond the blocks", BlockEntryData(1000, 3000, 0xFFFFFFFF, false, {p0, p1, p2}), false},
+      {"block count beyond the blocks", BlockEntryData(1000, 3000, 0xFFFFFFFF, false, {p0, p1, p2}),
+       false},
       {"block inflating past the declared size",
        BlockEntryData(1000, 3000, 1, true, {ZlibCompress(std::string(1 << 20, 'z'))}), false},
   };

@@ -38,8 +38,7 @@ constexpr int64_t kMaxBlockLength = 16 * 1024 * 1024;
 
 // ---- volumes -------------------------------------------------------------------
 
-TZFVolumeCursor::TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume,
-                                 int32_t lastVolume)
+TZFVolumeCursor::TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume)
     : archiver_(archiver),
       stream_(archiver.ArchiveStream()),
       number_(firstVolume),
@@ -120,7 +119,7 @@ struct TDecodeState {
   bool encrypted = false;
   TZFKeys keys;
   int64_t compressedSize = 0;  // of the data still to read, cut and checked
-  uint64_t declaredSize = 0;   // uncompressed size: nothing is written beyond it
+  uint64_t declaredSize = 0;   // uncompressed size, below 2^63: nothing is written beyond it
   int64_t consumed = 0;        // compressed bytes read
   uint64_t produced = 0;       // plain bytes written
   uint32_t crc = 0xFFFFFFFF;
@@ -139,8 +138,8 @@ bool ReportProgress(TDecodeState& s) {
   a.EntrySize = total;
   const long double part = total > 0 ? a.ProcessedBytes / total : 0;
   bool cancel = false;
-  a.DoFileProgress(s.item.Name, static_cast<double>(part * 100), s.item.ItemOperation,
-                   ppProcess, cancel);
+  a.DoFileProgress(s.item.Name, static_cast<double>(part * 100), s.item.ItemOperation, ppProcess,
+                   cancel);
   if (!cancel) {
     // Outside an extraction run nothing is selected; count this entry alone.
     const long double selected = std::max<int32_t>(1, a.EntriesSelected);
@@ -157,8 +156,7 @@ bool ReportProgress(TDecodeState& s) {
 bool Emit(TDecodeState& s, const uint8_t* data, size_t n) {
   if (n > s.declaredSize - s.produced) return false;
   s.crc = CRC32Update(s.crc, data, static_cast<int32_t>(n));
-  if (s.destination.Write(data, static_cast<int64_t>(n)) != static_cast<int64_t>(n))
-    return false;
+  if (s.destination.Write(data, static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
   s.produced += n;
   return true;
 }
@@ -237,8 +235,8 @@ bool CheckPassword(TDecodeState& s) {
   const int64_t position = stream.GetPosition();
   for (;;) {
     stream.SetPosition(position);
-    if (CheckEncryptionHeader(stream, s.archiver.GetPassword(), s.local.Flags,
-                              s.local.ModTime, s.local.Crc32, s.keys))
+    if (CheckEncryptionHeader(stream, s.archiver.GetPassword(), s.local.Flags, s.local.ModTime,
+                              s.local.Crc32, s.keys))
       return true;
     RequestPassword(s);
     if (s.archiver.SkipFlag) return false;
@@ -267,9 +265,8 @@ bool InflateChunk(TDecodeState& s, TInflater& inflater, TChunkBuffers& buffers, 
   }
   for (;;) {
     // One byte of room past the declared size lets an overrun show.
-    const uint64_t allowed = s.declaredSize - s.produced;
-    const uInt room = static_cast<uInt>(
-        std::min<uint64_t>(buffers.outputSize, allowed == UINT64_MAX ? allowed : allowed + 1));
+    const uInt room =
+        static_cast<uInt>(std::min<uint64_t>(buffers.outputSize, s.declaredSize - s.produced + 1));
     strm.next_out = buffers.output.get();
     strm.avail_out = room;
     const int status = inflate(&strm, Z_NO_FLUSH);
@@ -307,23 +304,24 @@ bool DecodeStandard(TDecodeState& s) {
   uint8_t* const chunk = buffers.input.get() + kWrapperSize;
   TInflater inflater;
   if (deflated) {
-    buffers.outputSize = static_cast<uint32_t>(
-        std::clamp<uint64_t>(s.declaredSize == UINT64_MAX ? s.declaredSize : s.declaredSize + 1,
-                             1, kChunkSize));
+    buffers.outputSize = static_cast<uint32_t>(std::min<uint64_t>(s.declaredSize + 1, kChunkSize));
     buffers.output = std::make_unique_for_overwrite<uint8_t[]>(buffers.outputSize);
     if (!inflater.Start()) return false;
   }
 
+  // clang-format off
   while (s.consumed < s.compressedSize && !inflater.Ended()) {
-    if (!ReportProgress(s)) return false;                                      // REPORT
-    const uint32_t n = ChunkLength(s.compressedSize - s.consumed, ratio, availableMemory);  // SIZE
-    if (!s.volumes.ReadAcrossVolumes(chunk, n)) return false;                 // READ
-    if (s.encrypted) DecryptBuffer(chunk, n, s.keys);                         // DECRYPT
-    const bool ok = deflated ? InflateChunk(s, inflater, buffers, chunk, n)   // EXPAND
-                             : Emit(s, chunk, n);                             //  + EMIT
+    if (!ReportProgress(s)) return false;                                    // REPORT
+    const uint32_t n =
+        ChunkLength(s.compressedSize - s.consumed, ratio, availableMemory);  // SIZE
+    if (!s.volumes.ReadAcrossVolumes(chunk, n)) return false;               // READ
+    if (s.encrypted) DecryptBuffer(chunk, n, s.keys);                       // DECRYPT
+    const bool ok = deflated ? InflateChunk(s, inflater, buffers, chunk, n) // EXPAND
+                             : Emit(s, chunk, n);                           //  + EMIT
     if (!ok) return false;
     s.consumed += n;
   }
+  // clang-format on
   return true;
 }
 
@@ -335,8 +333,8 @@ bool DecodeStandard(TDecodeState& s) {
 // compressed size.
 
 struct TBlockHeader {
-  uint32_t blockSize = 0;   // uncompressed bytes of every block but the last
-  uint32_t totalSize = 0;   // uncompressed bytes of the entry
+  uint32_t blockSize = 0;  // uncompressed bytes of every block but the last
+  uint32_t totalSize = 0;  // uncompressed bytes of the entry
   uint32_t blockCount = 0;
   uint8_t algorithm = 0;    // 0: zlib
   bool compressed = false;  // false: blocks are stored
@@ -388,7 +386,9 @@ bool EmitBlock(TDecodeState& s, const TBlockHeader& b, std::vector<uint8_t>& blo
     // A stored block is its own plain data: any other length is damage.
     return block.size() == expected && Emit(s, block.data(), block.size());
   }
-  const auto clampSize = [](uint64_t v) { return static_cast<size_t>(std::min<uint64_t>(v, SIZE_MAX)); };
+  const auto clampSize = [](uint64_t v) {
+    return static_cast<size_t>(std::min<uint64_t>(v, SIZE_MAX));
+  };
   if (!SafeDecompress(block, output, clampSize(expected), clampSize(s.declaredSize - s.produced),
                       b.algorithm == 0))
     return false;
@@ -417,8 +417,9 @@ bool DecodeBlocks(TDecodeState& s) {
     const bool last = i + 1 == b.blockCount;
     if (last && s.produced > total) return false;
     const uint64_t expected = last ? total - s.produced : b.blockSize;
-    if (s.encrypted) DecryptHook(static_cast<uint8_t>(b.encryption), block.data(), length,
-                                 s.archiver.GetPassword());
+    if (s.encrypted)
+      DecryptHook(static_cast<uint8_t>(b.encryption), block.data(), length,
+                  s.archiver.GetPassword());
     if (!EmitBlock(s, b, block, output, expected)) return false;
   }
   return true;
@@ -447,9 +448,9 @@ bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem
   // Sizes of 2^63 bytes and more come from no real archive.
   if (item.CompressedSize() < 0 || item.UncompressedSize() < 0) return false;
 
-  const TZFVolumeCursor volumes(
-      archiver, static_cast<int32_t>(item.DiskNumberStart(dir->IsZip64())),
-      dir->LastVolumeNumber());
+  const TZFVolumeCursor volumes(archiver,
+                                static_cast<int32_t>(item.DiskNumberStart(dir->IsZip64())),
+                                dir->LastVolumeNumber());
   TDecodeState s(archiver, destination, item, volumes);
   s.encrypted = (s.header.Flags & kFlagEncrypted) != 0;
   s.declaredSize = static_cast<uint64_t>(item.UncompressedSize());
