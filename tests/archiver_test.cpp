@@ -126,6 +126,18 @@ TEST(ArchiverOpen, MissingFileBecomesAnEmptyArchive) {
   EXPECT_EQ(test::ReadFile(dir / "new.zip"), EmptyArchiveBytes());
 }
 
+TEST(ArchiverOpen, NewArchiveWithAStubGetsItsEndRecordToo) {
+  TempDir dir;
+  test::WriteFile(dir / "stub.bin", "MZ-stub");
+  TZipArchiver z;
+  z.SetSFXStub(dir / "stub.bin");
+  z.SetFileName(dir / "new.exe");
+  z.Open();
+  z.Close();
+  const std::vector<uint8_t> end = EmptyArchiveEndRecordBytes(0, 7);
+  EXPECT_EQ(test::ReadFile(dir / "new.exe"), "MZ-stub" + std::string(end.begin(), end.end()));
+}
+
 TEST(ArchiverOpen, ReadOnlyArchiveOpensAndExtracts) {
   TempDir dir;
   const std::string path = dir / "ro.zip";
