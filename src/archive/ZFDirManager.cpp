@@ -18,6 +18,7 @@
 #include <span>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 #include "archive/ZFArchiver.h"
 #include "archive/ZFConst.h"
@@ -53,32 +54,53 @@ int64_t ToPosition(uint64_t v) {
 // consecutive windows overlapping by 3 bytes so that no position is tested
 // twice), until onHit returns true or the stream ends. Returns the position
 // onHit accepted, or -1. The stream position is restored.
+//
+// window/windowStart hold the last window read; a later scan that starts
+// inside it goes on from there instead of reading again, which keeps the
+// recovery scan, that moves on a few bytes at a time, linear in the file.
 template <typename OnHit>
-int64_t ScanStream(TStream& stream, int64_t from, int64_t windowSize, uint32_t pattern,
+int64_t ScanStream(TStream& stream, int64_t size, std::vector<uint8_t>& window,
+                   int64_t& windowStart, int64_t from, int64_t windowSize, uint32_t pattern,
                    OnHit&& onHit) {
-  const int64_t saved = stream.GetPosition();
-  const int64_t size = stream.GetSize();
-  std::vector<uint8_t> window;
+  int64_t saved = -1;
   int64_t start = std::max<int64_t>(from, 0);
   int64_t result = -1;
   while (result < 0 && start <= size - 4) {
-    const int64_t length = std::min(windowSize, size - start);
-    window.resize(static_cast<size_t>(length));
-    stream.SetPosition(start);
-    stream.ReadBuffer(window.data(), length);
-    for (int64_t k = 0; k + 4 <= length; ++k) {
+    const int64_t windowEnd = windowStart + static_cast<int64_t>(window.size());
+    if (windowStart < 0 || start < windowStart || start + 4 > windowEnd) {
+      if (saved < 0) saved = stream.GetPosition();
+      const int64_t length = std::min(windowSize, size - start);
+      window.resize(static_cast<size_t>(length));
+      stream.SetPosition(start);
+      stream.ReadBuffer(window.data(), length);
+      windowStart = start;
+    }
+    const int64_t length = static_cast<int64_t>(window.size());
+    for (int64_t k = start - windowStart; k + 4 <= length; ++k) {
       if (window[static_cast<size_t>(k)] != static_cast<uint8_t>(pattern)) continue;
       if (SignatureAt(window.data() + k) != pattern) continue;
-      if (onHit(start + k, std::span<const uint8_t>(window), static_cast<size_t>(k))) {
-        result = start + k;
+      if (onHit(windowStart + k, std::span<const uint8_t>(window), static_cast<size_t>(k))) {
+        result = windowStart + k;
         break;
       }
     }
-    start += length - 3;
+    start = windowStart + length - 3;
   }
-  stream.SetPosition(saved);
+  if (saved >= 0) stream.SetPosition(saved);
   return result;
 }
+
+// A scan of its own, with a fresh window.
+template <typename OnHit>
+int64_t ScanStream(TStream& stream, int64_t from, int64_t windowSize, uint32_t pattern,
+                   OnHit&& onHit) {
+  std::vector<uint8_t> window;
+  int64_t windowStart = -1;
+  return ScanStream(stream, stream.GetSize(), window, windowStart, from, windowSize, pattern,
+                    std::forward<OnHit>(onHit));
+}
+
+constexpr auto kFirstHit = [](int64_t, std::span<const uint8_t>, size_t) { return true; };
 
 // Reads the central directory front to back through one buffer, so that a
 // central header costs no system call of its own.
@@ -421,9 +443,9 @@ void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
 // Whether the local header at position is item 0's: one that can be read in
 // full (30 bytes and its name) and that, anywhere but at the very start of
 // the file, repeats item 0's CRC-32, version, method, time, date and sizes.
-bool TZFDirManager::AcceptsAsFirstLocalHeader(int64_t position, std::span<const uint8_t> window,
-                                              size_t offset, const TDirItem& first) {
-  const int64_t size = StreamSize();
+bool TZFDirManager::AcceptsAsFirstLocalHeader(int64_t position, int64_t size,
+                                              std::span<const uint8_t> window, size_t offset,
+                                              const TDirItem& first) {
   if (size - position < static_cast<int64_t>(kLocalFileHeaderSize)) return false;
   uint8_t raw[kLocalFileHeaderSize];
   if (window.size() - offset >= kLocalFileHeaderSize) {
@@ -456,13 +478,14 @@ void TZFDirManager::DetectPrefixLength(int64_t endRecords) {
   }
   const TDirItem& first = dir_->ItemRef(0);
   const int64_t from = first.LocalHeaderOffset();
-  if (from < 0 || from >= StreamSize()) return;
+  const int64_t size = StreamSize();
+  if (from < 0 || from >= size) return;
   // Every candidate is tested inside the scan, so a prefix full of local
   // header signatures costs one pass, not one window per signature.
   const int64_t hit = ScanStream(
       *archiveStream_, from, kPrefixScanWindow, kLocalFileHeaderSignature,
       [&](int64_t position, std::span<const uint8_t> window, size_t offset) {
-        return AcceptsAsFirstLocalHeader(position, window, offset, first);
+        return AcceptsAsFirstLocalHeader(position, size, window, offset, first);
       });
   if (hit >= 0) prefixLength_ = static_cast<uint64_t>(hit);
 }
@@ -484,17 +507,16 @@ void TZFDirManager::ApplyPrefixLength() {
 }
 
 int64_t TZFDirManager::SearchForward(TStream& stream, int64_t position, uint32_t pattern) {
-  return ScanStream(stream, position, kPrefixScanWindow, pattern,
-                    [](int64_t, std::span<const uint8_t>, size_t) { return true; });
+  return ScanStream(stream, position, kPrefixScanWindow, pattern, kFirstHit);
 }
 
 // ---- the recovery scan ---------------------------------------------------------
 
 int64_t TZFDirManager::FindNextLocalHeader(int64_t from) {
-  const int64_t hit = ScanStream(*archiveStream_, from, kLocalScanWindow,
-                                 kLocalFileHeaderSignature,
-                                 [](int64_t, std::span<const uint8_t>, size_t) { return true; });
-  if (hit < 0 || StreamSize() - hit < static_cast<int64_t>(kLocalFileHeaderSize)) return -1;
+  const int64_t size = ScanStreamSize();
+  const int64_t hit = ScanStream(*archiveStream_, size, localScanWindow_, localScanStart_, from,
+                                 kLocalScanWindow, kLocalFileHeaderSignature, kFirstHit);
+  if (hit < 0 || size - hit < static_cast<int64_t>(kLocalFileHeaderSize)) return -1;
   return hit;
 }
 
@@ -507,17 +529,15 @@ bool TZFDirManager::FindDataDescriptor(int64_t from, TDataDescriptor& out) {
       (descriptorScanHit_ < 0 || from <= descriptorScanHit_)) {
     hit = descriptorScanHit_;
   } else {
-    hit = ScanStream(*archiveStream_, from, kLocalScanWindow, kDataDescriptorSignature,
-                     [](int64_t, std::span<const uint8_t>, size_t) { return true; });
+    hit = ScanStream(*archiveStream_, ScanStreamSize(), descriptorScanWindow_,
+                     descriptorScanStart_, from, kLocalScanWindow, kDataDescriptorSignature,
+                     kFirstHit);
     descriptorScanFrom_ = from;
     descriptorScanHit_ = hit;
   }
-  if (hit < 0 || StreamSize() - hit < static_cast<int64_t>(kDataDescriptorSize)) return false;
+  if (hit < 0 || ScanStreamSize() - hit < static_cast<int64_t>(kDataDescriptorSize)) return false;
   uint8_t raw[kDataDescriptorSize];
-  const int64_t saved = archiveStream_->GetPosition();
-  archiveStream_->SetPosition(hit);
-  archiveStream_->ReadBuffer(raw, sizeof raw);
-  archiveStream_->SetPosition(saved);
+  ReadScanned(descriptorScanWindow_, descriptorScanStart_, hit, raw, sizeof raw);
   return ReadDataDescriptor(raw, out);
 }
 
@@ -526,7 +546,7 @@ void TZFDirManager::RecoverDirectory() {
   dataLimits_.clear();
   // The pieces of a volume set cannot be told apart by local headers alone.
   if (owner_->GetSpanningMode() != smNone) throw EZFException(neOpenAborted, owner_);
-  descriptorScanFrom_ = descriptorScanHit_ = -1;
+  ForgetScanWindows();
   int64_t position = FindNextLocalHeader(0);
   if (position < 0) throw EZFException(neInvalidArchive, owner_);
   while (position >= 0) {
@@ -534,18 +554,46 @@ void TZFDirManager::RecoverDirectory() {
     // On from just past the signature: the data may hold entries of its own.
     position = FindNextLocalHeader(position + 4);
   }
+  ForgetScanWindows();
   directoryStart_ = StreamSize();
   ComputeDataLimits();
+}
+
+void TZFDirManager::ForgetScanWindows() {
+  std::vector<uint8_t>().swap(localScanWindow_);
+  std::vector<uint8_t>().swap(descriptorScanWindow_);
+  localScanStart_ = descriptorScanStart_ = -1;
+  descriptorScanFrom_ = descriptorScanHit_ = -1;
+  scanStreamSize_ = -1;
+}
+
+int64_t TZFDirManager::ScanStreamSize() {
+  if (scanStreamSize_ < 0) scanStreamSize_ = StreamSize();
+  return scanStreamSize_;
+}
+
+// count bytes at position, from the scan window when it holds them (the
+// header just found usually lies there), else from the stream. The caller
+// has checked that the bytes lie inside the stream.
+void TZFDirManager::ReadScanned(const std::vector<uint8_t>& window, int64_t windowStart,
+                                int64_t position, uint8_t* out, size_t count) {
+  if (windowStart >= 0 && position >= windowStart &&
+      windowStart + static_cast<int64_t>(window.size()) - position >=
+          static_cast<int64_t>(count)) {
+    std::copy_n(window.data() + (position - windowStart), count, out);
+    return;
+  }
+  archiveStream_->SetPosition(position);
+  archiveStream_->ReadBuffer(out, static_cast<int64_t>(count));
 }
 
 // Appends an item built from the local header at position, unless the
 // header is implausible (a name longer than a path can be, data larger than
 // the file) or its sizes cannot be known.
 void TZFDirManager::RecoverItemAt(int64_t position) {
-  const int64_t size = StreamSize();
+  const int64_t size = ScanStreamSize();
   uint8_t raw[kLocalFileHeaderSize];
-  archiveStream_->SetPosition(position);
-  archiveStream_->ReadBuffer(raw, sizeof raw);
+  ReadScanned(localScanWindow_, localScanStart_, position, raw, sizeof raw);
   TLocalFileHeader local;
   ReadLocalFileHeader(raw, local);
   if (local.NameLength > kMaxRecoveredNameLength) return;
@@ -577,8 +625,9 @@ void TZFDirManager::RecoverItemAt(int64_t position) {
   std::string name;
   if (local.NameLength != 0 && nameEnd <= size) {
     std::string stored(local.NameLength, '\0');
-    archiveStream_->SetPosition(position + static_cast<int64_t>(kLocalFileHeaderSize));
-    archiveStream_->ReadBuffer(stored.data(), local.NameLength);
+    ReadScanned(localScanWindow_, localScanStart_,
+                position + static_cast<int64_t>(kLocalFileHeaderSize),
+                reinterpret_cast<uint8_t*>(stored.data()), local.NameLength);
     name = DecodeEntryName(stored, local.Flags, owner_->Options().GetOEMFileNames());
   }
 
@@ -604,10 +653,9 @@ void TZFDirManager::RecoverItemAt(int64_t position) {
 // (uncompressed first) whichever of them overflowed. False when the field
 // lies outside the stream or holds no such block.
 bool TZFDirManager::ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint16_t extraLength) {
-  if (extraLength == 0 || StreamSize() - extraStart < extraLength) return false;
+  if (extraLength == 0 || ScanStreamSize() - extraStart < extraLength) return false;
   std::vector<uint8_t> field(extraLength);
-  archiveStream_->SetPosition(extraStart);
-  archiveStream_->ReadBuffer(field.data(), extraLength);
+  ReadScanned(localScanWindow_, localScanStart_, extraStart, field.data(), extraLength);
   TCentralFileHeader bothSizes;
   bothSizes.CompressedSize = bothSizes.UncompressedSize = kSentinel32;
   for (const TExtraBlock& block : ParseExtraField(field).Blocks) {

@@ -116,11 +116,16 @@ class TZFDirManager {
 
  private:
   void ReadItems(int64_t endRecords, uint32_t firstVolume);
-  bool AcceptsAsFirstLocalHeader(int64_t position, std::span<const uint8_t> window,
-                                 size_t offset, const TDirItem& first);
+  bool AcceptsAsFirstLocalHeader(int64_t position, int64_t size,
+                                 std::span<const uint8_t> window, size_t offset,
+                                 const TDirItem& first);
   void RecoverItemAt(int64_t position);
   bool ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint16_t extraLength);
   void ComputeDataLimits();
+  void ForgetScanWindows();
+  int64_t ScanStreamSize();
+  void ReadScanned(const std::vector<uint8_t>& window, int64_t windowStart, int64_t position,
+                   uint8_t* out, size_t count);
   int64_t StreamSize() const;
 
   TStream* archiveStream_ = nullptr;
@@ -136,9 +141,13 @@ class TZFDirManager {
   bool isZip64_ = false;
   int64_t directoryStart_ = 0;
   std::vector<int64_t> dataLimits_;  // per item, see DataLimitOf
-  // The last data descriptor scan of a recovery: its start and its hit.
+  // The scans of one recovery: the last window of each (with its position
+  // in the stream), and the start and the hit of the last descriptor scan.
+  std::vector<uint8_t> localScanWindow_, descriptorScanWindow_;
+  int64_t localScanStart_ = -1, descriptorScanStart_ = -1;
   int64_t descriptorScanFrom_ = -1;
   int64_t descriptorScanHit_ = -1;
+  int64_t scanStreamSize_ = -1;  // the stream's size during a recovery
 };
 
 }  // namespace zf
