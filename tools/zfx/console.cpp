@@ -30,7 +30,9 @@ std::string FitName(const std::string& name, size_t width) {
   if (width <= 3) return std::string(width, '.');
   size_t from = name.size() - (width - 3);
   while (from < name.size() && (static_cast<unsigned char>(name[from]) & 0xC0) == 0x80) ++from;
-  return "..." + name.substr(from);
+  std::string fitted = "...";
+  fitted.append(name, from, std::string::npos);
+  return fitted;
 }
 
 }  // namespace
@@ -42,12 +44,16 @@ Console::Console(bool quiet)
   progressBar_ = outputIsTerminal_ && !quiet_;
 }
 
-std::string Console::Printable(const std::string& text) const {
-  std::string out = text;
-  for (char& c : out) {
+std::string Console::WithoutControls(std::string text) {
+  for (char& c : text) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) c = '?';
   }
+  return text;
+}
+
+std::string Console::Printable(const std::string& text) const {
+  std::string out = WithoutControls(text);
 #ifdef _WIN32
   // A console shows the OEM code page; the engine's strings are ANSI.
   if (outputIsTerminal_) out = zf::os::AnsiToOem(out);
@@ -87,7 +93,8 @@ void Console::Progress(double percent, const std::string& fileName) {
   lastName_ = fileName;
 
   const int filled = whole * kBarWidth / 100;
-  std::string line = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
+  std::string line = "[";
+  line.append(filled, '#').append(kBarWidth - filled, '-').append("] ");
   char number[8];
   std::snprintf(number, sizeof number, "%3d%% ", whole);
   line += number;
@@ -108,8 +115,9 @@ bool Console::AskPassword(const std::string& entry, std::string& password) {
   if (!interactive_) return false;
   EndProgress();
   std::string answer;
-  if (!zf::os::InputQuery("Password for \"" + Printable(entry) + "\"", "Enter password", answer,
-                          true))
+  // The question is asked in the engine's own (ANSI) code page.
+  if (!zf::os::InputQuery("Password for \"" + WithoutControls(entry) + "\"", "Enter password",
+                          answer, true))
     return false;
   password = answer;
   return true;

@@ -40,6 +40,8 @@ class Console {
   // The text as it may be printed: control characters as "?", and on a
   // Windows console in its (OEM) code page.
   std::string Printable(const std::string& text) const;
+  // Control characters as "?", nothing else changed.
+  static std::string WithoutControls(std::string text);
 
  private:
   void Write(bool toError, const std::string& text);

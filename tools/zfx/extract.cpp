@@ -152,8 +152,8 @@ class Extraction {
     }
     const int bad = failed_ + skipped_;
     if (bad > 0)
-      console_.Error("zfx: " + std::to_string(bad) + " of " + std::to_string(selected_) +
-                     " selected entries not extracted");
+      console_.Error("zfx: " + std::to_string(bad) + " of " +
+                     std::to_string(selected_ - excluded_) + " selected entries not extracted");
     if (broken || bad > 0 || unmatched_ > 0) return kExitSomeFailed;
     return kExitOk;
   }

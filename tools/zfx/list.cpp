@@ -31,7 +31,7 @@ std::string MethodName(uint16_t method) {
     case 95: return "XZ";
     case 98: return "PPMd";
     case 99: return "AES";
-    default: return "M" + std::to_string(method);
+    default: return std::string("M").append(std::to_string(method));
   }
 }
 
@@ -119,7 +119,7 @@ int RunList(const CommandLine& cmd, Console& console) {
   std::string total = Format("%12" PRId64 " %12" PRId64 " %4.0f%%", length, packed,
                              Ratio(packed, length));
   total += std::string(47, ' ') + std::to_string(entries) + (entries == 1 ? " entry" : " entries");
-  if (encrypted > 0) total += ", " + std::to_string(encrypted) + " encrypted";
+  if (encrypted > 0) total.append(", ").append(std::to_string(encrypted)).append(" encrypted");
   console.Info(total);
   return kExitOk;
 }
