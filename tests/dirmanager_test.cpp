@@ -184,12 +184,35 @@ TEST(DirManagerRecovery, DataDescriptorSuppliesCrcAndSizes) {
   EXPECT_EQ(item.Header.ExternalAttributes, 0x20u);  // bit 3 makes it a file
 }
 
+TEST(DirManagerRecovery, Zip64LocalHeaderTakesItsSizesFromTheLocalZip64Block) {
+  const std::string data = test::NoiseBytes(600, 9);
+  ZipEntry e = File("z64", data);
+  e.method = kMethodStored;
+  e.compressedSize = e.uncompressedSize = kSentinel32;
+  Bytes sizes;
+  Put64(sizes, 600);  // uncompressed first, then compressed
+  Put64(sizes, 600);
+  PutExtraBlock(e.localExtra, kExtraZip64, sizes);
+  ZipEntry noBlock = File("no-block", "n");
+  noBlock.compressedSize = kSentinel32;  // sizes unknowable: not rebuilt
+  ZipBuilder b;
+  b.Add(e).Add(noBlock).Add(File("last", "l"));
+  const ZipLayout z = b.Build();
+  Reader r(Bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset));
+  r.Read();
+  ASSERT_EQ(r.Names(), (std::vector<std::string>{"z64", "last"}));
+  const TDirItem& item = r.manager->Dir().ItemRef(0);
+  EXPECT_EQ(item.CompressedSize(), 600);
+  EXPECT_EQ(item.UncompressedSize(), 600);
+  EXPECT_EQ(item.LocalHeaderOffset(), 0);
+}
+
 TEST(DirManagerRecovery, NothingToRebuildFromFailsAsInvalidArchive) {
   Reader r(Bytes(100, 'z'));
   EXPECT_EQ(NativeErrorOf([&] { r.Read(); }), neInvalidArchive);
 }
 
-TEST(DirManagerRecovery, WithoutTolerantOpenAReadFailureSurfaces) {
+TEST(DirManagerRecovery, WhileTolerantTheProbeAnswersTrueAndDamageIsRebuilt) {
   // Tolerant open is the component's default and is switched off only by
   // its volume probes; here it stays on, and a directory that cannot be
   // walked is rebuilt rather than reported.
@@ -322,6 +345,7 @@ struct PrefixCase {
   size_t stubSize;
   bool offsetsFromArchive;
   bool empty;
+  bool zip64 = false;
 };
 
 const PrefixCase kPrefixCases[] = {
@@ -329,6 +353,9 @@ const PrefixCase kPrefixCases[] = {
     {"StubOffsetsFromArchiveStart", 1234, true, false},
     {"StubOffsetsFromFileStart", 1234, false, false},
     {"EmptyArchiveBehindStub", 777, true, true},
+    // The locator's record offset is off by the stub as well.
+    {"Zip64StubOffsetsFromArchiveStart", 1234, true, false, true},
+    {"Zip64StubOffsetsFromFileStart", 1234, false, false, true},
 };
 
 class Prefix : public ::testing::TestWithParam<PrefixCase> {};
@@ -336,11 +363,15 @@ class Prefix : public ::testing::TestWithParam<PrefixCase> {};
 TEST_P(Prefix, FindsTheStubAndCorrectsOffsets) {
   const PrefixCase& c = GetParam();
   ZipBuilder b;
-  if (!c.empty) b.Add(File("a.txt", "alpha")).Add(Folder("d/")).Add(File("d/b.txt", "beta"));
-  b.Prefix(test::NoiseBytes(c.stubSize, 7), c.offsetsFromArchive);
+  ZipEntry last = File("d/b.txt", "beta");
+  last.zip64 = c.zip64;
+  if (!c.empty) b.Add(File("a.txt", "alpha")).Add(Folder("d/")).Add(last);
+  b.Prefix(test::NoiseBytes(c.stubSize, 7), c.offsetsFromArchive).Zip64Records(c.zip64);
   const ZipLayout z = b.Build();
   Reader r(z.bytes);
   TZFDirManager& m = r.Read();
+  EXPECT_FALSE(r.Rebuilt());
+  EXPECT_EQ(m.IsZip64(), c.zip64);
   EXPECT_EQ(m.PrefixLength(), c.stubSize);
   for (int i = 0; i < m.Dir().Count(); ++i) {
     const TDirItem& item = m.Dir().ItemRef(i);

@@ -331,19 +331,15 @@ void TZFDirManager::ReadDirectory() {
   if (isZip64_) {
     // A locator promises a Zip64 record; without it the entry count and the
     // directory size are unknown, so the open fails rather than guesses.
-    const uint64_t at = zip64Locator_.Zip64RecordOffset;
-    const uint64_t size = static_cast<uint64_t>(StreamSize());
-    bool found = endRecords > static_cast<int64_t>(kZip64EndOfCentralDirSize) && at <= size &&
-                 size - at >= kZip64EndOfCentralDirSize;
-    if (found) {
-      uint8_t bytes[kZip64EndOfCentralDirSize];
-      archiveStream_->SetPosition(static_cast<int64_t>(at));
-      archiveStream_->ReadBuffer(bytes, sizeof bytes);
-      ReadZip64EndOfCentralDir(bytes, zip64EndRecord_);
-      found = zip64EndRecord_.Signature == kZip64EndOfCentralDirSignature;
-    }
-    if (!found) throw EZFException(neNoZip64EndRecord, owner_);
-    endRecords -= static_cast<int64_t>(kZip64EndOfCentralDirSize);
+    // The record is looked for where the locator points and, failing that,
+    // right before the locator: a stub glued in front of a finished archive
+    // moves it without changing the recorded offset, as it moves the
+    // directory (which is found the same way, see ReadItems).
+    const int64_t behind = endRecords - static_cast<int64_t>(kZip64EndOfCentralDirSize);
+    if (behind <= 0 || (!ReadZip64EndRecordAt(zip64Locator_.Zip64RecordOffset) &&
+                        !ReadZip64EndRecordAt(static_cast<uint64_t>(behind))))
+      throw EZFException(neNoZip64EndRecord, owner_);
+    endRecords = behind;
   }
 
   // Some writers put 0xFFFF here for more entries than 16 bits hold without
@@ -384,7 +380,19 @@ void TZFDirManager::ReadDirectory() {
   ComputeDataLimits();
 }
 
-// Steps 8 and 9: position at the directory and read every central header.
+// Reads the Zip64 end record at position; true when it is there (its
+// signature matches).
+bool TZFDirManager::ReadZip64EndRecordAt(uint64_t position) {
+  const uint64_t size = static_cast<uint64_t>(StreamSize());
+  if (position > size || size - position < kZip64EndOfCentralDirSize) return false;
+  uint8_t bytes[kZip64EndOfCentralDirSize];
+  archiveStream_->SetPosition(static_cast<int64_t>(position));
+  archiveStream_->ReadBuffer(bytes, sizeof bytes);
+  ReadZip64EndOfCentralDir(bytes, zip64EndRecord_);
+  return zip64EndRecord_.Signature == kZip64EndOfCentralDirSignature;
+}
+
+// Positions at the directory and reads every central header.
 // Any exception leaving here means a damaged directory.
 void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
   const bool singleFile = owner_->GetSpanningMode() == smNone;

@@ -115,6 +115,7 @@ class TZFDirManager {
   void WriteStub();
 
  private:
+  bool ReadZip64EndRecordAt(uint64_t position);
   void ReadItems(int64_t endRecords, uint32_t firstVolume);
   bool AcceptsAsFirstLocalHeader(int64_t position, int64_t size,
                                  std::span<const uint8_t> window, size_t offset,
