@@ -49,6 +49,9 @@ zipq() { (cd "$src" && zip -q -X "$@"); }
 # ---- Info-ZIP zip ---------------------------------------------------------------
 zipq -r -0 "$out/stored.zip" readme.txt docs bin empty.txt emptydir
 zipq -r -9 "$out/deflate.zip" readme.txt docs bin empty.txt emptydir
+# Zip64 forced: extra blocks in the central headers, Zip64 end record and
+# locator.
+zipq -r -fz "$out/zip64fz.zip" readme.txt docs empty.txt
 # Encrypted, deflated and stored entries under one password.
 zipq -r -P secret "$out/crypt.zip" readme.txt docs
 zipq -0 -P secret "$out/crypt.zip" empty.txt bin/tool.dat
@@ -149,6 +152,9 @@ start = info.header_offset + 30 + len(info.filename) + len(info.extra)
 raw[start + 5] ^= 0x20
 with open(os.path.join(out, 'corrupt.zip'), 'wb') as f:
     f.write(raw)
+
+# An archive without entries: nothing but its end record.
+zipfile.ZipFile(os.path.join(out, 'empty.zip'), 'w').close()
 EOF
 
 # Not an archive at all.

@@ -76,7 +76,7 @@ names_right() {
 
 # ---- every archive: zfx and the oracle give the same tree -----------------------
 archives=(stored.zip deflate.zip crypt.zip stream.zip streamcrypt.zip stdin.zip comment.zip
-  sfx_raw.exe sfx_fixed.exe bsdtar.zip zip64.zip utf8.zip cp866.zip attrs.zip)
+  sfx_raw.exe sfx_fixed.exe bsdtar.zip zip64.zip zip64fz.zip utf8.zip cp866.zip attrs.zip)
 for a in "${archives[@]}"; do
   pw=$(password_of "$a")
   pw_args=()
@@ -96,7 +96,7 @@ for a in "${archives[@]}"; do
 done
 
 # ---- listing: entry count, total size, encryption marks, comment ----------------
-for a in deflate.zip crypt.zip stdin.zip sfx_raw.exe zip64.zip attrs.zip; do
+for a in deflate.zip crypt.zip stdin.zip sfx_raw.exe zip64.zip zip64fz.zip attrs.zip empty.zip; do
   zfx l "td/$a"
   expect_rc 0 "l $a"
   want=$(python3 -c 'import sys, zipfile
@@ -118,6 +118,11 @@ expect_in out.txt "Comment: second line of the comment" "l comment.zip"
 zfx l td/attrs.zip
 expect_in out.txt "-a-h-" "l attrs.zip hidden"
 expect_in out.txt "-ar--" "l attrs.zip read-only"
+
+# An archive without entries extracts nothing, successfully.
+zfx x -d none td/empty.zip
+expect_rc 0 "x empty.zip"
+[ -z "$(find none -mindepth 1 2>/dev/null)" ] || fail "x empty.zip: something extracted"
 
 # ---- passwords without a terminal: the entry is skipped, never waited for -----
 for case_ in "crypt.zip||password required" "crypt.zip|wrong|wrong password" \
@@ -165,17 +170,20 @@ zfx x -q -d quiet td/deflate.zip
 # ---- overwrite rules: -o (default), -n, -u --------------------------------------
 rm -rf ow
 zfx x -q -d ow td/deflate.zip readme.txt
-# mode|file time|stays changed (1) or is replaced (0)
-for case_ in "-o|200001010000|0" "-n|200001010000|1" "-u|200001010000|0" "-u|203001010000|1"; do
+# mode (none: the default)|file time|stays changed (1) or is replaced (0)
+for case_ in "|200001010000|0" "-o|203001010000|0" "-n|200001010000|1" "-u|200001010000|0" \
+  "-u|203001010000|1"; do
   IFS='|' read -r mode time kept <<<"$case_"
   echo changed >ow/readme.txt
   touch -t "$time" ow/readme.txt
-  zfx x -q "$mode" -d ow td/deflate.zip readme.txt
-  expect_rc 0 "x $mode over a file from $time"
+  # shellcheck disable=SC2086  # no mode: no argument
+  zfx x -q $mode -d ow td/deflate.zip readme.txt
+  what="x ${mode:-(default mode)} over a file from $time"
+  expect_rc 0 "$what"
   if [ "$kept" = 1 ]; then
-    [ "$(cat ow/readme.txt)" = changed ] || fail "x $mode over a file from $time: replaced"
+    [ "$(cat ow/readme.txt)" = changed ] || fail "$what: replaced"
   else
-    cmp -s ow/readme.txt td/src/readme.txt || fail "x $mode over a file from $time: not replaced"
+    cmp -s ow/readme.txt td/src/readme.txt || fail "$what: not replaced"
   fi
 done
 
