@@ -68,7 +68,9 @@ class TZFDirManager {
   //    at DirectoryStart in a single-volume archive);
   //  - the item's own offset when another item shares its volume and local
   //    header offset, so that any data at all fails.
-  // Computed after each ReadDirectory; -1 for an index outside the array.
+  // Folder items take no part (their data is never read, and behind a stub
+  // their offsets are left uncorrected) and get -1. Computed after each
+  // ReadDirectory; -1 for an index outside the array.
   int64_t DataLimitOf(int32_t index) const;
 
   // ---- operations ----
