@@ -1,0 +1,77 @@
+// What the wizard's controller asks of its window.
+//
+// The controller (TaForm, Unit1.h) owns the wizard's state and decisions;
+// the window only shows what it is told and reports clicks by calling the
+// controller's handlers. Every text crossing this interface is UTF-8: the
+// Windows window converts it to UTF-16 and shows it through the wide API,
+// so the Russian texts read correctly whatever the machine's ANSI code page
+// is. Paths handed to the window (the picture) are UTF-8 as well.
+//
+// Tests run the controller against a fake of this interface.
+#pragma once
+
+#include <string>
+
+namespace setup {
+
+// The form's members whose captions change at run time, by designer name.
+enum class TaFormLabel {
+  Label2,  // header band: product name
+  Label3,  // welcome page: product comment
+  Label4,  // welcome page: the web link (address without scheme)
+  Label7,  // install page: product name
+  Label8,  // install page: current file, then the registration text
+};
+
+// The three buttons of the bottom band, by designer name.
+enum class TaFormButton {
+  Button1,  // "Дальше >>" / "Выход", default button
+  Button2,  // "<< Назад"
+  Button3,  // "Отмена", cancel button
+};
+
+class IWizardView {
+ public:
+  virtual ~IWizardView() = default;
+
+  // Window caption.
+  virtual void SetCaption(const std::string& text) = 0;
+  // Caption of one label.
+  virtual void SetLabelCaption(TaFormLabel label, const std::string& text) = 0;
+  // Tool tip of the web link (Label4).
+  virtual void SetLinkHint(const std::string& text) = 0;
+
+  // Text of the install-folder field Edit1 (the user may have typed in it).
+  virtual std::string Edit1Text() const = 0;
+  virtual void SetEdit1Text(const std::string& text) = 0;
+
+  // Page of the page container Notebook1, 0 to 3. The controller never asks
+  // for an index outside that range.
+  virtual void ShowPage(int index) = 0;
+  virtual int CurrentPage() const = 0;
+
+  virtual void SetButtonEnabled(TaFormButton button, bool enabled) = 0;
+  virtual void SetButtonCaption(TaFormButton button, const std::string& text) = 0;
+
+  // Position of ProgressBar1, 0 to 100.
+  virtual void SetProgress(int position) = 0;
+
+  // Loads a bitmap file into Image1, replacing the design picture; throws
+  // zf::Exception("Bitmap image is not valid") when the file is no bitmap
+  // (the picture shown stays as it was).
+  virtual void LoadPicture(const std::string& path) = 0;
+
+  // Lets the window process pending messages (repaint, clicks on "Отмена").
+  virtual void ProcessMessages() = 0;
+
+  // Closes the main window: the program ends once control is back in the
+  // message loop.
+  virtual void Close() = 0;
+
+  // Shows an error that escaped a handler: a message box titled "Setup"
+  // (kAppTitle) with the error icon and this text, already completed by
+  // ErrorBoxText (ErrorBox.h).
+  virtual void ShowErrorBox(const std::string& text) = 0;
+};
+
+}  // namespace setup
