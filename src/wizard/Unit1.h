@@ -88,6 +88,7 @@ class TaForm {
   std::string packagePath_;
   std::string packageName_;
   std::string webCaption_;  // Label4's caption, UTF-8
+  bool button1IsExit_ = false;  // Button1 reads "Выход"
   bool installing_ = false;
   bool closeRequested_ = false;
 };

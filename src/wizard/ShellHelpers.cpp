@@ -1,0 +1,139 @@
+// The portable half of the wizard's shell services.
+#include "wizard/ShellHelpers.h"
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+
+#include "archive/ZFMasks.h"
+#include "archive/ZFStrFunc.h"
+#include "platform/platform.h"
+#include "wizard/ErrorBox.h"
+#include "wizard/WizardTexts.h"
+
+namespace setup {
+namespace {
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == zf::kPathDelim || c == ':';
+#else
+  return c == zf::kPathDelim;
+#endif
+}
+
+size_t AfterLastSeparator(const std::string& path) {
+  for (size_t i = path.size(); i > 0; --i)
+    if (IsSeparator(path[i - 1])) return i;
+  return 0;
+}
+
+std::string IoErrorText(int code) {
+  switch (code) {
+    case 2: return "File not found";
+    case 3: return "Invalid filename";
+    case 5: return "File access denied";
+    default: return "I/O error " + std::to_string(code);
+  }
+}
+
+}  // namespace
+
+EInOutError::EInOutError(int code) : zf::Exception(IoErrorText(code)), code_(code) {}
+
+std::string FolderPart(const std::string& path) { return path.substr(0, AfterLastSeparator(path)); }
+
+std::string FileNamePart(const std::string& path) { return path.substr(AfterLastSeparator(path)); }
+
+std::string ReplaceAll(std::string source, const std::string& pattern,
+                       const std::string& replacement) {
+  if (pattern.empty()) return source;
+  for (size_t at = source.find(pattern); at != std::string::npos; at = source.find(pattern))
+    source.replace(at, pattern.size(), replacement);
+  return source;
+}
+
+std::string LinkFileName(const std::string& fileName) {
+  const size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos || dot < AfterLastSeparator(fileName)) return fileName + ".lnk";
+  return fileName.substr(0, dot) + ".lnk";
+}
+
+bool CreateFolderWithParents(const std::string& path) {
+  std::string dir = path;
+  if (!dir.empty() && dir.back() == zf::kPathDelim) dir.pop_back();
+  const std::string parent = FolderPart(dir);
+  if (dir.size() < 3 || zf::os::DirectoryExists(dir) || parent == dir) return true;
+  return CreateFolderWithParents(parent) && zf::os::CreateDir(dir);
+}
+
+bool IsListedFile(uint32_t attributes) {
+  using namespace zf::os;
+  return (attributes & (faHidden | faSysFile | faVolumeID | faDirectory)) == 0;
+}
+
+void SortNamesIgnoringCase(std::vector<std::string>& names) {
+  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+      const int c = zf::CompareCharsIgnoreCase(static_cast<unsigned char>(a[i]),
+                                               static_cast<unsigned char>(b[i]));
+      if (c != 0) return c < 0;
+    }
+    return a.size() < b.size();
+  });
+}
+
+std::vector<std::string> SplitMasks(const std::string& masks) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= masks.size()) {
+    const size_t end = std::min(masks.find(';', start), masks.size());
+    if (end > start) out.push_back(masks.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+std::vector<std::string> ListFilesPortable(const std::string& folder, const std::string& masks) {
+  std::vector<zf::os::DirEntry> entries;
+  if (!zf::os::DirectoryExists(folder) || !zf::os::ListDirectory(folder, entries))
+    throw EInOutError(zf::os::LastErrorCode());
+  std::vector<std::string> names;
+  for (const std::string& mask : SplitMasks(masks))
+    for (const auto& entry : entries)
+      if (IsListedFile(entry.attributes) && zf::WildcardMatch(entry.name, mask, true))
+        names.push_back(entry.name);
+  SortNamesIgnoringCase(names);
+  return names;
+}
+
+std::string MakePrivateTempFolder() {
+  static std::atomic<unsigned> counter{0};
+  const std::string base = zf::os::TempDirectory();
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string dir = base + "zfsetup-" + std::to_string(random() % 1000000000u) + "-" +
+                            std::to_string(counter++);
+    // Creation fails when the name exists, so the folder is ours alone.
+    if (zf::os::CreateDir(dir)) return dir + zf::kPathDelim;
+  }
+  throw EWizardError(std::string(texts::kNoTempFolder));
+}
+
+void RemoveFolderTree(const std::string& folder) {
+  std::vector<zf::os::DirEntry> entries;
+  if (zf::os::ListDirectory(folder, entries)) {
+    for (const auto& entry : entries) {
+      const std::string path = folder + entry.name;
+      zf::os::SetAttributes(path, entry.attributes & ~zf::os::faReadOnly);
+      if (entry.attributes & zf::os::faDirectory)
+        RemoveFolderTree(path + zf::kPathDelim);
+      else
+        zf::os::RemoveFile(path);
+    }
+  }
+  zf::os::RemoveDir(zf::RemoveTrailingDelimiter(folder));
+}
+
+}  // namespace setup

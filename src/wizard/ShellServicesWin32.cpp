@@ -1,0 +1,203 @@
+// The wizard's shell services over the Windows API: special folders, the
+// Shell Folders registry key, shortcuts through the shell-link object, the
+// folder listing by the system's file search, the folder dialog and the web
+// link. The portable parts (group folder, ReplaceAll, listing filter and
+// order, INI reader, temporary folder) live in ShellHelpers and IniFile.
+#include "wizard/ShellServicesWin32.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "wizard/IniFile.h"
+#include "wizard/ShellHelpers.h"
+#include "wizard/WizardTexts.h"
+
+namespace setup {
+namespace {
+
+constexpr int kSpecialFolders[kSpecialFolderCount] = {
+    CSIDL_PERSONAL,           CSIDL_APPDATA,      CSIDL_LOCAL_APPDATA,
+    CSIDL_INTERNET_CACHE,     CSIDL_COOKIES,      CSIDL_HISTORY,
+    CSIDL_COMMON_APPDATA,     CSIDL_WINDOWS,      CSIDL_SYSTEM,
+    CSIDL_PROGRAM_FILES,      CSIDL_MYPICTURES,   CSIDL_PROGRAM_FILES_COMMON,
+    CSIDL_COMMON_DOCUMENTS,   CSIDL_COMMON_ADMINTOOLS, CSIDL_ADMINTOOLS,
+};
+
+constexpr char kShellFoldersKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Buffers for paths: the system's longest path plus its NUL.
+constexpr DWORD kPathBuffer = MAX_PATH + 1;
+
+std::wstring Wide(const std::string& text, UINT codePage) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                    nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+// A COM failure as an exception: the system's text for the code, or
+// "OLE error XXXXXXXX" when it has none.
+[[noreturn]] void ThrowOleError(HRESULT hr) {
+  std::string text = zf::os::ErrorText(static_cast<int>(hr));
+  if (text.empty()) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "OLE error %.8lX", static_cast<unsigned long>(hr));
+    text = buffer;
+  }
+  throw zf::Exception(text);
+}
+
+// Releases a COM interface at the end of a scope.
+template <class T>
+struct ComRef {
+  T* p = nullptr;
+  ~ComRef() {
+    if (p) p->Release();
+  }
+};
+
+}  // namespace
+
+std::string ShellServicesWin32::GetSpecialFolder(int index) {
+  std::string result;
+  if (index >= 0 && index < kSpecialFolderCount) {
+    char path[kPathBuffer] = {};
+    const HRESULT hr = SHGetFolderPathA(static_cast<HWND>(owner_), kSpecialFolders[index],
+                                        nullptr, 0, path);
+    if (SUCCEEDED(hr)) result = path;
+  }
+  return result + "\\";
+}
+
+std::string ShellServicesWin32::GetShellFolder(const std::string& valueName) {
+  HKEY key = nullptr;
+  std::string text;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_ALL_ACCESS, &key) ==
+          ERROR_SUCCESS ||
+      RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, nullptr, &size) ==
+        ERROR_SUCCESS) {
+      if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        RegCloseKey(key);
+        throw zf::Exception("Invalid data type for '" + valueName + "'");
+      }
+      std::string buffer(size + 1, '\0');
+      DWORD got = size;
+      if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(buffer.data()), &got) == ERROR_SUCCESS)
+        text = buffer.c_str();  // up to the first NUL
+    }
+    RegCloseKey(key);
+  }
+  return text + "\\";
+}
+
+bool ShellServicesWin32::CreateGroupFolder(const std::string& path) {
+  return CreateFolderWithParents(path);
+}
+
+void ShellServicesWin32::CreateLink(const std::string& target, const std::string& arguments,
+                                    const std::string& workingFolder,
+                                    const std::string& linkFile,
+                                    const std::string& iconLocation) {
+  ComRef<IUnknown> object;
+  const HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr,
+                                      CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                      reinterpret_cast<void**>(&object.p));
+  if (FAILED(hr)) ThrowOleError(hr);
+  ComRef<IShellLinkA> link;
+  ComRef<IPersistFile> file;
+  if (FAILED(object.p->QueryInterface(IID_IShellLinkA, reinterpret_cast<void**>(&link.p))) ||
+      FAILED(object.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p))))
+    throw zf::Exception("Interface not supported");
+  // Each setting's result is ignored: a shortcut that cannot be written is
+  // simply missing.
+  link.p->SetPath(target.c_str());
+  link.p->SetIconLocation(iconLocation.c_str(), 0);
+  link.p->SetArguments(arguments.c_str());
+  link.p->SetWorkingDirectory(workingFolder.c_str());
+  file.p->Save(Wide(linkFile, CP_ACP).c_str(), FALSE);
+}
+
+std::vector<std::string> ShellServicesWin32::ListFiles(const std::string& folder,
+                                                       const std::string& masks) {
+  if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+    throw EInOutError(static_cast<int>(GetLastError()));
+  std::vector<std::string> names;
+  for (const std::string& mask : SplitMasks(masks)) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + mask).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do {
+      if (IsListedFile(found.dwFileAttributes)) names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  SortNamesIgnoringCase(names);
+  return names;
+}
+
+std::optional<std::string> ShellServicesWin32::BrowseForFolder() {
+  // The wide dialog, so that its Russian title reads correctly under any
+  // ANSI code page; the path comes back in the ANSI code page.
+  wchar_t displayName[kPathBuffer] = {};
+  const std::wstring title = Wide(std::string(texts::kBrowseTitle), CP_UTF8);
+  BROWSEINFOW info = {};
+  info.hwndOwner = static_cast<HWND>(owner_);
+  info.pidlRoot = nullptr;
+  info.pszDisplayName = displayName;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  LPITEMIDLIST items = SHBrowseForFolderW(&info);
+  if (items == nullptr) return std::nullopt;
+  char path[kPathBuffer] = {};
+  SHGetPathFromIDListA(items, path);
+  CoTaskMemFree(items);
+  return std::string(path);
+}
+
+void ShellServicesWin32::OpenWebLink(const std::string& address) {
+  const std::wstring url = Wide("http://" + address, CP_UTF8);
+  ShellExecuteW(static_cast<HWND>(owner_), L"open", url.c_str(), nullptr, nullptr,
+                SW_SHOWNORMAL);
+}
+
+std::string ShellServicesWin32::ReadIniString(const std::string& file, const std::string& section,
+                                              const std::string& key,
+                                              const std::string& defaultValue) {
+  return ReadIniValue(file, section, key, defaultValue);
+}
+
+void ShellServicesWin32::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+bool ShellServicesWin32::RemoveFile(const std::string& path) { return zf::os::RemoveFile(path); }
+
+std::string ShellServicesWin32::ExecutablePath() {
+  std::string path(kPathBuffer, '\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::string ShellServicesWin32::CreatePrivateTempFolder() { return MakePrivateTempFolder(); }
+
+void ShellServicesWin32::RemovePrivateTempFolder(const std::string& folder) {
+  RemoveFolderTree(folder);
+}
+
+}  // namespace setup
