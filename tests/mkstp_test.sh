@@ -1,0 +1,274 @@
+#!/usr/bin/env bash
+# mkstp end to end: packages made from real folders are read back by our own
+# zfx and, as independent readers, by 7-Zip and Info-ZIP unzip (same files,
+# bytes and times; Cyrillic names in code page 866); the configuration file,
+# attributes, determinism, and every refusal (missing source, unreadable
+# entries, names outside the OEM code page or too long, bad picture, name
+# clashes) with nothing left behind.
+#
+# usage: mkstp_test.sh WORK_DIR MKSTP_COMMAND... -- ZFX_COMMAND...
+# A command with "wine" in front is the Windows build: then only a basic
+# round trip of ASCII names runs (the Wine locale decides the code pages).
+set -uo pipefail
+
+work=${1:?usage: mkstp_test.sh WORK_DIR MKSTP_COMMAND... -- ZFX_COMMAND...}
+shift
+mkstp_cmd=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do mkstp_cmd+=("$1"); shift; done
+shift
+zfx_cmd=("$@")
+[ ${#mkstp_cmd[@]} -gt 0 ] && [ ${#zfx_cmd[@]} -gt 0 ] || { echo "commands missing" >&2; exit 2; }
+windows=0
+case "${mkstp_cmd[*]}" in *.exe*) windows=1 ;; esac
+
+PASSWORD="vor krat unpackr lorimen K.t."
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 2
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# mkstp ARGS...: stdout in out.txt, stderr in err.txt, the status in $rc.
+mkstp() {
+  "${mkstp_cmd[@]}" "$@" </dev/null >out.raw 2>err.raw
+  rc=$?
+  tr -d '\r' <out.raw >out.txt
+  tr -d '\r' <err.raw >err.txt
+}
+zfx() { "${zfx_cmd[@]}" "$@" </dev/null >zfx.txt 2>&1; }
+
+expect_rc() {  # expect_rc WANT WHAT
+  if [ "$rc" != "$1" ]; then
+    fail "$2: exit status $rc, expected $1"
+    sed 's/^/    /' err.txt >&2
+  fi
+}
+
+# compare_trees SOURCE EXTRACTED MODE: the same files with the same bytes and
+# times (DOS time: the second rounded down to even), the same folders.
+# MODE names: names compared as they are; cp866: the extracted names are
+# raw code page 866 bytes; contents: names not comparable (unzip turns OEM
+# names into Latin-1 its own way): the file contents as a multiset, the ASCII
+# names and their times.
+compare_trees() {
+  python3 - "$1" "$2" "$3" <<'PY' || fail "$3 round trip: $1 and $2 differ"
+import hashlib, os, sys
+src, out, mode = sys.argv[1:4]
+def tree(root, decode):
+    files, dirs = {}, set()
+    for base, ds, fs in os.walk(root):
+        for d in ds:
+            rel = os.path.relpath(os.path.join(base, d), root)
+            dirs.add(decode(rel))
+        for f in fs:
+            p = os.path.join(base, f)
+            rel = decode(os.path.relpath(p, root))
+            with open(p, 'rb') as fh:
+                digest = hashlib.md5(fh.read()).hexdigest()
+            files[rel] = (digest, int(os.stat(p).st_mtime))
+    return files, dirs
+same = lambda s: s
+cp866 = lambda s: os.fsencode(s).decode('cp866')
+a_files, a_dirs = tree(src, same)
+b_files, b_dirs = tree(out, cp866 if mode == 'cp866' else same)
+for skip in ('setup.ins', 'iconsetup.bmp'):
+    b_files.pop(skip, None)
+bad = []
+if mode == 'contents':
+    if sorted(d for d, _ in a_files.values()) != sorted(d for d, _ in b_files.values()):
+        bad.append('file contents differ')
+    if len(a_dirs) != len(b_dirs):
+        bad.append('folder count %d != %d' % (len(a_dirs), len(b_dirs)))
+    names = [n for n in a_files if n.isascii()]
+else:
+    if set(a_files) != set(b_files):
+        bad.append('files: only in source %s, only extracted %s' %
+                   (sorted(set(a_files) - set(b_files)), sorted(set(b_files) - set(a_files))))
+    if a_dirs != b_dirs:
+        bad.append('folders: %s vs %s' % (sorted(a_dirs ^ b_dirs), ''))
+    names = [n for n in a_files if n in b_files]
+for n in names:
+    (da, ta), (db, tb) = a_files[n], b_files.get(n, (None, None))
+    if da != db:
+        bad.append(n + ': bytes differ')
+    elif ta - ta % 2 != tb:
+        bad.append('%s: time %d, extracted %d' % (n, ta, tb))
+for b in bad:
+    print('    ' + b, file=sys.stderr)
+sys.exit(1 if bad else 0)
+PY
+}
+
+# A 2 x 2 pixel 24-bit BMP.
+make_bmp() {
+  python3 -c "
+import struct, sys
+rows = b'\x00\x00\xff\xff\xff\xff\x00\x00' * 2
+head = struct.pack('<2sIHHI', b'BM', 54 + len(rows), 0, 0, 54)
+info = struct.pack('<IiiHHIIiiII', 40, 2, 2, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+open(sys.argv[1], 'wb').write(head + info + rows)" "$1"
+}
+
+echo "placeholder wizard" >setup.exe
+make_bmp pic.bmp
+
+# ---- the source tree ------------------------------------------------------------
+mkdir -p src/docs src/empty-folder src/a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p
+printf 'Read me\r\n' >src/readme.txt
+: >src/empty.txt
+printf 'deep\n' >src/a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/deep.txt
+seq 1 20000 >src/docs/numbers.txt
+head -c 70000 /dev/urandom >src/docs/random.bin
+printf 'locked\n' >src/docs/readonly.txt
+chmod a-w src/docs/readonly.txt
+printf 'hidden\n' >src/.hidden
+if [ $windows = 0 ]; then
+  mkdir -p "src/Документы/Пустая папка"
+  printf 'Отчёт за год\n' >"src/Документы/Отчёт.txt"
+fi
+find src -exec touch -h -d '2021-03-04 05:06:07' {} +
+touch -d '2019-12-31 23:59:58' src/readme.txt
+
+# ---- a package, read back by zfx, 7-Zip and unzip -------------------------------
+mkstp -o out --setup setup.exe --picture pic.bmp --name "Demo" --publisher "Pub" \
+  --web "http://example.org" --comment " Welcome " src
+expect_rc 0 "package"
+[ -f out/setup.stp ] && [ -f out/setup.exe ] || fail "package: setup.stp and setup.exe expected"
+ls out/*.part >/dev/null 2>&1 && fail "package: temporary files left"
+cmp -s setup.exe out/setup.exe || fail "package: setup.exe is not a copy of the wizard"
+grep -q "verified" out.txt || fail "package: no report line"
+
+if [ $windows = 1 ]; then
+  zfx x -P "$PASSWORD" -d x-zfx out/setup.stp || { fail "zfx.exe extraction"; cat zfx.txt >&2; }
+  compare_trees src x-zfx names
+  7zz x -p"$PASSWORD" -o7z out/setup.stp >/dev/null || fail "7-Zip extraction"
+  compare_trees src 7z names
+  [ $failures = 0 ] && echo "mkstp tests (Windows build): all passed"
+  exit $((failures > 0))
+fi
+
+# zfx reads OEM names in the code page of the run's language: Russian gives 866.
+LC_ALL=ru_RU.UTF-8 zfx x -P "$PASSWORD" -d x-zfx out/setup.stp ||
+  { fail "zfx extraction"; cat zfx.txt >&2; }
+compare_trees src x-zfx names
+7zz x -p"$PASSWORD" -o7z out/setup.stp >/dev/null || fail "7-Zip extraction"
+compare_trees src 7z cp866
+unzip -qq -P "$PASSWORD" -d unz out/setup.stp || fail "unzip extraction"
+compare_trees src unz contents
+unzip -qq -t -P "$PASSWORD" out/setup.stp >/dev/null || fail "unzip -t"
+
+# Configuration and picture at the root, as the wizard looks for them.
+printf '[zel]\r\nfirma=Pub\r\nweb=http://example.org\r\nname=Demo\r\ncoment=" Welcome "\r\n' >want.ins
+cmp -s want.ins x-zfx/setup.ins || fail "setup.ins: $(od -c x-zfx/setup.ins | head -3)"
+cmp -s pic.bmp x-zfx/iconsetup.bmp || fail "iconsetup.bmp differs from the picture"
+
+# Every entry encrypted; folders kept; attributes as on disk.
+LC_ALL=ru_RU.UTF-8 zfx l out/setup.stp
+list=$(tr -d '\r' <zfx.txt)
+grep -q "entries, 10 encrypted" <<<"$list" || fail "listing: $(tail -1 <<<"$list")"
+grep -E ' -a-h- .*\.hidden$' <<<"$list" >/dev/null || fail "hidden attribute not stored"
+grep -E ' -ar-- .*readonly\.txt$' <<<"$list" >/dev/null || fail "read-only attribute not stored"
+grep -E ' d---- .* empty-folder/$' <<<"$list" >/dev/null || fail "empty folder not stored"
+grep -E 'Stored .*random\.bin$' <<<"$list" >/dev/null || fail "incompressible file not stored"
+grep -E 'Deflate .*numbers\.txt$' <<<"$list" >/dev/null || fail "text not deflated"
+[ "$(stat -c %a x-zfx/docs/readonly.txt)" = 444 ] || fail "read-only file extracted writable"
+
+# Cyrillic configuration texts in code page 1251.
+mkstp -o cyr --setup setup.exe --name "Программа" --comment "Добро пожаловать" src
+expect_rc 0 "Cyrillic texts"
+7zz e -p"$PASSWORD" -ocyr-x cyr/setup.stp setup.ins >/dev/null
+[ "$(iconv -f CP1251 -t UTF-8 cyr-x/setup.ins | tr -d '\r')" = $'[zel]\nname=Программа\ncoment=Добро пожаловать' ] ||
+  fail "Cyrillic setup.ins: $(od -c cyr-x/setup.ins | head -3)"
+
+# The same input gives the same bytes.
+mkstp -q -o again --setup setup.exe --picture pic.bmp --name "Demo" --publisher "Pub" \
+  --web "http://example.org" --comment " Welcome " src
+cmp -s out/setup.stp again/setup.stp || fail "two runs gave different packages"
+[ ! -s out.txt ] || fail "-q printed: $(cat out.txt)"
+
+# Another base name: NAME.exe beside NAME.stp, with NAME.ins inside.
+mkstp -q -o named --base "product" --setup setup.exe src
+expect_rc 0 "--base"
+[ -f named/product.stp ] && [ -f named/product.exe ] || fail "--base: product.stp/.exe expected"
+7zz l named/product.stp | grep -q ' product.ins$' || fail "--base: product.ins not in the package"
+
+# ---- a large file (100 MiB, incompressible: deflated, then stored) --------------
+mkdir -p big
+head -c 100M /dev/urandom >big/large.bin
+mkstp -q -o big-out --setup setup.exe big
+expect_rc 0 "large file"
+zfx x -q -P "$PASSWORD" -d big-x big-out/setup.stp || fail "large file: zfx"
+cmp -s big/large.bin big-x/large.bin || fail "large file: bytes differ"
+rm -rf big big-x big-out
+
+# ---- refusals: status 1, a message naming the cause, nothing left ---------------
+# Each case: a name, what to prepare in a fresh source "bad", the extra
+# options, and a piece of the message.
+refusal() {  # refusal NAME MESSAGE [MKSTP ARGS...]
+  local name=$1 message=$2
+  shift 2
+  mkdir -p keep
+  echo "old package" >keep/setup.stp
+  mkstp -o keep --setup setup.exe "$@"
+  expect_rc 1 "$name"
+  grep -qF -- "$message" err.txt || { fail "$name: message lacks \"$message\""; sed 's/^/    /' err.txt >&2; }
+  [ "$(cat keep/setup.stp)" = "old package" ] || fail "$name: the old package was touched"
+  [ ! -e keep/setup.exe ] || fail "$name: setup.exe written"
+  ls keep/*.part >/dev/null 2>&1 && fail "$name: temporary file left"
+  rm -rf keep bad
+}
+fresh() { rm -rf bad && mkdir -p bad && echo ok >bad/ok.txt; }
+
+refusal "missing source" "no-such-dir: no such folder" no-such-dir
+fresh; ln -s nowhere bad/dangling
+refusal "broken link" "bad/dangling: not a regular file or folder" bad
+fresh; mkfifo bad/pipe
+refusal "pipe" "bad/pipe: not a regular file or folder" bad
+if [ "$(id -u)" != 0 ]; then
+  fresh; echo secret >bad/secret.txt; chmod 000 bad/secret.txt
+  refusal "unreadable file" "bad/secret.txt: cannot read the file" bad
+else
+  echo "note: running as root, chmod 000 does not make a file unreadable; links and pipes stand in"
+fi
+fresh; echo x >bad/Ωmega.txt
+refusal "Greek name" "bad/Ωmega.txt: the name cannot be written in code page 866" bad
+fresh; echo x >bad/中文.txt
+refusal "Chinese name" "the name cannot be written in code page 866" bad
+fresh; echo x >'bad/what?.txt'
+refusal "Windows-forbidden character" "a character Windows does not allow" bad
+long=$(printf 'x%.0s' $(seq 1 120))
+fresh; mkdir -p "bad/$long/$long/$long"; echo x >"bad/$long/$long/$long/file.txt"
+refusal "name too long" "the name is too long" bad
+fresh; echo x >bad/Readme.TXT; echo y >bad/readme.txt
+refusal "names differing in case" "differs from it only in case" bad
+fresh; echo x >bad/SETUP.INS
+refusal "configuration name taken" "the package keeps its own" bad
+fresh; echo "not a picture" >bad.bmp
+refusal "bad picture" "bad.bmp: not a BMP file" --picture bad.bmp bad
+fresh; head -c 40 pic.bmp >cut.bmp
+refusal "cut picture" "cut.bmp: unknown or cut BMP header" --picture cut.bmp bad
+fresh
+refusal "missing wizard" "no-wizard.exe: no such file" --setup no-wizard.exe bad
+fresh
+refusal "comment with a line break" "line break" --comment $'two\nlines' bad
+fresh
+refusal "text outside the INI code page" "cannot be written in code page 1251" --name "中文" bad
+fresh
+refusal "unknown code page" "does not know the code page" --oem-codepage 12345 bad
+
+# Wrong command lines: status 2.
+for args in "" "--level 10 src" "--bogus src" "src other" "--base a/b src"; do
+  # shellcheck disable=SC2086
+  mkstp $args
+  expect_rc 2 "command line \"$args\""
+done
+
+if [ $failures -gt 0 ]; then
+  echo "mkstp tests: $failures failed" >&2
+  exit 1
+fi
+echo "mkstp tests: all passed"

@@ -1,0 +1,162 @@
+// The mkstp command line:
+//   mkstp [-o OUTDIR] [--base NAME] [--setup PATH] [--name TEXT]
+//         [--publisher TEXT] [--web URL] [--comment TEXT] [--picture FILE.bmp]
+//         [--level 0-9] [--ini-codepage N] [--oem-codepage N] [--no-verify]
+//         [-q] SOURCE_DIR
+// Options may stand before or after the folder; "--" ends them.
+#include "command_line.h"
+
+#include <cstdlib>
+#include <string_view>
+
+namespace mkstp {
+
+namespace {
+
+bool TakesValue(const std::string& option) {
+  return option == "-o" || option == "--base" || option == "--setup" || option == "--name" ||
+         option == "--publisher" || option == "--web" || option == "--comment" ||
+         option == "--picture" || option == "--level" || option == "--ini-codepage" ||
+         option == "--oem-codepage";
+}
+
+// A whole decimal number from min to max, or false.
+bool ParseNumber(const std::string& text, long min, long max, long& value) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  value = std::strtol(text.c_str(), nullptr, 10);
+  return value >= min && value <= max;
+}
+
+// A base name must be a plain file name: the wizard derives the package
+// from it, and it names the Start-menu group and the default folder.
+bool ValidBase(const std::string& base) {
+  if (base.empty() || base == "." || base == "..") return false;
+  for (char c : base) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+      return false;
+  }
+  return base.back() != '.' && base.back() != ' ';
+}
+
+bool Apply(const std::string& option, const std::string& value, Options& o, std::string& error) {
+  long number = 0;
+  if (option == "-o") {
+    o.outDir = value;
+  } else if (option == "--base") {
+    if (!ValidBase(value)) {
+      error = "--base needs a plain file name without a folder or extension";
+      return false;
+    }
+    o.base = value;
+  } else if (option == "--setup") {
+    o.setupPath = value;
+  } else if (option == "--name") {
+    o.name = value, o.haveName = true;
+  } else if (option == "--publisher") {
+    o.publisher = value, o.havePublisher = true;
+  } else if (option == "--web") {
+    o.web = value, o.haveWeb = true;
+  } else if (option == "--comment") {
+    o.comment = value, o.haveComment = true;
+  } else if (option == "--picture") {
+    o.picture = value;
+  } else if (option == "--level") {
+    if (!ParseNumber(value, 0, 9, number)) {
+      error = "--level takes a number from 0 to 9";
+      return false;
+    }
+    o.level = static_cast<int>(number);
+  } else if (option == "--ini-codepage" || option == "--oem-codepage") {
+    if (!ParseNumber(value, 1, 65535, number)) {
+      error = option + " takes a code page number";
+      return false;
+    }
+    (option == "--ini-codepage" ? o.iniCodePage : o.oemCodePage) = static_cast<unsigned>(number);
+  } else if (option == "--no-verify") {
+    o.verify = false;
+  } else if (option == "-q") {
+    o.quiet = true;
+  } else {
+    error = "unknown option " + option;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Parsed ParseCommandLine(const std::vector<std::string>& args, Options& options,
+                        std::string& error) {
+  options = Options{};
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") return Parsed::Help;
+    std::string value;
+    if (TakesValue(arg)) {
+      if (i + 1 >= args.size()) {
+        error = "option " + arg + " needs a value";
+        return Parsed::Error;
+      }
+      value = args[++i];
+      // Configuration texts may be empty on purpose; paths may not.
+      const bool text = arg == "--name" || arg == "--publisher" || arg == "--web" ||
+                        arg == "--comment";
+      if (value.empty() && !text) {
+        error = "option " + arg + " needs a non-empty value";
+        return Parsed::Error;
+      }
+    }
+    if (!Apply(arg, value, options, error)) return Parsed::Error;
+  }
+  if (operands.empty()) {
+    error = "no source folder given";
+    return Parsed::Error;
+  }
+  if (operands.size() > 1) {
+    error = "only one source folder may be given";
+    return Parsed::Error;
+  }
+  options.source = operands[0];
+  return Parsed::Run;
+}
+
+std::string UsageText() {
+  return "usage: mkstp [-o OUTDIR] [--base NAME] [--setup PATH] [--name TEXT]\n"
+         "             [--publisher TEXT] [--web URL] [--comment TEXT] [--picture FILE.bmp]\n"
+         "             [--level 0-9] [--ini-codepage N] [--oem-codepage N] [--no-verify]\n"
+         "             [-q] SOURCE_DIR\n"
+         "\n"
+         "Makes the setup package OUTDIR/NAME.stp from every file and folder of\n"
+         "SOURCE_DIR, and puts a copy of the setup wizard beside it as OUTDIR/NAME.exe.\n"
+         "\n"
+         "  -o OUTDIR            where the two files go (default .)\n"
+         "  --base NAME          their base name (default setup)\n"
+         "  --setup PATH         the wizard to copy (default setup.exe beside mkstp)\n"
+         "  --name TEXT          product name shown by the wizard\n"
+         "  --publisher TEXT     publisher, the hint of the web link\n"
+         "  --web URL            web link\n"
+         "  --comment TEXT       welcome text\n"
+         "  --picture FILE.bmp   picture of the welcome page\n"
+         "  --level 0-9          deflate level (default 9)\n"
+         "  --ini-codepage N     code page of the configuration texts (default 1251)\n"
+         "  --oem-codepage N     code page of the stored names (default 866)\n"
+         "  --no-verify          do not read the package back to check it\n"
+         "  -q                   quiet: only errors\n"
+         "\n"
+         "Exit status: 0 written, 1 failed (nothing left behind), 2 wrong command line.\n";
+}
+
+}  // namespace mkstp

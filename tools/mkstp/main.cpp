@@ -1,0 +1,42 @@
+// mkstp, the package builder: turns a folder into NAME.stp, the setup
+// package, with a copy of the setup wizard beside it as NAME.exe. See
+// UsageText for the command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "build_package.h"
+#include "command_line.h"
+#include "mkstp.h"
+#include "progress.h"
+
+int main(int argc, char** argv) {
+  using namespace mkstp;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  Options options;
+  std::string error;
+  switch (ParseCommandLine(args, options, error)) {
+    case Parsed::Help:
+      std::fputs(UsageText().c_str(), stdout);
+      return kExitOk;
+    case Parsed::Error:
+      std::fprintf(stderr, "mkstp: %s\n%s", error.c_str(), UsageText().c_str());
+      return kExitUsage;
+    case Parsed::Run:
+      break;
+  }
+  InstallInterruptHandler();
+  Progress progress(options.quiet);
+  try {
+    BuildPackage(options, argc > 0 ? argv[0] : "", progress);
+  } catch (const Failure& failure) {
+    progress.End();
+    std::fprintf(stderr, "mkstp: %s\n", failure.what());
+    return kExitFailed;
+  } catch (const std::exception& e) {
+    progress.End();
+    std::fprintf(stderr, "mkstp: %s\n", e.what());
+    return kExitFailed;
+  }
+  return kExitOk;
+}

@@ -1,0 +1,40 @@
+// What the parts of mkstp share: the parsed command line, the exit
+// statuses and the one exception every failure travels in.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace mkstp {
+
+enum ExitStatus : int {
+  kExitOk = 0,       // both files written (and verified)
+  kExitFailed = 1,   // nothing written: the message says why
+  kExitUsage = 2,    // wrong command line
+};
+
+struct Options {
+  std::string outDir = ".";
+  std::string base = "setup";  // NAME of NAME.exe and NAME.stp
+  std::string setupPath;       // the wizard to copy; empty: beside mkstp
+  // Configuration values, in the ANSI code page of the command line; a
+  // value that was not given is not written (the wizard's default holds).
+  bool haveName = false, havePublisher = false, haveWeb = false, haveComment = false;
+  std::string name, publisher, web, comment;
+  std::string picture;         // a BMP file, or empty
+  int level = 9;               // deflate level 0-9
+  unsigned iniCodePage = 1251;
+  unsigned oemCodePage = 866;
+  bool verify = true;
+  bool quiet = false;
+  std::string source;          // SOURCE_DIR
+};
+
+// A failure that ends the run; what() is the whole message, naming the file
+// concerned.
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace mkstp

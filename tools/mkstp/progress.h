@@ -1,0 +1,44 @@
+// Progress on a terminal, and Ctrl-C.
+//
+// The bar is drawn on standard output only when it is a terminal and mkstp
+// is not quiet; otherwise nothing is drawn and only the final report and
+// errors are printed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mkstp {
+
+class Progress {
+ public:
+  explicit Progress(bool quiet);
+
+  // A new phase ("packing", "verifying") of total units of work.
+  void Begin(const std::string& phase, uint64_t total);
+  // done more units, working on name.
+  void Advance(uint64_t done, const std::string& name);
+  // Removes the bar, so that the next line starts clean.
+  void End();
+  // A line on standard output unless quiet.
+  void Info(const std::string& line);
+
+ private:
+  void Draw(const std::string& name);
+
+  bool shown_;
+  bool quiet_;
+  bool drawn_ = false;
+  std::string phase_;
+  uint64_t total_ = 0, done_ = 0;
+  int lastPercent_ = -1;
+  std::string lastName_;
+};
+
+// Ctrl-C asks the run to stop at the next chunk; the run then removes what
+// it began. A second Ctrl-C ends the program at once.
+void InstallInterruptHandler();
+// Raises Failure("interrupted") once Ctrl-C was pressed.
+void StopIfInterrupted();
+
+}  // namespace mkstp

@@ -1,0 +1,44 @@
+// Stored names: Windows-safe characters, exact conversion to the OEM code
+// page, the length limit.
+#include "stored_names.h"
+
+#include <string_view>
+
+#include "mkstp.h"
+#include "platform/platform.h"
+
+namespace mkstp {
+
+bool ConvertExactly(const std::string& ansiText, unsigned codePage, std::string& out) {
+  const unsigned ansi = zf::os::AnsiCodePage();
+  std::string back;
+  if (!zf::os::ConvertCodePage(ansiText, ansi, codePage, out)) return false;
+  if (!zf::os::ConvertCodePage(out, codePage, ansi, back)) return false;
+  return back == ansiText;
+}
+
+std::string FoldAsciiCase(std::string name) {
+  for (char& c : name)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return name;
+}
+
+std::string ToStoredName(const std::string& relativeName, unsigned oemCodePage,
+                         const std::string& displayName) {
+  for (char c : relativeName) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos)
+      throw Failure(displayName + ": the name holds a character Windows does not allow in "
+                                  "file names");
+  }
+  std::string oem;
+  if (!ConvertExactly(relativeName, oemCodePage, oem))
+    throw Failure(displayName + ": the name cannot be written in code page " +
+                  std::to_string(oemCodePage));
+  if (oem.size() > kMaxStoredNameBytes)
+    throw Failure(displayName + ": the name is too long (" + std::to_string(oem.size()) +
+                  " bytes, at most " + std::to_string(kMaxStoredNameBytes) + ")");
+  return oem;
+}
+
+}  // namespace mkstp

@@ -1,0 +1,99 @@
+// Verification through the engine's own directory manager and entry codec.
+#include "verify.h"
+
+#include <exception>
+
+#include "archive/ZFArchiver.h"
+#include "archive/ZFCodec.h"
+#include "archive/ZFDirManager.h"
+#include "mkstp.h"
+#include "wizard/PackageFormat.h"
+
+namespace mkstp {
+
+namespace {
+
+// Takes the decoded data and keeps nothing: the codec checks size and CRC.
+class DiscardStream : public zf::TStream {
+ public:
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void*, int64_t count) override {
+    position_ += count;
+    return count;
+  }
+  int64_t Seek(int64_t offset, zf::os::SeekOrigin origin) override {
+    if (origin == zf::os::SeekOrigin::Begin) position_ = offset;
+    else position_ += offset;
+    return position_;
+  }
+  void SetSize(int64_t) override {}
+
+ private:
+  int64_t position_ = 0;
+};
+
+// The directory item agrees with what was written.
+bool SameRecord(const zf::TDirItem& item, const EntryRecord& e) {
+  return item.Name == e.storedName && item.Header.Flags == e.flags &&
+         item.Header.Method == e.method && item.DosDateTime() == e.dosDateTime &&
+         item.Header.Crc32 == e.crc &&
+         static_cast<uint64_t>(item.CompressedSize()) == e.compressedSize &&
+         static_cast<uint64_t>(item.UncompressedSize()) == e.uncompressedSize &&
+         static_cast<uint64_t>(item.LocalHeaderOffset()) == e.localHeaderOffset &&
+         item.Header.ExternalAttributes == e.externalAttributes;
+}
+
+}  // namespace
+
+void VerifyPackage(const std::string& path, const std::string& shownAs,
+                   const std::vector<EntryRecord>& written, Progress& progress) {
+  zf::TZipArchiver archiver;
+  archiver.SetName("mkstp");
+  archiver.SetFileName(path);
+  archiver.SetPassword(std::string(setup::kPackagePassword));
+  // The stored bytes are compared as they are, whatever this machine's OEM
+  // code page is.
+  archiver.Options().SetOEMFileNames(false);
+  bool passwordRefused = false;
+  archiver.OnPassword = [&](zf::TZFBaseArchiver*, const std::string&, std::string&, bool& skip) {
+    passwordRefused = true;
+    skip = true;
+  };
+  const std::string prefix = shownAs + ": verification failed: ";
+  try {
+    archiver.Open();
+    zf::TZFDirManager& manager = *archiver.DirManager();
+    const zf::TZFDirArray& dir = manager.Dir();
+    if (manager.PrefixLength() != 0 || dir.Count() != static_cast<int32_t>(written.size()))
+      throw Failure(prefix + "the directory does not list the entries written");
+    uint64_t total = 0;
+    for (const EntryRecord& e : written) total += e.compressedSize;
+    progress.Begin("verifying", total);
+    for (int32_t i = 0; i < dir.Count(); ++i) {
+      StopIfInterrupted();
+      const zf::TDirItem& item = dir.ItemRef(i);
+      const EntryRecord& expected = written[static_cast<size_t>(i)];
+      if (!SameRecord(item, expected))
+        throw Failure(prefix + item.Name + ": its directory record differs from the one written");
+      if (item.IsDirectory()) continue;
+      DiscardStream sink;
+      archiver.ArchiveStream()->SetPosition(item.LocalHeaderOffset());
+      passwordRefused = false;
+      if (!zf::DecodeEntry(archiver, sink, item, manager.DataLimitOf(i)))
+        throw Failure(prefix + item.Name +
+                      (passwordRefused ? ": the password does not fit"
+                                       : ": wrong size or CRC-32 of the data"));
+      progress.Advance(expected.compressedSize, item.Name);
+    }
+  } catch (const Failure&) {
+    archiver.Close();
+    throw;
+  } catch (const std::exception& e) {
+    archiver.Close();
+    throw Failure(prefix + e.what());
+  }
+  archiver.Close();
+  progress.End();
+}
+
+}  // namespace mkstp
