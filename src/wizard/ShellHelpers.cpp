@@ -14,11 +14,13 @@
 namespace setup {
 namespace {
 
+// "\" counts everywhere: the engine reports entry names with it on every
+// system.
 bool IsSeparator(char c) {
 #ifdef _WIN32
-  return c == zf::kPathDelim || c == ':';
+  return c == '\\' || c == ':';
 #else
-  return c == zf::kPathDelim;
+  return c == '\\' || c == '/';
 #endif
 }
 

@@ -4,7 +4,9 @@
 // listing, and the private temporary folder.
 //
 // Paths use the platform's separator (zf::kPathDelim, "\" on Windows); on
-// Windows ":" also ends a folder part, as in "D:setup.exe".
+// Windows ":" also ends a folder part, as in "D:setup.exe". "\" ends a
+// folder part on every system, as the engine's progress events name entries
+// with it.
 #pragma once
 
 #include <cstdint>
