@@ -356,7 +356,12 @@ TEST(WizardStartUp, MissingPackageLeavesAnEmptyArchiveAndDefaults) {
   w.form.RunHandler([&] { w.form.Button1Click(); });
   w.form.RunHandler([&] { w.form.Button1Click(); });
   ASSERT_EQ(w.view.errorBoxes.size(), 1u);
+#ifdef _WIN32
+  // The program-files folder itself is missing here: "path not found".
+  EXPECT_EQ(w.view.errorBoxes[0], "Invalid filename.");
+#else
   EXPECT_EQ(w.view.errorBoxes[0], "File not found.");
+#endif
   EXPECT_EQ(w.view.page, 2);
   EXPECT_FALSE(w.view.enabled[TaFormButton::Button1]);
   EXPECT_FALSE(w.view.enabled[TaFormButton::Button2]);

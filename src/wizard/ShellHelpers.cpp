@@ -62,8 +62,11 @@ std::string LinkFileName(const std::string& fileName) {
 }
 
 bool CreateFolderWithParents(const std::string& path) {
+  // Every trailing separator goes, not only one: the wizard's group path has
+  // a doubled one before the product's name, and with one removed the
+  // Programs folder would count as its own parent and never be created.
   std::string dir = path;
-  if (!dir.empty() && dir.back() == zf::kPathDelim) dir.pop_back();
+  while (!dir.empty() && dir.back() == zf::kPathDelim) dir.pop_back();
   const std::string parent = FolderPart(dir);
   if (dir.size() < 3 || zf::os::DirectoryExists(dir) || parent == dir) return true;
   return CreateFolderWithParents(parent) && zf::os::CreateDir(dir);

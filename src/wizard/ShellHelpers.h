@@ -45,7 +45,8 @@ std::string ReplaceAll(std::string source, const std::string& pattern,
 // ".") replaced by "lnk", or ".lnk" appended when it has none.
 std::string LinkFileName(const std::string& fileName);
 
-// Creates `path` with every missing parent: one trailing separator dropped;
+// Creates `path` with every missing parent: trailing separators dropped (a
+// doubled separator inside the path thus reads as one);
 // success at once for fewer than three characters, an existing folder, or a
 // path that is its own folder part; otherwise the parent first, then this
 // folder. True only when every creation needed succeeded.
