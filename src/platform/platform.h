@@ -44,7 +44,7 @@
 //   the block device holding the path (its disk for a partition); false for
 //   file systems without a block device (tmpfs, overlay, network).
 // - DiskFreeBytes takes the nearest existing folder of a path not made yet.
-//   VolumeLabel is always empty.
+//   VolumeLabel is always empty, and SetDriveLabel sets nothing.
 // - Dialogs use /dev/tty (or standard input and error); MessageDialog shows
 //   the buttons as "[Y]es [N]o [C]ancel", Enter picks the default button
 //   (MB_DEFBUTTON2/3 honoured); end of input picks Cancel (or the only
@@ -162,6 +162,28 @@ std::string VolumeLabel(const std::string& path);
 // hook answers 1 (removable), 0 (fixed) or -1 (ask the system). An empty
 // function removes the hook.
 void SetRemovableHookForTests(std::function<int(const std::string&)> hook);
+
+// Gives the drive of path a label (the disks of a spanned archive are
+// labelled by their number); false when it cannot be set. Linux has no
+// drive labels to set: always false there.
+bool SetDriveLabel(const std::string& path, const std::string& label);
+
+// Tests give a path any free space (a disk that is nearly full) and see the
+// labels set, without real hardware: the free-space hook answers bytes, or
+// a negative number to ask the system; the label hook stands for the system
+// and answers whether the label was set. An empty function removes a hook.
+void SetDiskFreeHookForTests(std::function<int64_t(const std::string&)> hook);
+void SetDriveLabelHookForTests(
+    std::function<bool(const std::string& path, const std::string& label)> hook);
+
+// ---- volume files ------------------------------------------------------------
+
+// Volume file names are not case-sensitive on Windows, and tools write
+// "arc.z01" where another naming says "arc.Z01". Linux: when path does not
+// exist, the existing file in the same folder whose name differs only in
+// ASCII letter case (the first the system lists), else path itself.
+// Windows: path itself.
+std::string FindFileIgnoringCase(const std::string& path);
 
 // ---- memory ----------------------------------------------------------------
 
