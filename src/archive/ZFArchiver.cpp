@@ -46,20 +46,10 @@ std::string FileNamePart(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// The answer of a volume request nobody handles: a confirmation for a disk
-// to insert (spanned sets), a look at the file system for split sets.
-bool DefaultVolumeCancel(TZFSpanningMode mode, const std::string& text,
-                         const std::string& volumeFileName) {
-  switch (mode) {
-    case smSpanning:
-      return os::MessageDialog(text, kConfirmCaption, os::mbOKCancel | os::mbIconQuestion,
-                               os::idCancel) != os::idOK;
-    case smSplitting:
-      return !os::FileExists(volumeFileName);
-    case smNone:
-      break;
-  }
-  return false;
+// The confirmation of a disk to insert; anything but OK cancels.
+bool ConfirmDisk(const std::string& text) {
+  return os::MessageDialog(text, kConfirmCaption, os::mbOKCancel | os::mbIconQuestion,
+                           os::idCancel) == os::idOK;
 }
 
 }  // namespace
@@ -147,10 +137,16 @@ void TZFBaseArchiver::Open() {
   openMode_ = mode;
   newArchive_ = false;
   if (mode == kOpenModeCreate || inMemory_) {
-    if (inMemory_)
+    if (inMemory_) {
       archiveStream_ = std::make_unique<TMemoryStream>();
-    else
+    } else if (spanningMode_ != smNone) {
+      TZFVolumeNumberInfo first;
+      first.SetFirst(true);
+      OpenVolume(first);
+    } else {
       archiveStream_ = std::make_unique<TFileStream>(fileName_, TFileMode::fmCreate);
+      currentVolumeFileName_ = fileName_;
+    }
     dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), this, true);
     newArchive_ = true;
   } else {
@@ -323,9 +319,7 @@ void TZFBaseArchiver::DoRequestBlankVolume(int32_t VolumeNumber, std::string& Vo
     return;
   }
   if (spanningMode_ == smSpanning)
-    Cancel = DefaultVolumeCancel(
-        spanningMode_, FormatText("Please insert a blank disk #%d", {VolumeNumber}),
-        VolumeFileName);
+    Cancel = !ConfirmDisk(FormatText(kInsertBlankDiskText, {VolumeNumber}));
 }
 
 void TZFBaseArchiver::DoRequestFirstVolume(std::string& VolumeFileName, bool& Cancel) {
@@ -334,7 +328,13 @@ void TZFBaseArchiver::DoRequestFirstVolume(std::string& VolumeFileName, bool& Ca
     OnRequestFirstVolume(this, VolumeFileName, Cancel);
     return;
   }
-  Cancel = DefaultVolumeCancel(spanningMode_, "Please insert the first disk", VolumeFileName);
+  if (spanningMode_ == smSpanning) {
+    Cancel = !ConfirmDisk(kInsertFirstDiskText);
+    // The disk now in the drive may carry either naming.
+    if (!Cancel) VolumeFileName = BuildVolumeName(fileName_, 0, true);
+  } else if (spanningMode_ == smSplitting) {
+    Cancel = !os::FileExists(VolumeFileName) && openMode_ != kOpenModeCreate;
+  }
 }
 
 void TZFBaseArchiver::DoRequestLastVolume(std::string& VolumeFileName, bool& Cancel) {
@@ -343,7 +343,13 @@ void TZFBaseArchiver::DoRequestLastVolume(std::string& VolumeFileName, bool& Can
     OnRequestLastVolume(this, VolumeFileName, Cancel);
     return;
   }
-  Cancel = DefaultVolumeCancel(spanningMode_, "Please insert the last disk", VolumeFileName);
+  if (spanningMode_ == smSpanning) {
+    Cancel = !ConfirmDisk(kInsertLastDiskText);
+    while (!Cancel && !os::FileExists(VolumeFileName = BuildVolumeName(fileName_, -1, true)))
+      Cancel = !ConfirmDisk(FormatText(kLastDiskFileMissingText, {VolumeFileName}));
+  } else if (spanningMode_ == smSplitting) {
+    Cancel = !os::FileExists(VolumeFileName);
+  }
 }
 
 void TZFBaseArchiver::DoRequestMiddleVolume(int32_t VolumeNumber, std::string& VolumeFileName,
@@ -353,9 +359,12 @@ void TZFBaseArchiver::DoRequestMiddleVolume(int32_t VolumeNumber, std::string& V
     OnRequestMiddleVolume(this, VolumeNumber, VolumeFileName, Cancel);
     return;
   }
-  Cancel = DefaultVolumeCancel(spanningMode_,
-                               FormatText("Please insert disk #%d", {VolumeNumber}),
-                               VolumeFileName);
+  if (spanningMode_ == smSpanning)
+    Cancel = !ConfirmDisk(FormatText(kInsertDiskText, {VolumeNumber}));
+  else if (spanningMode_ == smSplitting)
+    Cancel = !os::FileExists(VolumeFileName);
+  if (!Cancel && spanningMode_ != smNone)
+    VolumeFileName = BuildVolumeName(fileName_, VolumeNumber - 1, true);
 }
 
 void TZFBaseArchiver::DoDiskFull(int32_t VolumeNumber, const std::string& VolumeFileName,
@@ -365,11 +374,10 @@ void TZFBaseArchiver::DoDiskFull(int32_t VolumeNumber, const std::string& Volume
     OnDiskFull(this, VolumeNumber, VolumeFileName, Cancel);
     return;
   }
-  Cancel = spanningMode_ == smSplitting ||
-           (spanningMode_ == smSpanning &&
-            DefaultVolumeCancel(spanningMode_,
-                                "Disk is full. Clean the disk or find another blank disk",
-                                VolumeFileName));
+  if (spanningMode_ == smSpanning)
+    Cancel = !ConfirmDisk(FormatText(kDiskFullText, {diskFullRequired_, diskFullAvailable_}));
+  else if (spanningMode_ == smSplitting)
+    Cancel = true;
 }
 
 void TZFBaseArchiver::DoStoreFile(std::string& FileName, uint32_t& FileAttr, std::string& Comment,

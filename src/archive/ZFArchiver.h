@@ -104,6 +104,18 @@ struct TZFArchiveItem {
 // What CurrentVersion reads, whatever is written to it.
 inline constexpr const char* kVersionText = "2.70 ";
 
+// The texts of the default volume dialogs ("%d": the 1-based volume number),
+// also for front ends that ask for disks in their own way.
+inline constexpr const char* kInsertBlankDiskText = "Please insert a blank disk #%d";
+inline constexpr const char* kInsertFirstDiskText = "Please insert the first disk";
+inline constexpr const char* kInsertLastDiskText = "Please insert the last disk";
+inline constexpr const char* kInsertDiskText = "Please insert disk #%d";
+inline constexpr const char* kLastDiskFileMissingText =
+    "File '%s' not found on inserted disk. Please insert last disk with required file";
+inline constexpr const char* kDiskFullText =
+    "Disk is full. Required free space: %d bytes, but available only: %d bytes. Clean the disk "
+    "or find another blank disk";
+
 class TZFBaseArchiver : public TComponent {
  public:
   explicit TZFBaseArchiver(TComponent* owner = nullptr);
@@ -214,10 +226,23 @@ class TZFBaseArchiver : public TComponent {
   // headers instead of failing the open; off only during volume probes.
   bool TolerantOpen() const { return tolerantOpen_; }
   TZFVolumeNumberInfo& CurrentVolume() { return currentVolume_; }
-  // Makes the given volume current, asking for it when needed (native code
-  // 45 when the request is cancelled); with smNone it opens the archive file
-  // when no stream is open yet.
+  // The file of the current volume (empty when none is open).
+  const std::string& CurrentVolumeFileName() const { return currentVolumeFileName_; }
+  // Makes the given volume current (ZFVolumes.cpp): a new archive asks for a
+  // blank volume with enough free space and creates it; an existing one asks
+  // for the volume by the request events and opens it. Native code 45 when a
+  // request is cancelled, 44 for a volume number outside the set. With
+  // smNone it opens the archive file when no stream is open yet.
   void OpenVolume(const TZFVolumeNumberInfo& volume);
+  // File name of volume n (zero-based; -1: the last volume) of the archive
+  // archiveName under SpanningMode and AdvancedNaming. tryOther (spanned
+  // sets): when that file does not exist, the name under the other naming
+  // if that one does. On Linux a file whose name differs only in letter case
+  // stands in for a missing one.
+  std::string BuildVolumeName(const std::string& archiveName, int32_t n, bool tryOther) const;
+  // A new multi-volume archive written: its last volume gets the archive's
+  // name and is reopened for reading and writing as the current stream.
+  void FinishVolumeSet();
   // Progress state of the extraction run.
   bool CancelFlag = false;
   bool SkipFlag = false;
@@ -234,8 +259,15 @@ class TZFBaseArchiver : public TComponent {
  private:
   static void CopyLines(const TStringList& from, TStringList& to);
   // Opens an existing archive's right volume and makes its directory
-  // manager (ZFVolumes.cpp); SpanningMode follows what it finds.
+  // manager (ZFVolumes.cpp); SpanningMode follows what it finds: the last
+  // volume's probe (repeated while a disk without an end record is in a
+  // removable drive), and the mode that its end record and the files beside
+  // it tell.
   void ProbeArchive();
+  void ProbeLastVolume();
+  void DecideSpanningMode(bool endRecordFound);
+  void OpenBlankVolume(const TZFVolumeNumberInfo& volume);
+  void OpenExistingVolume(const TZFVolumeNumberInfo& volume);
   // Gives a new archive created by Open its end record (once).
   void FinishNewArchive();
   // Selection: the first item from index first that passes the tests of
@@ -268,6 +300,10 @@ class TZFBaseArchiver : public TComponent {
   bool newArchive_ = false;  // created by Open, end record not written yet
   TZFVolumeNumberInfo currentVolume_;
   std::string currentVolumeFileName_;
+  // What the default disk-full dialog reports: the volume's limit and the
+  // free space found.
+  int64_t diskFullRequired_ = 0;
+  int64_t diskFullAvailable_ = 0;
   std::unique_ptr<TStream> archiveStream_;
   std::unique_ptr<TZFDirManager> dirManager_;
 };

@@ -14,6 +14,7 @@
 #include "archive/ZFDirManager.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <span>
 #include <string_view>
@@ -103,18 +104,23 @@ int64_t ScanStream(TStream& stream, int64_t from, int64_t windowSize, uint32_t p
 constexpr auto kFirstHit = [](int64_t, std::span<const uint8_t>, size_t) { return true; };
 
 // Reads the central directory front to back through one buffer, so that a
-// central header costs no system call of its own.
+// central header costs no system call of its own. In a volume set a record
+// that runs past the end of its volume is read on at the start of the next
+// one (nextVolume gives its stream).
 class TDirectoryReader {
  public:
-  void Reset(TStream* stream, int64_t position) {
+  void Reset(TStream* stream, int64_t position, std::function<TStream*()> nextVolume = {}) {
     stream_ = stream;
     size_ = stream->GetSize();
     position_ = position;
     buffer_.clear();
     bufferStart_ = position;
+    if (nextVolume) nextVolume_ = std::move(nextVolume);
   }
   int64_t Position() const { return position_; }
   int64_t Remaining() const { return size_ - position_; }
+  // Goes on at the start of the next volume.
+  void NextVolume() { Reset(nextVolume_(), 0); }
 
   // Exactly count bytes, or EReadError when the stream ends first.
   void Read(uint8_t* out, size_t count) {
@@ -139,6 +145,7 @@ class TDirectoryReader {
 
  private:
   void Fill() {
+    if (Remaining() <= 0 && nextVolume_) NextVolume();
     const int64_t length = std::min(kDirectoryBuffer, Remaining());
     if (position_ < 0 || length <= 0) throw EReadError("Stream read error");
     buffer_.resize(static_cast<size_t>(length));
@@ -152,6 +159,7 @@ class TDirectoryReader {
   int64_t position_ = 0;
   std::vector<uint8_t> buffer_;
   int64_t bufferStart_ = 0;
+  std::function<TStream*()> nextVolume_;
 };
 
 // Takes the parts a Zip64 extended information block holds into the item.
@@ -293,8 +301,11 @@ TZFDirManager::TEndRecordHit TZFDirManager::FindEndRecord(uint32_t signature) {
 }
 
 bool TZFDirManager::ProbeEndRecord() {
-  const bool found = FindEndRecord(kEndOfCentralDirSignature).Found;
-  return found || owner_->TolerantOpen();
+  const TEndRecordHit hit = FindEndRecord(kEndOfCentralDirSignature);
+  // Kept for the probe's decision (LastVolumeNumber); ReadDirectory reads
+  // it again.
+  if (hit.Found) endRecord_ = hit.Record;
+  return hit.Found || owner_->TolerantOpen();
 }
 
 // ---- reading the directory ---------------------------------------------------
@@ -356,6 +367,11 @@ void TZFDirManager::ReadDirectory() {
   bool recovered = false;
   try {
     ReadItems(endRecords, firstVolume);
+  } catch (const EZFException& e) {
+    // A volume the user refused to supply is no damage: the open stops.
+    if (e.NativeError() == neVolumeRequestCancelled || !owner_->TolerantOpen()) throw;
+    RecoverDirectory();
+    recovered = true;
   } catch (...) {
     // Whatever broke the walk (a short read, a count that cannot fit, an
     // index out of step), the directory is damaged: rebuild it from the
@@ -396,10 +412,18 @@ bool TZFDirManager::ReadZip64EndRecordAt(uint64_t position) {
 // Any exception leaving here means a damaged directory.
 void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
   const bool singleFile = owner_->GetSpanningMode() == smNone;
-  if (firstVolume > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+  // The directory lies on the volumes from its first to the last one; a
+  // record that names others is damaged, and no volume is asked for twice.
+  const int32_t lastVolume = LastVolumeNumber();
+  if (!singleFile && firstVolume > static_cast<uint32_t>(lastVolume))
     throw EZFException(neInvalidArchive, owner_);
-  int32_t volume = static_cast<int32_t>(firstVolume);
+  int32_t volume = static_cast<int32_t>(std::min<uint32_t>(firstVolume, INT32_MAX));
   if (!singleFile) SwitchVolume(volume);
+  const auto nextVolume = [&]() -> TStream* {
+    if (volume >= lastVolume) throw EZFException(neInvalidArchive, owner_);
+    SwitchVolume(++volume);
+    return archiveStream_;
+  };
 
   const uint64_t directorySize =
       isZip64_ ? zip64EndRecord_.DirectorySize : endRecord_.DirectorySize;
@@ -426,7 +450,10 @@ void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
   }
 
   TDirectoryReader reader;
-  reader.Reset(archiveStream_, start);
+  if (singleFile)
+    reader.Reset(archiveStream_, start);
+  else
+    reader.Reset(archiveStream_, start, nextVolume);
   directoryStart_ = start;
   // Slots for what this volume can hold now; the rest, if the directory
   // goes on in the next volumes, as the headers are actually read.
@@ -436,10 +463,10 @@ void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
 
   const int32_t count = static_cast<int32_t>(entries);
   for (int32_t i = 0; i < count; ++i) {
-    if (!singleFile && reader.Remaining() < static_cast<int64_t>(kCentralFileHeaderSize)) {
-      SwitchVolume(++volume);
-      reader.Reset(archiveStream_, 0);
-    }
+    // A header that does not fit in what is left of a volume starts the
+    // next one.
+    if (!singleFile && reader.Remaining() < static_cast<int64_t>(kCentralFileHeaderSize))
+      reader.NextVolume();
     if (i == 0) directoryStart_ = reader.Position();
     if (i >= dir_->Count()) dir_->SetCount(i + 1);
     ReadCentralItem(*dir_, i, reader, owner_->Options().GetOEMFileNames());
@@ -750,6 +777,11 @@ void TZFDirManager::WriteDirectory(TStream* stream) {
                globalComment_.begin() + static_cast<std::ptrdiff_t>(commentLength));
   archiveStream_->SetPosition(end);
   archiveStream_->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  // A new volume set: the volume written last takes the archive's name.
+  if (!usesCustomStream_ && owner_->GetSpanningMode() != smNone) {
+    owner_->FinishVolumeSet();
+    archiveStream_ = owner_->ArchiveStream();
+  }
 }
 
 }  // namespace zf
