@@ -160,4 +160,91 @@ EOF
 # Not an archive at all.
 seq 1 5000 > "$out/notzip.zip"
 
+# ---- split sets ---------------------------------------------------------------------
+# zip -s 64k cuts an archive into 64 KiB volumes arc.z01, arc.z02, ..., arc.zip
+# (lowercase); the same set renamed to arc.Z01 ..., and to arc_001.zip ...; a
+# self-extracting split set (the stub in front of the first volume, arc.exe,
+# then arc.Z02 ... arc.ZIP, offsets on the first volume moved by the stub); and
+# a set of many small files whose directory runs over several volumes
+# (many/dirdisk names the volume where it starts). The oracle for each is
+# unzip on the set joined into one file: split/joined.zip is joined here,
+# because zip -s 0 (3.0) mis-joins an entry that spans more than two volumes
+# (big.bin does); split/many-joined.zip is joined by zip -s 0.
+split="$out/split"
+mkdir -p "$split/lower" "$split/upper" "$split/advanced" "$split/sfx" "$split/many" \
+  "$split/src" "$split/manysrc"
+cp -r "$src/." "$split/src/"
+python3 - "$split" <<'EOF2'
+import os, random, sys
+split = sys.argv[1]
+rnd = random.Random(7)
+with open(os.path.join(split, 'src', 'big.bin'), 'wb') as f:
+    f.write(bytes(rnd.getrandbits(8) for _ in range(200000)))
+for i in range(1200):
+    with open(os.path.join(split, 'manysrc', 'file_%04d_with_a_longish_name.txt' % i), 'wb') as f:
+        f.write(bytes(rnd.getrandbits(8) for _ in range(rnd.randint(0, 60))))
+EOF2
+find "$split/src" "$split/manysrc" -exec touch -t "$stamp" {} +
+(cd "$split/src" && zip -q -X -r -s 64k "$split/lower/arc.zip" .)
+(cd "$split/manysrc" && zip -q -X -r -s 64k "$split/many/arc.zip" .)
+zip -q -s 0 "$split/many/arc.zip" --out "$split/many-joined.zip"
+for v in "$split"/lower/arc.z[0-9][0-9]; do
+  n=${v##*.z}
+  cp "$v" "$split/upper/arc.Z$n"
+  cp "$v" "$split/advanced/arc_0$n.zip"
+done
+cp "$split/lower/arc.zip" "$split/upper/arc.zip"
+cp "$split/lower/arc.zip" "$split/advanced/arc.zip"
+python3 - "$split" /usr/bin/unzipsfx <<'EOF2'
+import glob, os, struct, sys
+split, stub_path = sys.argv[1], sys.argv[2]
+
+def volumes(folder):
+    names = sorted(glob.glob(os.path.join(folder, 'arc.z[0-9][0-9]')))
+    return [bytearray(open(n, 'rb').read()) for n in names + [os.path.join(folder, 'arc.zip')]]
+
+# The set as one buffer with a function that moves every recorded offset:
+# shift(disk, offset) gives the new offset.
+def rebase(vols, shift, one_disk):
+    starts = [sum(len(v) for v in vols[:i]) for i in range(len(vols))]
+    whole = bytearray(b''.join(vols))
+    e = starts[-1] + vols[-1].rfind(b'PK\x05\x06')
+    (_, _, dir_disk, _, count, _, dir_offset, _) = struct.unpack('<IHHHHIIH', whole[e:e + 22])
+    p = starts[dir_disk] + dir_offset
+    for _ in range(count):
+        nl, xl, cl, disk = struct.unpack('<HHHH', whole[p + 28:p + 36])
+        (off,) = struct.unpack('<I', whole[p + 42:p + 46])
+        whole[p + 42:p + 46] = struct.pack('<I', shift(starts, disk, off))
+        if one_disk:
+            whole[p + 34:p + 36] = b'\0\0'
+        p += 46 + nl + xl + cl
+    struct.pack_into('<I', whole, e + 16, shift(starts, dir_disk, dir_offset))
+    if one_disk:
+        struct.pack_into('<HHH', whole, e + 4, 0, 0, count)
+    return whole, starts
+
+vols = volumes(os.path.join(split, 'lower'))
+# Joined: offsets from the start of the one file.
+whole, _ = rebase(vols, lambda starts, disk, off: starts[disk] + off, True)
+open(os.path.join(split, 'joined.zip'), 'wb').write(whole)
+
+# Self-extracting: offsets on the first volume move by the stub.
+stub = open(stub_path, 'rb').read()
+whole, starts = rebase(vols, lambda starts, disk, off: off + (len(stub) if disk == 0 else 0),
+                       False)
+parts = [whole[starts[i]:starts[i] + len(vols[i])] for i in range(len(vols))]
+out = os.path.join(split, 'sfx')
+open(os.path.join(out, 'arc.exe'), 'wb').write(stub + parts[0])
+for i in range(1, len(parts) - 1):
+    open(os.path.join(out, 'arc.Z%02d' % (i + 1)), 'wb').write(parts[i])
+open(os.path.join(out, 'arc.ZIP'), 'wb').write(parts[-1])
+
+# Where the directory of the many-file set starts.
+last = open(os.path.join(split, 'many', 'arc.zip'), 'rb').read()
+e = last.rfind(b'PK\x05\x06')
+(_, this_disk, dir_disk) = struct.unpack('<IHH', last[e:e + 8])
+name = 'arc.zip' if dir_disk == this_disk else 'arc.z%02d' % (dir_disk + 1)
+open(os.path.join(split, 'many', 'dirdisk'), 'w').write(name + '\n')
+EOF2
+
 find "$out" -maxdepth 1 -type f -exec touch -t "$stamp" {} +

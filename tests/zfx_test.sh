@@ -241,6 +241,43 @@ expect_in err.txt "Cannot create file" "x of hostile names"
 [ -z "$(find hostile -name evil.txt)" ] || fail "x of hostile names: evil.txt written"
 [ ! -e /abs.txt ] || fail "x of hostile names: /abs.txt written"
 
+# ---- split sets: opened by the last volume's name, the same files as unzip ----------
+# (the oracle is unzip on the set joined into one file; see make_testdata.sh)
+rm -rf oracle-split oracle-many
+unzip -qq -o -d oracle-split td/split/joined.zip 2>/dev/null
+unzip -qq -o -d oracle-many td/split/many-joined.zip 2>/dev/null
+for s in lower/arc.zip upper/arc.zip advanced/arc.zip sfx/arc.exe many/arc.zip; do
+  oracle=oracle-split
+  [ "$s" = many/arc.zip ] && oracle=oracle-many
+  rm -rf zfx-split
+  zfx x -q -d zfx-split "td/split/$s"
+  expect_rc 0 "x split $s"
+  diff -r zfx-split "$oracle" >diff.txt || { fail "x split $s: trees differ"; sed 's/^/    /' diff.txt >&2; }
+done
+zfx l td/split/lower/arc.zip
+expect_rc 0 "l split lower/arc.zip"
+expect_in out.txt "big.bin" "l split lower/arc.zip"
+
+# A missing middle volume without a terminal: its request is cancelled, the
+# entries on it fail (native code 45), the others are extracted.
+rm -rf gap gap-out
+cp -r td/split/upper gap
+rm gap/arc.Z03
+zfx x -q -d gap-out gap/arc.zip
+expect_rc 1 "x split set without arc.Z03"
+expect_in err.txt "Native error: 00045" "x split set without arc.Z03"
+expect_in err.txt "a volume of the set is missing" "x split set without arc.Z03"
+[ -f gap-out/readme.txt ] || fail "x split set without arc.Z03: readme.txt not extracted"
+[ ! -e gap-out/big.bin ] || fail "x split set without arc.Z03: big.bin written"
+
+# The volume where the directory starts is missing: the archive cannot be opened.
+rm -rf nodir
+cp -r td/split/many nodir
+rm "nodir/$(cat nodir/dirdisk)"
+zfx l nodir/arc.zip
+expect_rc 2 "l split set without its directory's first volume"
+expect_in err.txt "Native error: 00045" "l split set without its directory's first volume"
+
 if [ $failures -gt 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1

@@ -11,6 +11,7 @@
 #include "archive/ZFArchiver.h"
 #include "archive/ZFStrFunc.h"
 #include "open_archive.h"
+#include "volume_requests.h"
 #include "platform/platform.h"
 
 namespace zfx {
@@ -137,9 +138,9 @@ class Extraction {
                        ", skipped");
     };
     archiver.OnProcessFileFailure = [this](zf::TZFBaseArchiver*, const std::string& name,
-                                           zf::TZFProcessOperation, int32_t, int32_t,
+                                           zf::TZFProcessOperation, int32_t native, int32_t,
                                            const std::string& message, zf::TZFAction& action) {
-      console_.Error("zfx: " + DisplayName(name) + ": " + message);
+      console_.Error("zfx: " + DisplayName(name) + ": " + message + VolumeFailureHint(native));
       action = zf::fxaIgnore;
       ++failed_;
     };

@@ -3,7 +3,9 @@
 
 #include <exception>
 
+#include "archive/ZFExcept.h"
 #include "platform/platform.h"
+#include "volume_requests.h"
 
 namespace zfx {
 
@@ -13,8 +15,16 @@ bool OpenArchive(zf::TZipArchiver& archiver, const std::string& path, Console& c
     return false;
   }
   archiver.SetFileName(path);
+  // A split set is opened by its last volume's name; the component finds
+  // the others beside it, and asks for the disks of a spanned set.
+  AttachVolumeRequests(archiver, console);
   try {
     archiver.Open();
+  } catch (const zf::EZFException& e) {
+    archiver.Close();
+    console.Error("zfx: cannot open " + path + ": " + e.what() +
+                  VolumeFailureHint(e.NativeError()));
+    return false;
   } catch (const std::exception& e) {
     archiver.Close();
     console.Error("zfx: cannot open " + path + ": " + e.what());
