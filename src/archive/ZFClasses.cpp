@@ -43,9 +43,11 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
   os::OpenMode osMode = os::OpenMode::Create;
   if (mode == TFileMode::fmOpenReadWriteDenyWrite) osMode = os::OpenMode::ReadWriteDenyWrite;
   if (mode == TFileMode::fmOpenReadDenyNone) osMode = os::OpenMode::ReadOnlyDenyNone;
+  if (mode == TFileMode::fmCreateNew) osMode = os::OpenMode::CreateNew;
   if (!file_.Open(fileName, osMode)) {
     const std::string reason = os::ErrorText(os::LastErrorCode());
-    const char* verb = mode == TFileMode::fmCreate ? "Cannot create file" : "Cannot open file";
+    const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
+    const char* verb = creating ? "Cannot create file" : "Cannot open file";
     throw EFOpenError(std::string(verb) + " \"" + fileName + "\". " + reason);
   }
 }

@@ -78,8 +78,9 @@ class TStream {
   int64_t CopyFrom(TStream& source, int64_t count);
 };
 
-// Open modes of TFileStream, as the component uses them.
-enum class TFileMode { fmCreate, fmOpenReadWriteDenyWrite, fmOpenReadDenyNone };
+// Open modes of TFileStream, as the component uses them; fmCreateNew fails
+// when the file exists already.
+enum class TFileMode { fmCreate, fmOpenReadWriteDenyWrite, fmOpenReadDenyNone, fmCreateNew };
 
 class TFileStream : public TStream {
  public:
@@ -91,6 +92,8 @@ class TFileStream : public TStream {
   int64_t GetSize() override;
   void SetSize(int64_t size) override;
   bool Flush() { return file_.Flush(); }
+  // The open file, for what is set on it rather than by name (time, attributes).
+  os::File& File() { return file_; }
   const std::string& FileName() const { return fileName_; }
 
  private:

@@ -72,6 +72,7 @@ constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 // The three ways the archive component opens a file.
 enum class OpenMode {
   Create,              // create or truncate, read/write, others may not write
+  CreateNew,           // create a file that does not exist yet (fails if it does), as Create
   ReadWriteDenyWrite,  // existing file, read/write, others may not write
   ReadOnlyDenyNone,    // existing file, read-only, others may do anything
 };
@@ -101,6 +102,13 @@ class File {
   int64_t Size();              // -1 on failure
   bool Truncate();             // cut the file at the current position
   bool Flush();                // write through to the device
+
+  // What SetFileDosDateTime, SetAttributes and SetUnixPermissions do for a
+  // path, done on the open file: no name is looked up again, and a file
+  // being written gets its time and attributes before it is closed.
+  bool SetDosDateTime(uint32_t dosDateTime);
+  bool SetAttributes(uint32_t attributes);
+  bool SetUnixPermissions(uint32_t mode);
 
  private:
 #ifdef _WIN32

@@ -54,6 +54,54 @@ uint32_t AttributesOf(const struct stat& st, const std::string& name) {
   return attributes;
 }
 
+// The permission bits that give a file of mode `mode` the read-only state of
+// `attributes`: all write bits go for read-only, the owner's comes back
+// otherwise. Hidden, system and archive have no counterpart here.
+mode_t ModeForAttributes(mode_t mode, uint32_t attributes) {
+  mode &= 07777;
+  if (attributes & faReadOnly) return mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  return mode | S_IWUSR;
+}
+
+// Only the nine permission bits: set-id and sticky bits from an archive
+// would hand its author a privilege. Only regular files and folders take
+// them.
+bool TakesPermissions(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode); }
+
+// A DOS date-time (local time) as the access and modification times of
+// utimensat/futimens. Windows' DosDateTimeToFileTime refuses impossible
+// fields; so does this (EINVAL).
+bool DosToTimes(uint32_t dosDateTime, struct timespec (&times)[2]) {
+  const uint32_t date = dosDateTime >> 16;
+  const uint32_t time = dosDateTime & 0xFFFF;
+  struct tm tm {};
+  tm.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
+  tm.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
+  tm.tm_mday = static_cast<int>(date & 0x1F);
+  tm.tm_hour = static_cast<int>((time >> 11) & 0x1F);
+  tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
+  tm.tm_sec = static_cast<int>(time & 0x1F) * 2;
+  static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const int year = tm.tm_year + 1900;
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > kDays[tm.tm_mon] ||
+      (tm.tm_mon == 1 && tm.tm_mday == 29 && !leap) || tm.tm_hour > 23 || tm.tm_min > 59 ||
+      tm.tm_sec > 59) {
+    errno = EINVAL;
+    return false;
+  }
+  tm.tm_isdst = -1;
+  const time_t t = ::mktime(&tm);
+  if (t == static_cast<time_t>(-1)) {
+    errno = EINVAL;
+    return false;
+  }
+  times[0].tv_sec = t;
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return true;
+}
+
 }  // namespace
 
 // ---- File -------------------------------------------------------------------
@@ -78,6 +126,9 @@ bool File::Open(const std::string& path, OpenMode mode) {
     case OpenMode::Create:
       flags |= O_CREAT | O_TRUNC | O_RDWR;
       break;
+    case OpenMode::CreateNew:
+      flags |= O_CREAT | O_EXCL | O_RDWR;
+      break;
     case OpenMode::ReadWriteDenyWrite:
       flags |= O_RDWR;
       break;
@@ -90,9 +141,10 @@ bool File::Open(const std::string& path, OpenMode mode) {
     fd = ::open(path.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
-  // Windows cannot open a folder as a file; neither do we.
+  // Windows cannot open a folder as a file; neither do we. Only a read-only
+  // open can reach one: the others fail on a folder by themselves.
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (mode == OpenMode::ReadOnlyDenyNone && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     errno = EISDIR;
     return false;
@@ -213,6 +265,26 @@ bool File::Flush() {
   return r == 0 || errno == EINVAL || errno == EROFS;
 }
 
+bool File::SetDosDateTime(uint32_t dosDateTime) {
+  struct timespec times[2];
+  if (!DosToTimes(dosDateTime, times)) return false;
+  return ::futimens(fd_, times) == 0;
+}
+
+bool File::SetAttributes(uint32_t attributes) {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return false;
+  const mode_t mode = ModeForAttributes(st.st_mode, attributes);
+  return mode == (st.st_mode & 07777) || ::fchmod(fd_, mode) == 0;
+}
+
+bool File::SetUnixPermissions(uint32_t mode) {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return false;
+  if (!TakesPermissions(st)) return false;
+  return ::fchmod(fd_, static_cast<mode_t>(mode & 0777)) == 0;
+}
+
 // ---- errors -----------------------------------------------------------------
 
 int LastErrorCode() { return errno; }
@@ -331,23 +403,16 @@ uint32_t GetAttributes(const std::string& path) {
 bool SetAttributes(const std::string& path, uint32_t attributes) {
   struct stat st;
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
-  mode_t mode = st.st_mode & 07777;
-  if (attributes & faReadOnly)
-    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-  else
-    mode |= S_IWUSR;
-  // Hidden, system and archive have no counterpart here: ignored.
-  if (mode == (st.st_mode & 07777)) return true;
-  return ::chmod(path.c_str(), mode) == 0;
+  const mode_t mode = ModeForAttributes(st.st_mode, attributes);
+  return mode == (st.st_mode & 07777) || ::chmod(path.c_str(), mode) == 0;
 }
 
-// Only the nine permission bits: set-id and sticky bits from an archive
-// would hand its author a privilege. A symbolic link is refused rather than
-// followed, so the bits never reach a file outside the one named.
+// A symbolic link is refused rather than followed, so the bits never reach
+// a file outside the one named.
 bool SetUnixPermissions(const std::string& path, uint32_t mode) {
   struct stat st;
   if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
-  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+  if (!TakesPermissions(st)) return false;
   return ::chmod(path.c_str(), static_cast<mode_t>(mode & 0777)) == 0;
 }
 
@@ -378,35 +443,8 @@ bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime) {
 }
 
 bool SetFileDosDateTime(const std::string& path, uint32_t dosDateTime) {
-  const uint32_t date = dosDateTime >> 16;
-  const uint32_t time = dosDateTime & 0xFFFF;
-  struct tm tm {};
-  tm.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
-  tm.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
-  tm.tm_mday = static_cast<int>(date & 0x1F);
-  tm.tm_hour = static_cast<int>((time >> 11) & 0x1F);
-  tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
-  tm.tm_sec = static_cast<int>(time & 0x1F) * 2;
-  // Windows' DosDateTimeToFileTime refuses impossible fields.
-  static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const int year = tm.tm_year + 1900;
-  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > kDays[tm.tm_mon] ||
-      (tm.tm_mon == 1 && tm.tm_mday == 29 && !leap) || tm.tm_hour > 23 || tm.tm_min > 59 ||
-      tm.tm_sec > 59) {
-    errno = EINVAL;
-    return false;
-  }
-  tm.tm_isdst = -1;
-  const time_t t = ::mktime(&tm);
-  if (t == static_cast<time_t>(-1)) {
-    errno = EINVAL;
-    return false;
-  }
   struct timespec times[2];
-  times[0].tv_sec = t;
-  times[0].tv_nsec = 0;
-  times[1] = times[0];
+  if (!DosToTimes(dosDateTime, times)) return false;
   return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 

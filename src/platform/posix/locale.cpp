@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -181,21 +184,41 @@ bool IsSingleByte(unsigned codePage) {
   }
 }
 
-class Iconv {
+// Opening an iconv descriptor looks its conversion modules up again each
+// time, which costs far more than converting a name. Each thread keeps the
+// descriptors it has opened (a descriptor is not to be shared between
+// threads), one per pair of encodings, and returns them in their initial
+// state.
+class IconvCache {
  public:
-  Iconv(const std::string& to, const std::string& from)
-      : cd_(::iconv_open(to.c_str(), from.c_str())) {}
-  ~Iconv() {
-    if (Ok()) ::iconv_close(cd_);
+  IconvCache() = default;
+  IconvCache(const IconvCache&) = delete;
+  IconvCache& operator=(const IconvCache&) = delete;
+  ~IconvCache() {
+    for (auto& entry : open_) ::iconv_close(entry.second);
   }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t Get() const { return cd_; }
+
+  // The descriptor from `from` to `to`, or (iconv_t)-1 when iconv has none.
+  iconv_t Get(const std::string& to, const std::string& from) {
+    const std::string key = to + '\n' + from;
+    for (auto& entry : open_) {
+      if (entry.first != key) continue;
+      ::iconv(entry.second, nullptr, nullptr, nullptr, nullptr);  // initial state
+      return entry.second;
+    }
+    const iconv_t cd = ::iconv_open(to.c_str(), from.c_str());
+    if (cd != kNoDescriptor) open_.emplace_back(key, cd);
+    return cd;
+  }
+
+  static inline const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 
  private:
-  iconv_t cd_;
+  // A handful at most: the ANSI, OEM and Unicode pairs a program uses.
+  std::vector<std::pair<std::string, iconv_t>> open_;
 };
+
+thread_local IconvCache t_iconv;
 
 // Runs iconv over the whole input; at an input it cannot take, appends
 // `replacement` (already in the target encoding) and skips `skip` bytes.
@@ -281,22 +304,22 @@ bool ConvertCodePage(const std::string& in, unsigned fromCodePage, unsigned toCo
   }
   // Through UTF-32: the source's bytes that are no character become U+FFFD,
   // then each character the target lacks becomes "_" (one per character).
-  Iconv decode("UTF-32LE", fromName);
-  Iconv encode(toName, "UTF-32LE");
-  if (!decode.Ok() || !encode.Ok()) {
+  const iconv_t decode = t_iconv.Get("UTF-32LE", fromName);
+  const iconv_t encode = t_iconv.Get(toName, "UTF-32LE");
+  if (decode == IconvCache::kNoDescriptor || encode == IconvCache::kNoDescriptor) {
     errno = EINVAL;
     return false;
   }
   std::string wide;
-  ConvertAll(decode.Get(), in, std::string("\xFD\xFF\x00\x00", 4), 1, wide);
+  ConvertAll(decode, in, std::string("\xFD\xFF\x00\x00", 4), 1, wide);
   std::string replacement = "_";
   if (!IsSingleByte(toCodePage)) {
     // In the target's own encoding.
     std::string underscore;
-    ConvertAll(encode.Get(), std::string("_\0\0\0", 4), "", 4, underscore);
+    ConvertAll(encode, std::string("_\0\0\0", 4), "", 4, underscore);
     replacement = underscore;
   }
-  ConvertAll(encode.Get(), wide, replacement, 4, out);
+  ConvertAll(encode, wide, replacement, 4, out);
   return true;
 }
 

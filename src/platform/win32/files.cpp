@@ -28,6 +28,22 @@ bool GetStandardInfo(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
 }
 
+// The directory and volume bits describe what a name is; they cannot be
+// set, so they are dropped rather than made to fail the call.
+DWORD SettableAttributes(uint32_t attributes) {
+  const DWORD a = attributes & ~static_cast<DWORD>(faDirectory | faVolumeID);
+  return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
+}
+
+// A DOS date-time (local time) as the file time SetFileTime takes.
+bool DosToFileTime(uint32_t dosDateTime, FILETIME& utc) {
+  FILETIME local;
+  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
+                             static_cast<WORD>(dosDateTime & 0xFFFF), &local))
+    return false;
+  return LocalFileTimeToFileTime(&local, &utc) != FALSE;
+}
+
 }  // namespace
 
 // ---- File -------------------------------------------------------------------
@@ -53,6 +69,9 @@ bool File::Open(const std::string& path, OpenMode mode) {
   switch (mode) {
     case OpenMode::Create:
       disposition = CREATE_ALWAYS;
+      break;
+    case OpenMode::CreateNew:
+      disposition = CREATE_NEW;
       break;
     case OpenMode::ReadWriteDenyWrite:
       break;
@@ -164,6 +183,21 @@ bool File::Flush() {
   }
   return FlushFileBuffers(AsHandle(handle_)) != FALSE;
 }
+
+bool File::SetDosDateTime(uint32_t dosDateTime) {
+  FILETIME utc;
+  if (!DosToFileTime(dosDateTime, utc)) return false;
+  return SetFileTime(AsHandle(handle_), nullptr, nullptr, &utc) != FALSE;
+}
+
+bool File::SetAttributes(uint32_t attributes) {
+  // Zero times leave the file's times as they are.
+  FILE_BASIC_INFO info{};
+  info.FileAttributes = SettableAttributes(attributes);
+  return SetFileInformationByHandle(AsHandle(handle_), FileBasicInfo, &info, sizeof info) != FALSE;
+}
+
+bool File::SetUnixPermissions(uint32_t) { return true; }
 
 // ---- errors -------------------------------------------------------------------
 
@@ -281,11 +315,7 @@ uint32_t GetAttributes(const std::string& path) {
 bool SetUnixPermissions(const std::string&, uint32_t) { return true; }
 
 bool SetAttributes(const std::string& path, uint32_t attributes) {
-  // The directory and volume bits describe what a name is; they cannot be
-  // set, so they are dropped rather than made to fail the call.
-  DWORD a = attributes & ~static_cast<DWORD>(faDirectory | faVolumeID);
-  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
-  return SetFileAttributesA(path.c_str(), a) != FALSE;
+  return SetFileAttributesA(path.c_str(), SettableAttributes(attributes)) != FALSE;
 }
 
 bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime) {
@@ -300,11 +330,8 @@ bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime) {
 }
 
 bool SetFileDosDateTime(const std::string& path, uint32_t dosDateTime) {
-  FILETIME local, utc;
-  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
-                             static_cast<WORD>(dosDateTime & 0xFFFF), &local))
-    return false;
-  if (!LocalFileTimeToFileTime(&local, &utc)) return false;
+  FILETIME utc;
+  if (!DosToFileTime(dosDateTime, utc)) return false;
   // Writing attributes only is allowed on read-only files too; the backup
   // flag lets a folder be opened.
   HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
