@@ -380,5 +380,102 @@ TEST(CodecProgress, CancelStopsBeforeTheNextChunk) {
   EXPECT_TRUE(log.overall.empty());  // stopped right after the call that cancelled
 }
 
+// ---- reading ahead ---------------------------------------------------------------
+// Entries of more than one chunk are read and decrypted one chunk ahead on a
+// second thread; what the caller sees must not change.
+
+TEST(CodecReadAhead, EncryptedEntriesOfSeveralChunks) {
+  const std::string noise = test::NoiseBytes(3 * MiB + 4321);
+  struct Case {
+    const char* name;
+    ZipEntry entry;
+    bool ok;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"stored", {.data = noise, .method = 0, .password = "pw"}, true},
+      {"deflated", {.data = noise, .password = "pw"}, true},
+      {"crc mismatch", {.data = noise, .password = "pw", .crc = test::Crc32Of(noise) ^ 1}, false},
+      {"declared size too small", {.data = noise, .method = 0, .password = "pw",
+                                   .uncompressedSize = 2 * MiB}, false},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZipEntry e = c.entry;
+    e.name = "big.bin";
+    OpenArchive a(ZipBuilder().Add(e));
+    a.archiver.SetPassword("pw");
+    ProgressLog log;
+    log.Attach(a.archiver);
+    TMemoryStream out;
+    EXPECT_EQ(a.Decode(0, out), c.ok);
+    EXPECT_GE(log.file.size(), 3u);  // one report per chunk, as without reading ahead
+    if (c.ok) {
+      EXPECT_EQ(AsString(out), e.data);
+    }
+    EXPECT_LE(out.Data().size(), e.uncompressedSize.value_or(e.data.size()));
+  }
+}
+
+TEST(CodecReadAhead, CancelAtTheSecondChunkStopsBeforeExpandingIt) {
+  const ZipEntry e{.name = "big.bin", .data = test::NoiseBytes(3 * MiB), .method = 0,
+                   .password = "pw"};
+  OpenArchive a(ZipBuilder().Add(e));
+  a.archiver.SetPassword("pw");
+  int reports = 0;
+  a.archiver.OnFileProgress = [&](TZFBaseArchiver*, const std::string&, double,
+                                  TZFProcessOperation, TZFProgressPhase, bool& cancel) {
+    cancel = ++reports == 2;
+  };
+  TMemoryStream out;
+  EXPECT_FALSE(a.Decode(0, out));
+  EXPECT_TRUE(a.archiver.CancelFlag);
+  EXPECT_EQ(reports, 2);
+  EXPECT_EQ(out.Data().size(), MiB);  // the first chunk only
+  EXPECT_EQ(AsString(out), e.data.substr(0, MiB));
+}
+
+TEST(CodecReadAhead, ArchiveCutInsideALaterChunkFails) {
+  const ZipEntry e{.name = "big.bin", .data = test::NoiseBytes(3 * MiB), .method = 0,
+                   .password = "pw"};
+  const test::ZipLayout layout = ZipBuilder().Add(e).Build();
+  TZipArchiver archiver;
+  archiver.SetInMemory(true);
+  archiver.SetPassword("pw");
+  archiver.Open();
+  auto& bytes = dynamic_cast<TMemoryStream&>(*archiver.ArchiveStream()).Data();
+  bytes = layout.bytes;
+  archiver.DirManager()->ReadDirectory();
+  bytes.resize(30 + e.name.size() + 12 + 2 * MiB + 1000);  // inside the third chunk
+
+  const TDirItem& item = archiver.DirManager()->Dir().ItemRef(0);
+  archiver.ArchiveStream()->SetPosition(0);
+  TMemoryStream out;
+  EXPECT_FALSE(DecodeEntry(archiver, out, item, -1));
+  EXPECT_EQ(AsString(out), e.data.substr(0, 2 * MiB));
+}
+
+// A destination that takes its first `room` bytes and then no more.
+class TFullStream : public TMemoryStream {
+ public:
+  explicit TFullStream(int64_t room) : room_(room) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t n = std::min(count, room_ - GetSize());
+    return n > 0 ? TMemoryStream::Write(buffer, n) : 0;
+  }
+
+ private:
+  int64_t room_;
+};
+
+TEST(CodecWriteBehind, ShortWriteOfALaterBufferFailsTheEntry) {
+  const ZipEntry e{.name = "big.bin", .data = test::NoiseBytes(3 * MiB)};  // deflated
+  OpenArchive a(ZipBuilder().Add(e));
+  TFullStream out(MiB + 100);
+  EXPECT_FALSE(a.Decode(0, out));
+  EXPECT_EQ(out.Data().size(), MiB + 100);
+}
+
 }  // namespace
 }  // namespace zf

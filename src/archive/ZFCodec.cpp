@@ -5,10 +5,19 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "archive/ZFArchiver.h"
@@ -27,7 +36,7 @@ namespace {
 constexpr uint32_t kChunkSize = 0x100000;  // compressed bytes per read, at most
 constexpr uint32_t kMinChunkSize = 512;    // the memory rule stops halving below this
 constexpr uint32_t kMemoryShare = 20;      // a chunk's output may take 1/20 of free memory
-constexpr size_t kWrapperSize = 2;         // zlib header put in front of raw deflate data
+constexpr std::chrono::milliseconds kMemoryRefresh{100};  // how old the memory status may get
 constexpr size_t kBlockHeaderSize = 50;    // block-structured entries
 constexpr size_t kBlockCheckSize = 16;     // their password check block
 // A block of the block-structured format is read whole; its length comes
@@ -151,14 +160,24 @@ bool ReportProgress(TDecodeState& s) {
   return !s.cancelled;
 }
 
-// Checks, counts and writes plain bytes. An entry that would produce more
-// than its declared size fails before the excess is written (zip bombs).
-bool Emit(TDecodeState& s, const uint8_t* data, size_t n) {
-  if (n > s.declaredSize - s.produced) return false;
+// Advances the CRC-32 over plain bytes and writes them; false on a short
+// write.
+bool WriteOut(TDecodeState& s, const uint8_t* data, size_t n) {
   s.crc = CRC32Update(s.crc, data, static_cast<int32_t>(n));
-  if (s.destination.Write(data, static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
+  return s.destination.Write(data, static_cast<int64_t>(n)) == static_cast<int64_t>(n);
+}
+
+// An entry that would produce more than its declared size fails before the
+// excess is written (zip bombs). Counts the bytes when they may go out.
+bool Admit(TDecodeState& s, size_t n) {
+  if (n > s.declaredSize - s.produced) return false;
   s.produced += n;
   return true;
+}
+
+// Checks, counts and writes plain bytes.
+bool Emit(TDecodeState& s, const uint8_t* data, size_t n) {
+  return Admit(s, n) && WriteOut(s, data, n);
 }
 
 // Asks DoPassword for a new password; the request may replace the
@@ -182,12 +201,18 @@ void RequestPassword(TDecodeState& s) {
 //                                           the output buffer,
 //                                           EMIT each time it fills
 //
-// The input buffer (one chunk plus room for the zlib header) and the output
-// buffer are allocated once per entry and reused: memory stays bounded
-// whatever the entry's compression ratio. The deflate data is fed to zlib
-// as a zlib-wrapped stream whose 2-byte header goes in front of the first
-// chunk; the end of the entry is the end of its compressed size, so zlib
-// never needs the Adler-32 trailer that raw ZIP data lacks.
+// Three threads share the work of an entry larger than its buffers: a
+// worker reads and decrypts the next chunk (TReadAhead) while the caller's
+// thread inflates the current one, and another worker takes each filled
+// output buffer through the CRC-32 and the write (TWriteBehind) while the
+// caller fills the other. Inflating is the longest stage, so an entry takes
+// about as long as inflating it. Progress and password events, volume
+// requests and every decision stay on the caller's thread, in their order.
+//
+// The buffers are allocated once per entry and reused: memory stays bounded
+// whatever the entry's compression ratio. The deflate data is inflated raw:
+// the end of the entry is the end of its compressed size, and raw ZIP data
+// has no zlib header or Adler-32 trailer to check.
 
 // Ends the decompressor on every way out of the chunk loop.
 class TInflater {
@@ -204,7 +229,7 @@ class TInflater {
 
   bool Start() {
     try {
-      DecompressCheck(inflateInit(&strm_));
+      DecompressCheck(inflateInit2(&strm_, -MAX_WBITS));
     } catch (const EDecompressionError&) {
       return false;
     }
@@ -221,10 +246,205 @@ class TInflater {
   bool ended_ = false;
 };
 
-struct TChunkBuffers {
-  std::unique_ptr<uint8_t[]> input;   // kWrapperSize + chunk
-  std::unique_ptr<uint8_t[]> output;  // deflated entries only
-  uint32_t outputSize = 0;
+// Runs one job at a time for the decoding thread on a thread of its own:
+// Post hands the job over, Wait waits until it is done and rethrows what it
+// raised. Without a thread (none wanted, or none to be had) Post runs the
+// job at once. The job is set once, so posting allocates nothing.
+class TWorker {
+ public:
+  TWorker(bool threaded, std::function<void()> job) : job_(std::move(job)) {
+    if (!threaded) return;
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+    }
+  }
+  ~TWorker() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();  // after the job posted last, if any, is done
+  }
+  TWorker(const TWorker&) = delete;
+  TWorker& operator=(const TWorker&) = delete;
+
+  bool Threaded() const { return thread_.joinable(); }
+
+  void Post() {
+    if (!Threaded()) {
+      job_();
+      return;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      posted_ = true;
+    }
+    waiting_ = true;
+    wake_.notify_one();
+  }
+
+  void Wait() {
+    if (!waiting_) return;
+    waiting_ = false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return !posted_; });
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || posted_; });
+      if (!posted_) return;  // stopped
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        job_();
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      error_ = error;
+      posted_ = false;
+      done_.notify_one();
+    }
+  }
+
+  std::function<void()> job_;
+  bool waiting_ = false;  // the caller's: a posted job is not waited for yet
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  bool posted_ = false, stop_ = false;
+  std::exception_ptr error_;
+  std::thread thread_;  // last: starts when everything above is ready
+};
+
+// Stages READ and DECRYPT, one chunk ahead: a worker reads and decrypts
+// chunk k+1 into one buffer while the caller's thread expands chunk k from
+// the other. The traditional cipher takes about as long per byte as
+// inflating, so an encrypted entry takes about the longer of the two
+// rather than their sum.
+//
+// The worker reads the current volume's stream only: a chunk that runs past
+// its end comes back short and the caller completes it across volumes,
+// where a volume request may be raised. A chunk read ahead of a cancel is
+// dropped unseen. An entry of one chunk starts no worker.
+class TReadAhead {
+ public:
+  TReadAhead(TDecodeState& s, uint32_t bufferSize, bool moreThanOneChunk)
+      : s_(s), worker_(moreThanOneChunk, [this] { ReadCurrentVolume(); }) {
+    buffers_[0] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
+    if (worker_.Threaded()) buffers_[1] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
+  }
+
+  // The next n bytes of the entry, read and decrypted: the chunk read ahead
+  // when there is one (n is then its length), else read now. Null when the
+  // bytes are not there. Rethrows what the worker's read raised.
+  uint8_t* Take(uint32_t n) {
+    if (!pending_) {
+      uint8_t* chunk = buffers_[taken_].get();
+      return ReadNow(chunk, n) ? chunk : nullptr;
+    }
+    pending_ = false;
+    taken_ ^= 1;
+    worker_.Wait();
+    // The worker is idle now: the stream and the keys are the caller's.
+    uint8_t* chunk = buffers_[taken_].get();
+    if (got_ < n && !ReadNow(chunk + got_, n - static_cast<uint32_t>(got_))) return nullptr;
+    return chunk;
+  }
+
+  // Starts reading and decrypting the n bytes after the chunk taken last
+  // into the other buffer (without a worker, Take reads them then).
+  void ReadAhead(uint32_t n) {
+    if (!worker_.Threaded()) return;
+    target_ = buffers_[taken_ ^ 1].get();
+    stream_ = &s_.volumes.Stream();
+    asked_ = n;
+    pending_ = true;
+    worker_.Post();
+  }
+
+ private:
+  // On the caller's thread: reads across volumes and decrypts.
+  bool ReadNow(uint8_t* chunk, uint32_t n) {
+    if (!s_.volumes.ReadAcrossVolumes(chunk, n)) return false;
+    if (s_.encrypted) DecryptBuffer(chunk, n, s_.keys);
+    return true;
+  }
+
+  // The worker's job.
+  void ReadCurrentVolume() {
+    got_ = std::max<int64_t>(0, stream_->Read(target_, asked_));
+    if (s_.encrypted) DecryptBuffer(target_, got_, s_.keys);
+  }
+
+  TDecodeState& s_;
+  std::unique_ptr<uint8_t[]> buffers_[2];
+  int taken_ = 0;         // the buffer handed out last
+  bool pending_ = false;  // a chunk is being read ahead
+  // The job's order and result, handed over by the worker's Post and Wait.
+  uint8_t* target_ = nullptr;
+  TStream* stream_ = nullptr;
+  uint32_t asked_ = 0;
+  int64_t got_ = 0;
+  TWorker worker_;  // last: stopped first, before the buffers go
+};
+
+// Stage EMIT of inflated data, one buffer behind: the caller's thread
+// inflates into one output buffer while a worker takes the other through
+// the CRC-32 and the write. The bound check stays with the caller, so no
+// byte past the declared size is ever handed over. A write that comes up
+// short fails the entry at the next hand-over or at Finish. An entry whose
+// output fits one buffer starts no worker.
+class TWriteBehind {
+ public:
+  TWriteBehind(TDecodeState& s, size_t bufferSize, bool moreThanOneBuffer)
+      : s_(s), size_(bufferSize), worker_(moreThanOneBuffer, [this] { Write(); }) {
+    buffers_[0] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
+    if (worker_.Threaded()) buffers_[1] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
+  }
+
+  // The buffer to fill next.
+  std::span<uint8_t> Buffer() { return {buffers_[filling_].get(), size_}; }
+
+  // Hands over the first n bytes of Buffer(); false when they pass the
+  // declared size or an earlier write failed.
+  bool Hand(size_t n) {
+    if (!Admit(s_, n) || !Finish()) return false;
+    data_ = buffers_[filling_].get();
+    length_ = n;
+    worker_.Post();
+    if (!worker_.Threaded()) return written_;  // written at once
+    filling_ ^= 1;
+    return true;
+  }
+
+  // Waits for the last write; false when a write failed.
+  bool Finish() {
+    worker_.Wait();
+    return written_;
+  }
+
+ private:
+  // The worker's job.
+  void Write() {
+    if (written_) written_ = WriteOut(s_, data_, length_);
+  }
+
+  TDecodeState& s_;
+  const size_t size_;
+  std::unique_ptr<uint8_t[]> buffers_[2];
+  int filling_ = 0;
+  // The job's order and result, handed over by the worker's Post and Wait.
+  const uint8_t* data_ = nullptr;
+  size_t length_ = 0;
+  bool written_ = true;
+  TWorker worker_;  // last: stopped first, before the buffers go
 };
 
 // The password loop: the 12-byte encryption header is checked at the same
@@ -243,37 +463,43 @@ bool CheckPassword(TDecodeState& s) {
   }
 }
 
+// The platform's memory status, as a 32-bit count (more is taken as its
+// top). It is read at most every kMemoryRefresh: it moves slowly next to
+// the decoding of an entry, and reading it (a file of /proc on Linux) costs
+// more than a small entry's whole extraction.
 uint32_t ReadAvailableMemory() {
-  // The platform's memory status is a 32-bit count; more is taken as its top.
-  return static_cast<uint32_t>(std::min<uint64_t>(os::AvailablePhysicalMemory(), UINT32_MAX));
+  using Clock = std::chrono::steady_clock;
+  static std::atomic<bool> known{false};
+  static std::atomic<Clock::rep> readAt{0};
+  static std::atomic<uint32_t> available{0};
+  const Clock::rep now = Clock::now().time_since_epoch().count();
+  if (!known || now - readAt >= Clock::duration(kMemoryRefresh).count()) {
+    available = static_cast<uint32_t>(std::min<uint64_t>(os::AvailablePhysicalMemory(), UINT32_MAX));
+    readAt = now;
+    known = true;
+  }
+  return available;
 }
 
-// Stage EXPAND for a deflated chunk of n bytes at chunk (the kWrapperSize
-// bytes before it are the buffer's own). Drains zlib into the output buffer,
-// emitting it each time it fills.
-bool InflateChunk(TDecodeState& s, TInflater& inflater, TChunkBuffers& buffers, uint8_t* chunk,
+// Stage EXPAND for a deflated chunk of n bytes: drains zlib into the output
+// buffers, handing each over to EMIT as it fills.
+bool InflateChunk(TDecodeState& s, TInflater& inflater, TWriteBehind& output, uint8_t* chunk,
                   uint32_t n) {
   z_stream& strm = inflater.Stream();
-  if (s.consumed == 0) {
-    const auto wrapper = ModeToZlibHeader(1);
-    std::copy(wrapper.begin(), wrapper.end(), chunk - kWrapperSize);
-    strm.next_in = chunk - kWrapperSize;
-    strm.avail_in = n + kWrapperSize;
-  } else {
-    strm.next_in = chunk;
-    strm.avail_in = n;
-  }
+  strm.next_in = chunk;
+  strm.avail_in = n;
   for (;;) {
+    const std::span<uint8_t> buffer = output.Buffer();
     // One byte of room past the declared size lets an overrun show.
     const uInt room =
-        static_cast<uInt>(std::min<uint64_t>(buffers.outputSize, s.declaredSize - s.produced + 1));
-    strm.next_out = buffers.output.get();
+        static_cast<uInt>(std::min<uint64_t>(buffer.size(), s.declaredSize - s.produced + 1));
+    strm.next_out = buffer.data();
     strm.avail_out = room;
     const int status = inflate(&strm, Z_NO_FLUSH);
     // Z_BUF_ERROR: no progress was possible, the chunk's output is all out.
     if (status == Z_BUF_ERROR) return true;
     if (status != Z_OK && status != Z_STREAM_END) return false;
-    if (!Emit(s, buffers.output.get(), room - strm.avail_out)) return false;
+    if (!output.Hand(room - strm.avail_out)) return false;
     if (status == Z_STREAM_END) {
       inflater.SetEnded();
       return true;
@@ -297,32 +523,36 @@ bool DecodeStandard(TDecodeState& s) {
   const bool deflated = s.header.Method == kMethodDeflated;
   const uint64_t centralCompressed = static_cast<uint64_t>(s.item.CompressedSize());
   const uint64_t ratio = s.declaredSize / std::max<uint64_t>(1, centralCompressed);
-  const uint32_t inputSize = static_cast<uint32_t>(std::min<int64_t>(kChunkSize, s.compressedSize));
+  const auto chunkAfter = [&](int64_t consumed) -> uint32_t {
+    return consumed < s.compressedSize
+               ? ChunkLength(s.compressedSize - consumed, ratio, availableMemory)
+               : 0;
+  };
 
-  TChunkBuffers buffers;
-  buffers.input = std::make_unique_for_overwrite<uint8_t[]>(kWrapperSize + inputSize);
-  uint8_t* const chunk = buffers.input.get() + kWrapperSize;
+  uint32_t n = chunkAfter(0);
+  const uint32_t inputSize = static_cast<uint32_t>(std::min<int64_t>(kChunkSize, s.compressedSize));
+  TReadAhead reader(s, inputSize, n < s.compressedSize);
   TInflater inflater;
-  if (deflated) {
-    buffers.outputSize = static_cast<uint32_t>(std::min<uint64_t>(s.declaredSize + 1, kChunkSize));
-    buffers.output = std::make_unique_for_overwrite<uint8_t[]>(buffers.outputSize);
-    if (!inflater.Start()) return false;
-  }
+  // Stored data is emitted from the input buffers themselves.
+  const size_t outputSize = deflated ? std::min<uint64_t>(s.declaredSize + 1, kChunkSize) : 0;
+  TWriteBehind output(s, outputSize, deflated && s.declaredSize >= outputSize);
+  if (deflated && !inflater.Start()) return false;
 
   // clang-format off
-  while (s.consumed < s.compressedSize && !inflater.Ended()) {
-    if (!ReportProgress(s)) return false;                                    // REPORT
-    const uint32_t n =
-        ChunkLength(s.compressedSize - s.consumed, ratio, availableMemory);  // SIZE
-    if (!s.volumes.ReadAcrossVolumes(chunk, n)) return false;               // READ
-    if (s.encrypted) DecryptBuffer(chunk, n, s.keys);                       // DECRYPT
-    const bool ok = deflated ? InflateChunk(s, inflater, buffers, chunk, n) // EXPAND
-                             : Emit(s, chunk, n);                           //  + EMIT
+  while (n > 0 && !inflater.Ended()) {
+    if (!ReportProgress(s)) return false;                                // REPORT
+    uint8_t* const chunk = reader.Take(n);                              // READ, DECRYPT
+    if (chunk == nullptr) return false;
+    const uint32_t next = chunkAfter(s.consumed + n);                   // SIZE
+    if (next > 0) reader.ReadAhead(next);                               //  (of the next)
+    const bool ok = deflated ? InflateChunk(s, inflater, output, chunk, n) // EXPAND
+                             : Emit(s, chunk, n);                       //  + EMIT
     if (!ok) return false;
     s.consumed += n;
+    n = next;
   }
   // clang-format on
-  return true;
+  return output.Finish();
 }
 
 // ---- block-structured decoding ----------------------------------------------------
