@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "archive/ZFClasses.h"
 #include "archive/ZFDirItem.h"
@@ -275,14 +276,14 @@ class TZFBaseArchiver : public TComponent {
   bool SearchFrom(int32_t first, TZFArchiveItem& F);
   static bool NameMatches(const std::string& storedName, const std::string& mask);
   // The run's steps (ZFExtract.cpp): one selected item with its retries
-  // (false: leave the run), the entry's target rules, the file written
-  // through a temporary one, and the entry's data (false: skipped or
-  // cancelled, nothing to keep).
+  // (false: leave the run), the entry's target rules, the file written (an
+  // existing one replaced through a temporary one), and the entry's data
+  // (false: skipped or cancelled, nothing to keep).
   bool ExtractSelectedItem(int32_t index);
   void ExtractOneEntry(const TDirItem& item, int32_t index, const std::string& entryName,
                        std::string destDir);
   void WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
-                      const std::string& target);
+                      const std::string& target, bool replacing);
   bool WriteEntryData(const TDirItem& item, int32_t index, TStream& destination);
 
   bool active_ = false;
@@ -306,6 +307,9 @@ class TZFBaseArchiver : public TComponent {
   int64_t diskFullAvailable_ = 0;
   std::unique_ptr<TStream> archiveStream_;
   std::unique_ptr<TZFDirManager> dirManager_;
+  // The folders the current Extract run has made or found, each with
+  // whether it lies on a removable drive (-1: not asked yet).
+  std::unordered_map<std::string, int8_t> runFolders_;
 };
 
 class TZipArchiver : public TZFBaseArchiver {

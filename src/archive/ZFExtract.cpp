@@ -11,13 +11,21 @@
 // - An existing file is replaced only by a complete, verified entry: the data
 //   goes to a temporary file beside the target, which is moved over the
 //   target at the end; a failed, skipped or cancelled entry leaves the old
-//   file as it was and no temporary file behind.
+//   file as it was and no temporary file behind. A target that does not
+//   exist yet is written directly (created exclusively, so nobody else's
+//   file is ever truncated) and deleted again if the entry fails: the same
+//   guarantee without a rename and the name checks a temporary file needs.
+//
+// A file costs as few system calls as it can: each folder is made (or found)
+// once per run, and the time and attributes are set on the open file.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string_view>
+#include <unordered_map>
 
 #include "archive/ZFArchiver.h"
 #include "archive/ZFCodec.h"
@@ -100,65 +108,109 @@ std::string TemporaryNameBeside(const std::string& target) {
   return std::string();
 }
 
-// Removes the temporary file on every way out unless it was moved into place.
-class TTemporaryFile {
+// The file an entry is written to: the target itself or a temporary file
+// beside it. Removed on every way out unless it was kept.
+class TEntryFile {
  public:
-  explicit TTemporaryFile(std::string path) : path_(std::move(path)) {}
-  ~TTemporaryFile() { Discard(); }
-  TTemporaryFile(const TTemporaryFile&) = delete;
-  TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+  explicit TEntryFile(std::string path) : path_(std::move(path)) {}
+  ~TEntryFile() { Discard(); }
+  TEntryFile(const TEntryFile&) = delete;
+  TEntryFile& operator=(const TEntryFile&) = delete;
+
   const std::string& Path() const { return path_; }
-  void Discard() {
-    stream_.reset();
-    if (!path_.empty()) os::RemoveFile(path_);
+  // Creates the file exclusively; false when it cannot be made or exists.
+  bool Create() {
+    try {
+      stream_ = std::make_unique<TFileStream>(path_, TFileMode::fmCreateNew);
+    } catch (const EFOpenError&) {
+      path_.clear();  // nothing of ours to remove
+      return false;
+    }
+    return true;
+  }
+  TFileStream& Stream() { return *stream_; }
+  void Close() { stream_.reset(); }
+  void Kept() {
+    Close();
     path_.clear();
   }
-  void Kept() { path_.clear(); }
-  std::unique_ptr<TFileStream>& Stream() { return stream_; }
+  void Discard() {
+    Close();
+    if (path_.empty()) return;
+    // Windows deletes no read-only file: one given its attributes already
+    // loses them first.
+    if (!os::RemoveFile(path_) && os::SetAttributes(path_, 0)) os::RemoveFile(path_);
+    path_.clear();
+  }
 
  private:
   std::string path_;
   std::unique_ptr<TFileStream> stream_;
 };
 
-// The attributes of a new file. Windows takes the low Windows bits (never the
-// folder or volume-label bits on a file). Linux takes the permission bits of
-// an archive made on Unix, for regular files only, and otherwise the
-// read-only bit; set-id bits, links and devices are never made.
-void ApplyAttributes(const std::string& path, uint32_t attr, uint16_t versionMadeBy) {
+// The attributes of a new file, set on the open file. Windows takes the low
+// Windows bits (never the folder or volume-label bits on a file). Linux
+// takes the permission bits of an archive made on Unix, for regular files
+// only, and otherwise the read-only bit; set-id bits, links and devices are
+// never made.
+void ApplyAttributes(os::File& file, uint32_t attr, uint16_t versionMadeBy) {
 #ifdef _WIN32
   (void)versionMadeBy;
-  os::SetAttributes(path, attr & 0xFFFF & ~(os::faDirectory | os::faVolumeID));
+  file.SetAttributes(attr & 0xFFFF & ~(os::faDirectory | os::faVolumeID));
 #else
   const uint32_t unixMode = attr >> 16;
   if ((versionMadeBy >> 8) == kHostUnix && (unixMode & kUnixTypeMask) == kUnixRegular) {
-    os::SetUnixPermissions(path, unixMode & 0777);
-    if (attr & os::faReadOnly) os::SetAttributes(path, os::faReadOnly);
+    file.SetUnixPermissions(unixMode & 0777);
+    if (attr & os::faReadOnly) file.SetAttributes(os::faReadOnly);
   } else {
-    os::SetAttributes(path, attr & os::faReadOnly);
+    file.SetAttributes(attr & os::faReadOnly);
   }
 #endif
+}
+
+// Whether a target lies on a removable drive, asked once per folder and run.
+constexpr int8_t kNotAsked = -1;
+bool OnRemovableDrive(std::unordered_map<std::string, int8_t>& runFolders,
+                      const std::string& target) {
+  int8_t& removable = runFolders.try_emplace(DirectoryPart(target), kNotAsked).first->second;
+  if (removable == kNotAsked) removable = IsRemovablePath(target) ? 1 : 0;
+  return removable == 1;
 }
 
 }  // namespace
 
 // ---- selection ------------------------------------------------------------------
 
-bool TZFBaseArchiver::MatchesMask(const std::string& Name, const std::string& Mask) {
-  if (Mask.empty()) return false;
-  std::string mask = Mask;
-  if (const size_t p = mask.find("*.*"); p != std::string::npos)
-    mask = mask.substr(0, p) + "*" + mask.substr(p + 3);
-  const bool extensionless = Mask.back() == '.';
-  if (extensionless && !mask.empty()) mask.pop_back();
-  std::string name = Name;
-  if (!name.empty() && name.back() == '.') name.pop_back();
-  if (!WildcardMatch(name, mask, true)) return false;
+namespace {
+
+// MatchesMask on views. Names are matched once per item and search, so no
+// copy of the name is made; the mask's work copy fits the short-string
+// buffer for every usual mask.
+bool MaskMatch(std::string_view name, std::string_view mask) {
+  if (mask.empty()) return false;
+  std::string work;
+  std::string_view m = mask;
+  if (const size_t p = mask.find("*.*"); p != std::string_view::npos) {
+    work.append(mask.substr(0, p)).append("*").append(mask.substr(p + 3));
+    m = work;
+  }
+  const bool extensionless = mask.back() == '.';
+  if (extensionless && !m.empty()) m.remove_suffix(1);
+  std::string_view n = name;
+  if (!n.empty() && n.back() == '.') n.remove_suffix(1);
+  if (!WildcardMatch(n, m, true)) return false;
   if (!extensionless) return true;
   // "*." wants names without an extension ("name." counts as one without).
-  const std::string file = FileNamePart(Name);
+  const size_t cut = name.find_last_of("\\/:");
+  const std::string_view file = cut == std::string_view::npos ? name : name.substr(cut + 1);
   const size_t dot = file.rfind('.');
-  return dot == std::string::npos || dot + 1 == file.size();
+  return dot == std::string_view::npos || dot + 1 == file.size();
+}
+
+}  // namespace
+
+bool TZFBaseArchiver::MatchesMask(const std::string& Name, const std::string& Mask) {
+  return MaskMatch(Name, Mask);
 }
 
 bool TZFBaseArchiver::FindFirstItem(const std::string& Mask, TZFArchiveItem& F,
@@ -188,9 +240,12 @@ bool TZFBaseArchiver::FindNextItem(TZFArchiveItem& F) {
 }
 
 bool TZFBaseArchiver::NameMatches(const std::string& storedName, const std::string& mask) {
-  std::string name = storedName;
-  if (!name.empty() && IsSeparator(name.back())) name.pop_back();
-  return MatchesMask(name, mask) || MatchesMask(FileNamePart(WithBackslashes(name)), mask);
+  std::string_view name = storedName;
+  if (!name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
+  if (MaskMatch(name, mask)) return true;
+  // The file-name part: after the last separator of either kind.
+  const size_t cut = name.find_last_of("\\/:");
+  return cut != std::string_view::npos && MaskMatch(name.substr(cut + 1), mask);
 }
 
 bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
@@ -215,10 +270,14 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
     if (!h.ExclusionMask.empty() && NameMatches(item.Name, h.ExclusionMask)) continue;
 
     F.Handle.ItemIndex = i;
-    std::string name = WithBackslashes(item.Name);
-    if (!name.empty() && name.back() == '\\') name.pop_back();
-    F.FileName = FileNamePart(name);
-    F.StoredPath = DirectoryPart(name);
+    // Assigned in place: F's strings keep their buffers from item to item.
+    std::string_view name = item.Name;
+    if (!name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
+    const size_t cut = name.find_last_of("\\/:");
+    const size_t folderLength = cut == std::string_view::npos ? 0 : cut + 1;
+    F.FileName.assign(name.substr(folderLength));
+    F.StoredPath.assign(name.substr(0, folderLength));
+    std::replace(F.StoredPath.begin(), F.StoredPath.end(), '/', '\\');
     F.CompressedSize = item.CompressedSize();
     F.UncompressedSize = item.UncompressedSize();
     F.CompressionRate = 100;
@@ -252,6 +311,7 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
        more = FindNextItem(found))
     dir.ItemRef(found.Handle.ItemIndex).Selected = true;
 
+  runFolders_.clear();
   EntriesDone = 0;
   EntriesSelected = 0;
   CancelFlag = false;
@@ -318,14 +378,18 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
   if (!options_.GetCreateDirs()) {
     name = FileNamePart(name);
   } else {
+    // Made (or found) once per run: a folder holds many entries.
     const std::string folder = destDir + DirectoryPart(name);
-    if (!folder.empty() && !ForceDirectories(folder))
-      throw EZFException(neCannotCreateDir, {folder}, this);
+    if (!folder.empty() && !runFolders_.contains(folder)) {
+      if (!ForceDirectories(folder)) throw EZFException(neCannotCreateDir, {folder}, this);
+      runFolders_.emplace(folder, kNotAsked);
+    }
   }
   if (item.IsDirectory() || (!item.Name.empty() && item.Name.back() == '/')) return;
 
   std::string target = destDir + name;
-  if (os::FileExists(target)) {
+  const bool exists = os::FileExists(target);
+  if (exists) {
     if (!options_.GetReplaceReadOnly() && (os::GetAttributes(target) & os::faReadOnly)) return;
     switch (options_.GetOverwriteMode()) {
       case omPrompt: {
@@ -351,38 +415,39 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
       }
     }
   }
-  WriteEntryFile(item, index, attr, target);
+  WriteEntryFile(item, index, attr, target, exists);
 }
 
 void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
-                                     const std::string& target) {
-  TTemporaryFile temp(TemporaryNameBeside(target));
-  if (temp.Path().empty()) throw EZFException(neCannotCreateFile, {target}, this);
-  try {
-    temp.Stream() = std::make_unique<TFileStream>(temp.Path(), TFileMode::fmCreate);
-  } catch (const EFOpenError&) {
-    temp.Kept();  // nothing was created
+                                     const std::string& target, bool replacing) {
+  TEntryFile file(replacing ? TemporaryNameBeside(target) : target);
+  if (file.Path().empty() || !file.Create()) {
+    // A folder removed since it was made is made again by a retry.
+    runFolders_.erase(DirectoryPart(target));
     throw EZFException(neCannotCreateFile, {target}, this);
   }
 
-  const bool complete = WriteEntryData(item, index, *temp.Stream());
-  if (options_.GetFlushBuffers() && IsRemovablePath(target)) temp.Stream()->Flush();
-  temp.Stream().reset();
-  if (!complete) return;  // skipped or cancelled: the temporary file goes
-  os::SetFileDosDateTime(temp.Path(), item.DosDateTime());
+  const bool complete = WriteEntryData(item, index, file.Stream());
+  if (options_.GetFlushBuffers() && OnRemovableDrive(runFolders_, target)) file.Stream().Flush();
+  if (!complete) return;  // skipped or cancelled: the file goes
+  os::File& handle = file.Stream().File();
+  handle.SetDosDateTime(item.DosDateTime());
+  if (options_.GetSetAttributes()) ApplyAttributes(handle, attr, item.Header.VersionMadeBy);
+  file.Close();
 
-  // The new file is ready: only now may a read-only target lose its
-  // attribute, and it gets it back if the move fails.
-  const uint32_t oldAttributes = os::GetAttributes(target);
-  const bool replacing = oldAttributes != os::kInvalidAttributes;
-  if (replacing && (oldAttributes & os::faReadOnly))
-    os::SetAttributes(target, oldAttributes & ~os::faReadOnly);
-  if (!os::RenameFile(temp.Path(), target)) {
-    if (replacing) os::SetAttributes(target, oldAttributes);
-    throw EZFException(neCannotCreateFile, {target}, this);
+  if (replacing) {
+    // The new file is ready: only now may a read-only target lose its
+    // attribute, and it gets it back if the move fails.
+    const uint32_t oldAttributes = os::GetAttributes(target);
+    const bool present = oldAttributes != os::kInvalidAttributes;
+    if (present && (oldAttributes & os::faReadOnly))
+      os::SetAttributes(target, oldAttributes & ~os::faReadOnly);
+    if (!os::RenameFile(file.Path(), target)) {
+      if (present) os::SetAttributes(target, oldAttributes);
+      throw EZFException(neCannotCreateFile, {target}, this);
+    }
   }
-  temp.Kept();
-  if (options_.GetSetAttributes()) ApplyAttributes(target, attr, item.Header.VersionMadeBy);
+  file.Kept();
 }
 
 bool TZFBaseArchiver::WriteEntryData(const TDirItem& item, int32_t index, TStream& destination) {

@@ -13,6 +13,9 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames) {
   const std::string name(stored.substr(0, stored.find('\0')));
+  // Most names are plain ASCII, which reads the same in every OEM code page,
+  // in UTF-8 and in every ANSI code page: no conversion to pay for.
+  if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; })) return name;
   // Bit 11 states the encoding; reading such a name as OEM would garble
   // every character outside ASCII.
   if (flags & kFlagUtf8Name) return os::Utf8ToAnsi(name);

@@ -25,7 +25,8 @@ constexpr char kArchiveDelim = '/';
 // A stored name as the engine uses it: the bytes up to the first zero,
 // converted to the ANSI code page - from UTF-8 when the entry's flags carry
 // kFlagUtf8Name (whatever oemFileNames says: such a name is never OEM),
-// else from the OEM code page when oemFileNames is on, else unchanged.
+// else from the OEM code page when oemFileNames is on, else unchanged. A
+// name of ASCII characters only is the same in all of them.
 std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames);
 
 // The drive part of a path: "X:" for a letter and a colon, the
