@@ -61,10 +61,14 @@ std::string Console::Printable(const std::string& text) const {
   return out;
 }
 
+// Standard output stays buffered unless it is a terminal (a listing of many
+// entries would cost a system call per line); an error lets the lines before
+// it out first, so both streams keep their order where they meet.
 void Console::Write(bool toError, const std::string& text) {
+  if (toError) std::fflush(stdout);
   std::FILE* stream = toError ? stderr : stdout;
   std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+  if (toError || outputIsTerminal_) std::fflush(stream);
 }
 
 void Console::Info(const std::string& line) {
