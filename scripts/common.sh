@@ -11,6 +11,7 @@ ZF_PACKAGES=(
   wine wine32:i386 locales
   zip unzip 7zip libarchive-tools python3
   xvfb xdotool imagemagick
+  fonts-wine fonts-dejavu-core
 )
 ZF_LOCALES=("en_US.UTF-8" "ru_RU.UTF-8" "tr_TR.UTF-8")
 
@@ -72,4 +73,18 @@ fresh_wine_prefix() {
   mkdir -p "$dir"
   LC_ALL=$loc WINEPREFIX=$dir wineboot -i >/dev/null 2>&1 || true
   WINEPREFIX=$dir wineserver -w || true
+  link_wine_fonts "$dir"
+}
+
+# link_wine_fonts DIR: Debian's Wine does not look for its own fonts
+# (fonts-wine: MS Sans Serif, Tahoma, Marlett for the caption buttons) where
+# the package puts them; linked into the prefix's Fonts folder, windows get
+# the faces they ask for.
+link_wine_fonts() {
+  local fonts=/usr/share/wine/fonts target="$1/drive_c/windows/Fonts"
+  [ -d "$fonts" ] && [ -d "$target" ] || return 0
+  local f
+  for f in "$fonts"/*; do
+    [ -e "$target/${f##*/}" ] || ln -s "$f" "$target/${f##*/}"
+  done
 }

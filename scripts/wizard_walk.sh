@@ -1,0 +1,233 @@
+# Walks setup.exe through its four pages under Wine, the way a person
+# would, and saves a screenshot of each page. Sourced by scripts/demo.sh
+# and by the GUI test (tests/gui/wizard_gui_test.sh); needs Wine, Xvfb,
+# xdotool and ImageMagick.
+#
+# The wizard runs in a Wine virtual desktop (an 800 x 600 X window of its
+# own), so screenshots show the window with its frame whatever the display
+# is, and clicks land at known places. Which page shows is read from the
+# pixels: page 1 has the white install-folder field, page 2 the progress bar
+# at the right end of its row; neither shows on pages 0 and 3.
+#
+# Every wait is bounded; a step that does not come in time fails the walk
+# with a message on standard error.
+#
+#   walk_display_start [use_current]   sets DISPLAY: the current one when
+#                                      asked and usable, else a new Xvfb
+#   walk_display_stop                  ends the Xvfb started here
+#   walk_wizard EXE SHOTDIR FOLDER     runs EXE (WINEPREFIX, LC_ALL from the
+#                                      caller), types FOLDER (a Windows path)
+#                                      on page 1, installs, saves
+#                                      SHOTDIR/page0..3.png, presses "Выход"
+#                                      and waits for the program's end
+
+WALK_DESKTOP=zfwizard
+WALK_DESKTOP_SIZE=800x600
+WALK_TIMEOUT=${WALK_TIMEOUT:-60}   # seconds for any one step
+WALK_XVFB_PID=
+WALK_WINE_PID=
+# The form's client area and where the pages begin in it.
+WALK_CLIENT_W=506
+WALK_CLIENT_H=319
+WALK_PAGE_TOP=85
+
+walk_fail() { echo "wizard walk: $*" >&2; return 1; }
+
+walk_display_start() {
+  if [ "${1:-}" = use_current ] && [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+    return 0
+  fi
+  local n
+  for n in $(seq 57 99); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    WALK_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 50); do
+      xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+      kill -0 "$WALK_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$WALK_XVFB_PID" 2>/dev/null
+    WALK_XVFB_PID=
+  done
+  walk_fail "no X display could be started"
+}
+
+walk_display_stop() {
+  if [ -n "$WALK_XVFB_PID" ]; then
+    kill "$WALK_XVFB_PID" 2>/dev/null
+    wait "$WALK_XVFB_PID" 2>/dev/null
+    WALK_XVFB_PID=
+  fi
+}
+
+# The X window of the virtual desktop.
+walk_desktop_window() {
+  timeout 5 xdotool search --name "^$WALK_DESKTOP - Wine desktop\$" 2>/dev/null | head -1
+}
+
+# walk_shot FILE: the virtual desktop as a picture; false while there is
+# none (import without a window would wait for a click).
+walk_shot() {
+  local desk
+  desk=$(walk_desktop_window)
+  [ -n "$desk" ] || return 1
+  timeout 10 import -window "$desk" "$1" 2>/dev/null
+}
+
+# walk_window_box FILE: "W H X Y" of the wizard's window on the desktop
+# picture (everything that is not the desktop's own colour).
+walk_window_box() {
+  convert "$1" -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d '+'
+}
+
+# walk_region_stats FILE X Y W H: "mean stddev" (0..1) of a piece of the
+# client area.
+walk_region_stats() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5
+  convert "$file" -crop "${w}x${h}+$((WALK_CX + x))+$((WALK_CY + y))" +repage \
+    -colorspace Gray -format '%[fx:mean] %[fx:standard_deviation]' info: 2>/dev/null
+}
+
+# walk_locate FILE: finds the window; sets WALK_BOX (its rectangle as
+# W H X Y) and WALK_CX/WALK_CY (the client area's origin on the desktop
+# picture). False while no window of the form's size shows.
+walk_locate() {
+  local box w h x y border
+  box=$(walk_window_box "$1") || return 1
+  read -r w h x y <<<"$box"
+  [ -n "$y" ] || return 1
+  border=$(( (w - WALK_CLIENT_W) / 2 ))
+  [ "$border" -ge 0 ] && [ "$border" -le 8 ] || return 1
+  [ $((h - WALK_CLIENT_H)) -ge 10 ] && [ $((h - WALK_CLIENT_H)) -le 60 ] || return 1
+  WALK_BOX="$w $h $x $y"
+  WALK_CX=$((x + border))
+  WALK_CY=$((y + h - border - WALK_CLIENT_H))
+}
+
+# walk_page FILE: 1 or 2 when that page shows, 03 for page 0 or 3.
+walk_page() {
+  local mean sd
+  # A strip inside Edit1 (24, 88, 297 x 21 on page 1) that its text does
+  # not reach: white only on page 1.
+  read -r mean sd <<<"$(walk_region_stats "$1" 260 $((WALK_PAGE_TOP + 91)) 56 14)"
+  if awk -v m="$mean" -v s="$sd" 'BEGIN { exit !(m > 0.99 && s < 0.01) }'; then
+    echo 1
+    return
+  fi
+  # The right end of ProgressBar1 (24, 96, 460 x 17 on page 2), borders
+  # included: a bar, empty or full, differs from the bare face of the
+  # other pages, measured beside it where no page has anything.
+  local face
+  read -r face sd <<<"$(walk_region_stats "$1" 440 $((WALK_PAGE_TOP + 140)) 60 20)"
+  read -r mean sd <<<"$(walk_region_stats "$1" 420 $((WALK_PAGE_TOP + 94)) 60 21)"
+  if awk -v m="$mean" -v s="$sd" -v f="$face" \
+       'BEGIN { d = m - f; if (d < 0) d = -d; exit !(s > 0.02 || d > 0.03) }'; then
+    echo 2
+    return
+  fi
+  echo 03
+}
+
+# walk_save FILE DEST: the window's part of a desktop picture.
+walk_save() {
+  local w h x y
+  read -r w h x y <<<"$WALK_BOX"
+  convert "$1" -crop "${w}x${h}+${x}+${y}" +repage "$2"
+}
+
+# walk_wait_page WANT TMPFILE: takes pictures until page WANT shows.
+walk_wait_page() {
+  local want=$1 tmp=$2 deadline=$((SECONDS + WALK_TIMEOUT))
+  while [ $SECONDS -lt $deadline ]; do
+    kill -0 "$WALK_WINE_PID" 2>/dev/null || { walk_fail "the wizard ended before page $want"; return 1; }
+    if walk_shot "$tmp" && walk_locate "$tmp" && [ "$(walk_page "$tmp")" = "$want" ]; then
+      return 0
+    fi
+    sleep 0.2
+  done
+  walk_fail "page $want did not show within ${WALK_TIMEOUT}s"
+}
+
+# walk_click X Y: a click at a point of the client area.
+walk_click() {
+  local desk
+  desk=$(walk_desktop_window)
+  [ -n "$desk" ] || return 1
+  timeout 5 xdotool mousemove --window "$desk" $((WALK_CX + $1)) $((WALK_CY + $2)) click 1
+}
+
+walk_key() { timeout 5 xdotool key --clearmodifiers "$@"; }
+
+walk_wizard() {
+  local exe=$1 shots=$2 folder=$3
+  local tmp
+  tmp=$(mktemp -d)
+  mkdir -p "$shots"
+  rm -f "$shots"/page[0-3].png
+
+  wine explorer "/desktop=$WALK_DESKTOP,$WALK_DESKTOP_SIZE" "$exe" >/dev/null 2>&1 &
+  WALK_WINE_PID=$!
+  local ok=0
+  walk_walk_pages "$tmp" "$shots" "$folder" && ok=1
+  # The program ends by itself after "Выход"; otherwise it is ended here.
+  local deadline=$((SECONDS + WALK_TIMEOUT))
+  while kill -0 "$WALK_WINE_PID" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+  if kill -0 "$WALK_WINE_PID" 2>/dev/null; then
+    [ $ok = 1 ] && walk_fail "the wizard did not end after \"Выход\""
+    ok=0
+    wineserver -k 2>/dev/null
+  fi
+  wait "$WALK_WINE_PID" 2>/dev/null
+  timeout "$WALK_TIMEOUT" wineserver -w 2>/dev/null
+  rm -rf "$tmp"
+  [ $ok = 1 ]
+}
+
+walk_walk_pages() {
+  local tmp=$1 shots=$2 folder=$3
+
+  # Page 0: the window is there once the start-up has read the package.
+  walk_wait_page 03 "$tmp/now.png" || return 1
+  sleep 0.5  # the last repaint of the start-up
+  walk_shot "$tmp/now.png" && walk_locate "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page0.png"
+  # Into the window (its caption), then Enter: "Дальше >>".
+  walk_click 200 -10
+  walk_key Return
+  walk_wait_page 1 "$tmp/now.png" || return 1
+
+  # Page 1: the folder typed over the proposed one, then Enter.
+  walk_click 150 $((WALK_PAGE_TOP + 98))
+  walk_key End shift+Home BackSpace
+  timeout 20 xdotool type --delay 20 "$folder"
+  sleep 0.3
+  walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page1.png"
+  walk_key Return
+
+  # Page 2 lasts as long as the install: every picture of it is kept, the
+  # last one is the page's screenshot; then page 3.
+  local deadline=$((SECONDS + WALK_TIMEOUT)) page seen2=0
+  while :; do
+    kill -0 "$WALK_WINE_PID" 2>/dev/null || { walk_fail "the wizard ended during the install"; return 1; }
+    [ $SECONDS -lt $deadline ] || { walk_fail "page 3 did not show within ${WALK_TIMEOUT}s"; return 1; }
+    if ! { walk_shot "$tmp/now.png" && walk_locate "$tmp/now.png"; }; then
+      sleep 0.1
+      continue
+    fi
+    page=$(walk_page "$tmp/now.png")
+    if [ "$page" = 2 ]; then
+      walk_save "$tmp/now.png" "$shots/page2.png"
+      seen2=1
+    elif [ "$page" = 03 ]; then
+      break
+    fi
+  done
+  sleep 0.5
+  walk_shot "$tmp/now.png" && walk_locate "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page3.png"
+
+  # Page 3: Enter on "Выход".
+  walk_key Return
+  [ $seen2 = 1 ] || walk_fail "page 2 was never seen (no page2.png)"
+}

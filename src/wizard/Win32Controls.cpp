@@ -1,0 +1,148 @@
+// The setup window's control table, its fonts and the UTF-8/UTF-16 text
+// helpers.
+#include "wizard/Win32Controls.h"
+
+#include <commctrl.h>
+
+#include <iterator>
+
+#include "wizard/WizardTexts.h"
+
+namespace setup::win32 {
+namespace {
+
+using C = Control;
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kWrapLabel = SS_LEFT | SS_NOPREFIX;  // SS_LEFT wraps at word ends
+constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+
+// Creation order is tab order: the page's own fields, then the buttons of
+// the bottom band.
+const ControlSpec kControls[] = {
+    // Page 1: the install folder.
+    {C::Edit1, L"EDIT", 1, 24, 88, 297, 21, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, Look::Plain,
+     false, texts::kEdit1Design},
+    {C::Button4, L"BUTTON", 1, 330, 87, 73, 25, kButton, Look::Plain, false, texts::kButton4},
+    // The bottom band.
+    {C::Button1, L"BUTTON", kAllPages, 401, 280, 81, 25, kButton | BS_DEFPUSHBUTTON, Look::Plain,
+     false, texts::kNext},
+    {C::Button2, L"BUTTON", kAllPages, 306, 280, 81, 25, kButton | WS_DISABLED, Look::Plain, false,
+     texts::kBack},
+    {C::Button3, L"BUTTON", kAllPages, 24, 280, 81, 25, kButton, Look::Plain, false,
+     texts::kCancel},
+    // The white band.
+    {C::Label1, L"STATIC", kAllPages, 91, 23, 0, 0, kLabel, Look::Bold, true, texts::kLabel1},
+    {C::Label2, L"STATIC", kAllPages, 91, 43, 0, 0, kLabel, Look::Plain, true, ""},
+    // Page 0: welcome.
+    {C::Label11, L"STATIC", 0, 24, 24, 385, 33, kWrapLabel, Look::Plain, false, texts::kLabel11},
+    {C::Label3, L"STATIC", 0, 24, 72, 313, 61, kWrapLabel, Look::Plain, false,
+     texts::kLabel3Loading},
+    // SS_NOTIFY: the link takes clicks and the hand cursor.
+    {C::Label4, L"STATIC", 0, 24, 144, 0, 0, kLabel | SS_NOTIFY, Look::Link, false, ""},
+    // Page 1.
+    {C::Label5, L"STATIC", 1, 24, 24, 0, 0, kLabel, Look::Bold, false, texts::kLabel5},
+    {C::Label12, L"STATIC", 1, 24, 69, 0, 0, kLabel, Look::Plain, false, texts::kLabel12},
+    // Page 2: installing.
+    {C::Label6, L"STATIC", 2, 24, 16, 0, 0, kLabel, Look::Bold, false, texts::kLabel6},
+    {C::Label7, L"STATIC", 2, 24, 40, 0, 0, kLabel, Look::Plain, false, ""},
+    {C::Label8, L"STATIC", 2, 24, 74, 0, 0, kLabel, Look::Plain, false, ""},
+    {C::ProgressBar1, PROGRESS_CLASSW, 2, 24, 96, 460, 17, PBS_SMOOTH, Look::Plain, false, ""},
+    // Page 3: finished.
+    {C::Label9, L"STATIC", 3, 24, 16, 0, 0, kLabel, Look::Bold, false, texts::kLabel9},
+    {C::Label10, L"STATIC", 3, 24, 40, 0, 0, kLabel, Look::Plain, false, texts::kLabel10},
+};
+
+HFONT MakeFont(int weight, bool underline) {
+  LOGFONTW font = {};
+  font.lfHeight = -11;
+  font.lfWeight = weight;
+  font.lfUnderline = underline ? TRUE : FALSE;
+  font.lfCharSet = RUSSIAN_CHARSET;
+  font.lfQuality = DEFAULT_QUALITY;
+  font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+  lstrcpynW(font.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+  return CreateFontIndirectW(&font);
+}
+
+}  // namespace
+
+const ControlSpec* ControlTable(size_t& count) {
+  count = std::size(kControls);
+  return kControls;
+}
+
+const ControlSpec& SpecOf(Control id) {
+  for (const ControlSpec& spec : kControls)
+    if (spec.id == id) return spec;
+  return kControls[0];  // every Control has a row; not reached
+}
+
+void FormFonts::Create() {
+  plain = MakeFont(FW_NORMAL, false);
+  bold = MakeFont(FW_BOLD, false);
+  link = MakeFont(FW_NORMAL, true);
+}
+
+void FormFonts::Destroy() {
+  for (HFONT* font : {&plain, &bold, &link}) {
+    if (*font) DeleteObject(*font);
+    *font = nullptr;
+  }
+}
+
+HFONT FormFonts::For(Look look) const {
+  switch (look) {
+    case Look::Bold: return bold;
+    case Look::Link: return link;
+    case Look::Plain: break;
+  }
+  return plain;
+}
+
+std::wstring Widen(std::string_view utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int len =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (len <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(len), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), len);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return std::string();
+  const int len = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  if (len <= 0) return std::string();
+  std::string utf8(static_cast<size_t>(len), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), len,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+std::string WindowTextUtf8(HWND window) {
+  const int len = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+  const int got = GetWindowTextW(window, text.data(), len + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return Narrow(text);
+}
+
+SIZE CaptionSize(HWND window, const std::wstring& text) {
+  SIZE size = {0, 0};
+  HDC dc = GetDC(window);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
+  if (text.empty()) {
+    // An empty label keeps the height of one line.
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    size.cy = metrics.tmHeight;
+  } else {
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(window, dc);
+  return size;
+}
+
+}  // namespace setup::win32

@@ -1,0 +1,466 @@
+// The setup window: creation, the one window procedure and its message
+// handlers, and the view operations the controller calls.
+#include "wizard/Win32Window.h"
+
+#include <commctrl.h>
+
+#include "archive/ZFClasses.h"
+#include "wizard/Unit1.h"
+#include "wizard/Win32Resources.h"
+#include "wizard/WizardTexts.h"
+
+namespace setup {
+
+using win32::Control;
+using win32::ControlId;
+using win32::Look;
+using win32::SpecOf;
+using win32::Widen;
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"SetupWizardForm";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                               WS_CLIPCHILDREN;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
+
+Control LabelControl(TaFormLabel label) {
+  switch (label) {
+    case TaFormLabel::Label2: return Control::Label2;
+    case TaFormLabel::Label3: return Control::Label3;
+    case TaFormLabel::Label4: return Control::Label4;
+    case TaFormLabel::Label7: return Control::Label7;
+    case TaFormLabel::Label8: break;
+  }
+  return Control::Label8;
+}
+
+Control ButtonControl(TaFormButton button) {
+  switch (button) {
+    case TaFormButton::Button1: return Control::Button1;
+    case TaFormButton::Button2: return Control::Button2;
+    case TaFormButton::Button3: break;
+  }
+  return Control::Button3;
+}
+
+// The client area's place in a window of the form's style, centred on the
+// desktop's work area.
+RECT CentredWindowRect() {
+  RECT frame = {0, 0, win32::kClientWidth, win32::kClientHeight};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  RECT work;
+  if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+    work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const int x = work.left + (work.right - work.left - width) / 2;
+  const int y = work.top + (work.bottom - work.top - height) / 2;
+  return {x, y, x + width, y + height};
+}
+
+}  // namespace
+
+Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {}
+
+Win32Window::~Win32Window() {
+  if (window_) DestroyWindow(window_);
+  fonts_.Destroy();
+  if (white_) DeleteObject(white_);
+}
+
+// ---- creation ---------------------------------------------------------------------
+
+void Win32Window::Create() {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_SETUP),
+                                                    IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                    GetSystemMetrics(SM_CYICON), 0));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_SETUP),
+                                                      IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), 0));
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = nullptr;  // the band and the face are painted by the window
+  windowClass.lpszClassName = kWindowClass;
+  if (!RegisterClassExW(&windowClass)) throw zf::Exception("Cannot register the setup window");
+
+  const RECT place = CentredWindowRect();
+  const std::wstring caption = Widen(texts::kAppTitle);
+  // The window procedure keeps `this` from WM_NCCREATE on.
+  CreateWindowExW(0, kWindowClass, caption.c_str(), kWindowStyle, place.left, place.top,
+                  place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance_,
+                  this);
+  if (!window_) throw zf::Exception("Cannot create the setup window");
+}
+
+void Win32Window::OnCreate() {
+  white_ = CreateSolidBrush(kWhite);
+  fonts_.Create();
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.plain), FALSE);
+  picture_.LoadDesignPicture(instance_);
+  CreateControls();
+  CreateToolTip();
+  ShowPage(0);
+}
+
+void Win32Window::CreateControls() {
+  size_t count = 0;
+  const win32::ControlSpec* table = win32::ControlTable(count);
+  for (size_t i = 0; i < count; ++i) {
+    const win32::ControlSpec& spec = table[i];
+    const int top = spec.page == win32::kAllPages ? spec.y : win32::kNotebookTop + spec.y;
+    const DWORD exStyle = spec.id == Control::Edit1 ? WS_EX_CLIENTEDGE : 0;
+    DWORD style = WS_CHILD | spec.style;
+    if (spec.page == win32::kAllPages) style |= WS_VISIBLE;
+    HWND control = CreateWindowExW(
+        exStyle, spec.windowClass, Widen(spec.text).c_str(), style, spec.x, top, spec.w, spec.h,
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(spec.id))), instance_,
+        nullptr);
+    if (!control) throw zf::Exception("Cannot create the controls of the setup window");
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(spec.look)), FALSE);
+    FitLabel(spec.id);
+  }
+  SendMessageW(Item(Control::ProgressBar1), PBM_SETRANGE32, 0, 100);
+}
+
+void Win32Window::CreateToolTip() {
+  toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                             instance_, nullptr);
+  if (!toolTip_) return;  // the link works without its hint
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(Item(Control::Label4));
+  tool.lpszText = hint_.data();
+  SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  // A hint is shown only when there is one.
+  SendMessageW(toolTip_, TTM_ACTIVATE, FALSE, 0);
+}
+
+void Win32Window::Show(int showCommand) {
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+  RehomeFocus();
+}
+
+// ---- the message loop -----------------------------------------------------------
+
+void Win32Window::Translate(MSG& message) {
+  if (window_ && IsDialogMessageW(window_, &message)) return;
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+int Win32Window::RunMessageLoop() {
+  MSG message;
+  while (!quit_) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+      exitCode_ = got == 0 ? static_cast<int>(message.wParam) : 1;
+      break;
+    }
+    Translate(message);
+  }
+  return exitCode_;
+}
+
+void Win32Window::ProcessMessages() {
+  MSG message;
+  while (!quit_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Taken out of the queue here: the main loop ends on the flag.
+      quit_ = true;
+      exitCode_ = static_cast<int>(message.wParam);
+      break;
+    }
+    Translate(message);
+  }
+}
+
+// ---- the window procedure ---------------------------------------------------------
+
+LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32Window* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      try {
+        OnCreate();
+      } catch (const std::exception&) {
+        return -1;  // Create() reports it
+      }
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case DM_GETDEFID:  // asked by IsDialogMessage for Enter
+      return MAKELRESULT(ControlId(Control::Button1), DC_HASDEFID);
+    case WM_ERASEBKGND:
+      OnEraseBackground(reinterpret_cast<HDC>(wParam));
+      return 1;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      return OnControlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SETCURSOR:
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
+      break;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE);
+      return 0;
+    case WM_SETFOCUS:
+      RehomeFocus();
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY: {
+      HWND window = window_;
+      window_ = nullptr;
+      toolTip_ = nullptr;
+      return DefWindowProcW(window, message, wParam, lParam);
+    }
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+// ---- message handlers ---------------------------------------------------------------
+
+template <typename Handler>
+void Win32Window::Dispatch(Handler handler) {
+  if (form_) form_->RunHandler([this, handler] { (form_->*handler)(); });
+}
+
+void Win32Window::OnCommand(int id, int notification) {
+  const auto usable = [this](Control c) {
+    HWND item = Item(c);
+    return item && IsWindowEnabled(item) && IsWindowVisible(item);
+  };
+  switch (static_cast<Control>(id)) {
+    case Control::Button1:  // a click or Enter
+      if (notification == BN_CLICKED && usable(Control::Button1)) Dispatch(&TaForm::Button1Click);
+      break;
+    case Control::Button3:  // a click or Esc
+      if (notification == BN_CLICKED && usable(Control::Button3)) Dispatch(&TaForm::Button3Click);
+      break;
+    case Control::Button2:
+      if (notification == BN_CLICKED) Dispatch(&TaForm::Button2Click);
+      break;
+    case Control::Button4:
+      if (notification == BN_CLICKED) Dispatch(&TaForm::Button4Click);
+      break;
+    case Control::Label4:
+      if (notification == STN_CLICKED) Dispatch(&TaForm::Label4Click);
+      break;
+    default:
+      break;
+  }
+}
+
+void Win32Window::OnEraseBackground(HDC dc) {
+  RECT client;
+  GetClientRect(window_, &client);
+  RECT band = {0, 0, client.right, win32::kBandHeight};
+  FillRect(dc, &band, white_);
+  RECT face = {0, win32::kBandHeight, client.right, client.bottom};
+  FillRect(dc, &face, GetSysColorBrush(COLOR_BTNFACE));
+  // Bevel1 and Bevel2: a lowered line, shadow over highlight.
+  RECT bevel1 = {0, win32::kBevel1Top, client.right, win32::kBevel1Top + 2};
+  DrawEdge(dc, &bevel1, EDGE_ETCHED, BF_TOP);
+  const int bevel2Top = client.bottom - win32::kBottomBandHeight;
+  RECT bevel2 = {0, bevel2Top, client.right, bevel2Top + 2};
+  DrawEdge(dc, &bevel2, EDGE_ETCHED, BF_TOP);
+}
+
+void Win32Window::OnPaint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window_, &paint);
+  picture_.Paint(dc, win32::kImage1Rect);
+  EndPaint(window_, &paint);
+}
+
+LRESULT Win32Window::OnControlColor(HDC dc, HWND control) {
+  const win32::ControlSpec& spec = SpecOf(static_cast<Control>(GetDlgCtrlID(control)));
+  if (spec.look == Look::Link) SetTextColor(dc, kLinkBlue);
+  if (spec.onBand) {
+    SetBkColor(dc, kWhite);
+    return reinterpret_cast<LRESULT>(white_);
+  }
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+bool Win32Window::OnSetCursor(HWND under) {
+  if (under != Item(Control::Label4)) return false;
+  SetCursor(LoadCursorA(nullptr, IDC_HAND));
+  return true;
+}
+
+void Win32Window::OnActivate(bool active) {
+  // A plain window forgets its focused control when it loses activation.
+  if (!active) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(window_, focus)) savedFocus_ = focus;
+  } else {
+    RehomeFocus();
+  }
+}
+
+void Win32Window::OnClose() {
+  // The close box and Alt+F4: the controller decides when the end comes.
+  if (form_)
+    Dispatch(&TaForm::RequestClose);
+  else
+    Close();
+}
+
+void Win32Window::OnDestroy() {
+  if (toolTip_) DestroyWindow(toolTip_);
+  PostQuitMessage(0);
+}
+
+// ---- helpers --------------------------------------------------------------------------
+
+HWND Win32Window::Item(Control control) const {
+  return window_ ? GetDlgItem(window_, ControlId(control)) : nullptr;
+}
+
+void Win32Window::SetItemText(Control control, const std::string& text) {
+  HWND item = Item(control);
+  if (!item) return;
+  SetWindowTextW(item, Widen(text).c_str());
+  FitLabel(control);
+}
+
+void Win32Window::FitLabel(Control control) {
+  const win32::ControlSpec& spec = SpecOf(control);
+  HWND item = Item(control);
+  if (!item || spec.w != 0 || spec.windowClass != std::wstring_view(L"STATIC")) return;
+  RECT old;
+  GetWindowRect(item, &old);
+  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&old), 2);
+  const int len = GetWindowTextLengthW(item);
+  std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), len + 1)));
+  const SIZE size = win32::CaptionSize(item, text);
+  SetWindowPos(item, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The part the old caption covered and the new one does not.
+  InvalidateRect(window_, &old, TRUE);
+}
+
+void Win32Window::RehomeFocus() {
+  if (!window_ || GetActiveWindow() != window_) return;
+  const auto takes = [](HWND w) { return w && IsWindowVisible(w) && IsWindowEnabled(w); };
+  HWND focus = GetFocus();
+  if (focus && IsChild(window_, focus) && takes(focus)) return;
+  if (takes(savedFocus_) && IsChild(window_, savedFocus_)) {
+    SetFocus(savedFocus_);
+    return;
+  }
+  for (Control c : {Control::Button1, Control::Button3, Control::Button2}) {
+    if (takes(Item(c))) {
+      SetFocus(Item(c));
+      return;
+    }
+  }
+  SetFocus(window_);
+}
+
+// ---- IWizardView ------------------------------------------------------------------------
+
+void Win32Window::SetCaption(const std::string& text) {
+  if (window_) SetWindowTextW(window_, Widen(text).c_str());
+}
+
+void Win32Window::SetLabelCaption(TaFormLabel label, const std::string& text) {
+  SetItemText(LabelControl(label), text);
+}
+
+void Win32Window::SetLinkHint(const std::string& text) {
+  hint_ = Widen(text);
+  if (!toolTip_) return;
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(Item(Control::Label4));
+  tool.lpszText = hint_.data();
+  SendMessageW(toolTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(toolTip_, TTM_ACTIVATE, hint_.empty() ? FALSE : TRUE, 0);
+}
+
+std::string Win32Window::Edit1Text() const {
+  HWND edit = Item(Control::Edit1);
+  return edit ? win32::WindowTextUtf8(edit) : std::string();
+}
+
+void Win32Window::SetEdit1Text(const std::string& text) { SetItemText(Control::Edit1, text); }
+
+void Win32Window::ShowPage(int index) {
+  if (index < 0 || index >= win32::kPageCount || !window_) return;
+  page_ = index;
+  size_t count = 0;
+  const win32::ControlSpec* table = win32::ControlTable(count);
+  // Show the new page first, so the focus can move before the old one hides.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < count; ++i) {
+      const int page = table[i].page;
+      if (page == win32::kAllPages) continue;
+      const bool show = page == index;
+      if (show == (pass == 0)) ShowWindow(Item(table[i].id), show ? SW_SHOW : SW_HIDE);
+    }
+  }
+  RehomeFocus();
+}
+
+void Win32Window::SetButtonEnabled(TaFormButton button, bool enabled) {
+  HWND item = Item(ButtonControl(button));
+  if (!item) return;
+  EnableWindow(item, enabled ? TRUE : FALSE);
+  if (!enabled) RehomeFocus();
+}
+
+void Win32Window::SetButtonCaption(TaFormButton button, const std::string& text) {
+  SetItemText(ButtonControl(button), text);
+}
+
+void Win32Window::SetProgress(int position) {
+  HWND bar = Item(Control::ProgressBar1);
+  if (bar) SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32Window::LoadPicture(const std::string& path) {
+  picture_.LoadFromFile(path);
+  if (window_) InvalidateRect(window_, &win32::kImage1Rect, TRUE);
+}
+
+void Win32Window::Close() {
+  if (window_) DestroyWindow(window_);
+}
+
+void Win32Window::ShowErrorBox(const std::string& text) {
+  MessageBoxW(window_, Widen(text).c_str(), Widen(texts::kAppTitle).c_str(),
+              MB_OK | MB_ICONERROR);
+}
+
+}  // namespace setup
