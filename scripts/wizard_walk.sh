@@ -26,6 +26,7 @@ WALK_DESKTOP_SIZE=800x600
 WALK_TIMEOUT=${WALK_TIMEOUT:-60}   # seconds for any one step
 WALK_XVFB_PID=
 WALK_WINE_PID=
+WALK_DESK=
 # The form's client area and where the pages begin in it.
 WALK_CLIENT_W=506
 WALK_CLIENT_H=319
@@ -71,10 +72,9 @@ walk_desktop_window() {
 # walk_shot FILE: the virtual desktop as a picture; false while there is
 # none (import without a window would wait for a click).
 walk_shot() {
-  local desk
-  desk=$(walk_desktop_window)
-  [ -n "$desk" ] || return 1
-  timeout 10 import -window "$desk" "$1" 2>/dev/null
+  [ -n "$WALK_DESK" ] || WALK_DESK=$(walk_desktop_window)
+  [ -n "$WALK_DESK" ] || return 1
+  timeout 10 import -window "$WALK_DESK" "$1" 2>/dev/null
 }
 
 # walk_window_box FILE: "W H X Y" of the wizard's window on the desktop
@@ -83,12 +83,17 @@ walk_window_box() {
   convert "$1" -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d '+'
 }
 
-# walk_region_stats FILE X Y W H: "mean stddev" (0..1) of a piece of the
-# client area.
+# walk_region_stats FILE X Y W H [X Y W H...]: "mean stddev" (0..1) of
+# pieces of the client area, one line each, from one run of convert.
 walk_region_stats() {
-  local file=$1 x=$2 y=$3 w=$4 h=$5
-  convert "$file" -crop "${w}x${h}+$((WALK_CX + x))+$((WALK_CY + y))" +repage \
-    -colorspace Gray -format '%[fx:mean] %[fx:standard_deviation]' info: 2>/dev/null
+  local file=$1 crops=()
+  shift
+  while [ $# -ge 4 ]; do
+    crops+=( \( -clone 0 -crop "${3}x${4}+$((WALK_CX + $1))+$((WALK_CY + $2))" +repage \) )
+    shift 4
+  done
+  convert "$file" "${crops[@]}" -delete 0 -colorspace Gray \
+    -format '%[fx:mean] %[fx:standard_deviation]\n' info: 2>/dev/null
 }
 
 # walk_locate FILE: finds the window; sets WALK_BOX (its rectangle as
@@ -108,27 +113,21 @@ walk_locate() {
 }
 
 # walk_page FILE: 1 or 2 when that page shows, 03 for page 0 or 3.
+#  - A strip inside Edit1 (24, 88, 297 x 21 on page 1) that its text does
+#    not reach: white only on page 1.
+#  - The right end of ProgressBar1 (24, 96, 460 x 17 on page 2), borders
+#    included: a bar, empty or full, differs from the bare face that the
+#    other pages show there, measured beside it where no page has anything.
 walk_page() {
-  local mean sd
-  # A strip inside Edit1 (24, 88, 297 x 21 on page 1) that its text does
-  # not reach: white only on page 1.
-  read -r mean sd <<<"$(walk_region_stats "$1" 260 $((WALK_PAGE_TOP + 91)) 56 14)"
-  if awk -v m="$mean" -v s="$sd" 'BEGIN { exit !(m > 0.99 && s < 0.01) }'; then
-    echo 1
-    return
-  fi
-  # The right end of ProgressBar1 (24, 96, 460 x 17 on page 2), borders
-  # included: a bar, empty or full, differs from the bare face of the
-  # other pages, measured beside it where no page has anything.
-  local face
-  read -r face sd <<<"$(walk_region_stats "$1" 440 $((WALK_PAGE_TOP + 140)) 60 20)"
-  read -r mean sd <<<"$(walk_region_stats "$1" 420 $((WALK_PAGE_TOP + 94)) 60 21)"
-  if awk -v m="$mean" -v s="$sd" -v f="$face" \
-       'BEGIN { d = m - f; if (d < 0) d = -d; exit !(s > 0.02 || d > 0.03) }'; then
-    echo 2
-    return
-  fi
-  echo 03
+  walk_region_stats "$1" 260 $((WALK_PAGE_TOP + 91)) 56 14 \
+    420 $((WALK_PAGE_TOP + 94)) 60 21 440 $((WALK_PAGE_TOP + 140)) 60 20 |
+    awk 'NR == 1 { em = $1; es = $2 } NR == 2 { bm = $1; bs = $2 } NR == 3 { f = $1 }
+         END {
+           d = bm - f; if (d < 0) d = -d
+           if (em > 0.99 && es < 0.01) print 1
+           else if (bs > 0.02 || d > 0.03) print 2
+           else print "03"
+         }'
 }
 
 # walk_save FILE DEST: the window's part of a desktop picture.
@@ -143,7 +142,8 @@ walk_wait_page() {
   local want=$1 tmp=$2 deadline=$((SECONDS + WALK_TIMEOUT))
   while [ $SECONDS -lt $deadline ]; do
     kill -0 "$WALK_WINE_PID" 2>/dev/null || { walk_fail "the wizard ended before page $want"; return 1; }
-    if walk_shot "$tmp" && walk_locate "$tmp" && [ "$(walk_page "$tmp")" = "$want" ]; then
+    if walk_shot "$tmp" && { [ -n "$WALK_BOX" ] || walk_locate "$tmp"; } &&
+       [ "$(walk_page "$tmp")" = "$want" ]; then
       return 0
     fi
     sleep 0.2
@@ -168,6 +168,8 @@ walk_wizard() {
   mkdir -p "$shots"
   rm -f "$shots"/page[0-3].png
 
+  WALK_DESK=
+  WALK_BOX=
   wine explorer "/desktop=$WALK_DESKTOP,$WALK_DESKTOP_SIZE" "$exe" >/dev/null 2>&1 &
   WALK_WINE_PID=$!
   local ok=0
@@ -192,7 +194,7 @@ walk_walk_pages() {
   # Page 0: the window is there once the start-up has read the package.
   walk_wait_page 03 "$tmp/now.png" || return 1
   sleep 0.5  # the last repaint of the start-up
-  walk_shot "$tmp/now.png" && walk_locate "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page0.png"
+  walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page0.png"
   # Into the window (its caption), then Enter: "Дальше >>".
   walk_click 200 -10
   walk_key Return
@@ -212,10 +214,8 @@ walk_walk_pages() {
   while :; do
     kill -0 "$WALK_WINE_PID" 2>/dev/null || { walk_fail "the wizard ended during the install"; return 1; }
     [ $SECONDS -lt $deadline ] || { walk_fail "page 3 did not show within ${WALK_TIMEOUT}s"; return 1; }
-    if ! { walk_shot "$tmp/now.png" && walk_locate "$tmp/now.png"; }; then
-      sleep 0.1
-      continue
-    fi
+    # The window stays where it is: no need to find it again.
+    walk_shot "$tmp/now.png" || continue
     page=$(walk_page "$tmp/now.png")
     if [ "$page" = 2 ]; then
       walk_save "$tmp/now.png" "$shots/page2.png"
@@ -225,7 +225,7 @@ walk_walk_pages() {
     fi
   done
   sleep 0.5
-  walk_shot "$tmp/now.png" && walk_locate "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page3.png"
+  walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page3.png"
 
   # Page 3: Enter on "Выход".
   walk_key Return

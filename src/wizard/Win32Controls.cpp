@@ -52,7 +52,11 @@ const ControlSpec kControls[] = {
     {C::Label10, L"STATIC", 3, 24, 40, 0, 0, kLabel, Look::Plain, false, texts::kLabel10},
 };
 
-HFONT MakeFont(int weight, bool underline) {
+constexpr wchar_t kFormFace[] = L"MS Sans Serif";
+// The dialog face of the systems since XP; it has Cyrillic letters.
+constexpr wchar_t kFallbackFace[] = L"Tahoma";
+
+HFONT MakeFont(const wchar_t* face, int weight, bool underline) {
   LOGFONTW font = {};
   font.lfHeight = -11;
   font.lfWeight = weight;
@@ -60,8 +64,25 @@ HFONT MakeFont(int weight, bool underline) {
   font.lfCharSet = RUSSIAN_CHARSET;
   font.lfQuality = DEFAULT_QUALITY;
   font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-  lstrcpynW(font.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+  lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
   return CreateFontIndirectW(&font);
+}
+
+// The form's face when the system has it with Cyrillic letters, else the
+// fallback: where "MS Sans Serif" exists only for Western languages, the
+// font mapper would pick any face with Cyrillic letters, often a much wider
+// one, and the form's fixed-size labels would cut their texts.
+const wchar_t* ChooseFace() {
+  HFONT probe = MakeFont(kFormFace, FW_NORMAL, false);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, probe);
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  const bool cyrillic = GetTextCharset(dc) == RUSSIAN_CHARSET;
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(probe);
+  return cyrillic && lstrcmpiW(face, kFormFace) == 0 ? kFormFace : kFallbackFace;
 }
 
 }  // namespace
@@ -78,9 +99,10 @@ const ControlSpec& SpecOf(Control id) {
 }
 
 void FormFonts::Create() {
-  plain = MakeFont(FW_NORMAL, false);
-  bold = MakeFont(FW_BOLD, false);
-  link = MakeFont(FW_NORMAL, true);
+  const wchar_t* face = ChooseFace();
+  plain = MakeFont(face, FW_NORMAL, false);
+  bold = MakeFont(face, FW_BOLD, false);
+  link = MakeFont(face, FW_NORMAL, true);
 }
 
 void FormFonts::Destroy() {
@@ -128,7 +150,7 @@ std::string WindowTextUtf8(HWND window) {
   return Narrow(text);
 }
 
-SIZE CaptionSize(HWND window, const std::wstring& text) {
+SIZE CaptionSize(HWND window, const std::wstring& text, int wrapWidth) {
   SIZE size = {0, 0};
   HDC dc = GetDC(window);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
@@ -136,7 +158,12 @@ SIZE CaptionSize(HWND window, const std::wstring& text) {
     // An empty label keeps the height of one line.
     TEXTMETRICW metrics;
     GetTextMetricsW(dc, &metrics);
-    size.cy = metrics.tmHeight;
+    size = {wrapWidth, metrics.tmHeight};
+  } else if (wrapWidth > 0) {
+    RECT box = {0, 0, wrapWidth, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+    size = {wrapWidth, box.bottom};
   } else {
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   }

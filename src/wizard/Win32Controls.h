@@ -54,7 +54,8 @@ struct ControlSpec {
   Control id;
   const wchar_t* windowClass;
   int page;             // 0-3, or kAllPages
-  int x, y, w, h;       // w == 0: the label takes the size of its caption
+  int x, y, w, h;       // a label's height follows its caption (wrapped at w);
+                        // w == 0: one line, its width too
   DWORD style;          // besides WS_CHILD
   Look look;
   bool onBand;          // drawn on the white band
@@ -72,7 +73,8 @@ inline int ControlId(Control c) { return static_cast<int>(c); }
 // The form's font "MS Sans Serif", height -11 (8 pt), asked for with the
 // Cyrillic character set: the texts are Russian, and on a machine whose
 // ANSI code page is not 1251 the default set would pick a face without
-// Cyrillic letters (Windows substitutes a face that has them).
+// Cyrillic letters. Where the system has no Cyrillic "MS Sans Serif" the
+// fonts are Tahoma of the same height, close in width.
 struct FormFonts {
   HFONT plain = nullptr;
   HFONT bold = nullptr;
@@ -90,7 +92,8 @@ std::string Narrow(std::wstring_view wide);
 // The text of a window, as UTF-8.
 std::string WindowTextUtf8(HWND window);
 
-// Size of a one-line caption in the window's font, in pixels.
-SIZE CaptionSize(HWND window, const std::wstring& text);
+// Size of a caption in the window's font, in pixels: one line, or, with a
+// wrap width, the lines it breaks into at word ends within that width.
+SIZE CaptionSize(HWND window, const std::wstring& text, int wrapWidth = 0);
 
 }  // namespace setup::win32

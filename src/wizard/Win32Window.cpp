@@ -356,14 +356,16 @@ void Win32Window::SetItemText(Control control, const std::string& text) {
 void Win32Window::FitLabel(Control control) {
   const win32::ControlSpec& spec = SpecOf(control);
   HWND item = Item(control);
-  if (!item || spec.w != 0 || spec.windowClass != std::wstring_view(L"STATIC")) return;
+  // Labels size themselves to their captions, as the form's labels do;
+  // a word-wrapping one keeps its width and grows or shrinks in height.
+  if (!item || spec.windowClass != std::wstring_view(L"STATIC")) return;
   RECT old;
   GetWindowRect(item, &old);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&old), 2);
   const int len = GetWindowTextLengthW(item);
   std::wstring text(static_cast<size_t>(len) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), len + 1)));
-  const SIZE size = win32::CaptionSize(item, text);
+  const SIZE size = win32::CaptionSize(item, text, spec.w);
   SetWindowPos(item, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The part the old caption covered and the new one does not.
   InvalidateRect(window_, &old, TRUE);

@@ -88,7 +88,7 @@ class Win32Window : public IWizardView {
   void CreateControls();
   void CreateToolTip();
   void SetItemText(win32::Control control, const std::string& text);
-  // A label without a fixed size takes the size of its caption.
+  // A label takes the size of its caption (a wrapping one keeps its width).
   void FitLabel(win32::Control control);
   // Keeps the keyboard focus on a visible, enabled control.
   void RehomeFocus();
