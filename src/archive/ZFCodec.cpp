@@ -160,10 +160,12 @@ bool ReportProgress(TDecodeState& s) {
   return !s.cancelled;
 }
 
-// Advances the CRC-32 over plain bytes and writes them; false on a short
-// write.
-bool WriteOut(TDecodeState& s, const uint8_t* data, size_t n) {
+void Checksum(TDecodeState& s, const uint8_t* data, size_t n) {
   s.crc = CRC32Update(s.crc, data, static_cast<int32_t>(n));
+}
+
+// False on a short write.
+bool Store(TDecodeState& s, const uint8_t* data, size_t n) {
   return s.destination.Write(data, static_cast<int64_t>(n)) == static_cast<int64_t>(n);
 }
 
@@ -175,9 +177,11 @@ bool Admit(TDecodeState& s, size_t n) {
   return true;
 }
 
-// Checks, counts and writes plain bytes.
+// Checks, counts, checksums and writes plain bytes.
 bool Emit(TDecodeState& s, const uint8_t* data, size_t n) {
-  return Admit(s, n) && WriteOut(s, data, n);
+  if (!Admit(s, n)) return false;
+  Checksum(s, data, n);
+  return Store(s, data, n);
 }
 
 // Asks DoPassword for a new password; the request may replace the
@@ -206,8 +210,10 @@ void RequestPassword(TDecodeState& s) {
 // thread inflates the current one, and another worker takes each filled
 // output buffer through the CRC-32 and the write (TWriteBehind) while the
 // caller fills the other. Inflating is the longest stage, so an entry takes
-// about as long as inflating it. Progress and password events, volume
-// requests and every decision stay on the caller's thread, in their order.
+// about as long as inflating it. A stored entry's chunks are its plain
+// data: the reading worker takes them through the CRC-32 as well, and the
+// caller writes them. Progress and password events, volume requests and
+// every decision stay on the caller's thread, in their order.
 //
 // The buffers are allocated once per entry and reused: memory stays bounded
 // whatever the entry's compression ratio. The deflate data is inflated raw:
@@ -335,8 +341,9 @@ class TWorker {
 // dropped unseen. An entry of one chunk starts no worker.
 class TReadAhead {
  public:
-  TReadAhead(TDecodeState& s, uint32_t bufferSize, bool moreThanOneChunk)
-      : s_(s), worker_(moreThanOneChunk, [this] { ReadCurrentVolume(); }) {
+  // plain: the chunks are the entry's plain data (stored), checksummed here.
+  TReadAhead(TDecodeState& s, uint32_t bufferSize, bool moreThanOneChunk, bool plain)
+      : s_(s), plain_(plain), worker_(moreThanOneChunk, [this] { ReadCurrentVolume(); }) {
     buffers_[0] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
     if (worker_.Threaded()) buffers_[1] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
   }
@@ -370,20 +377,26 @@ class TReadAhead {
   }
 
  private:
-  // On the caller's thread: reads across volumes and decrypts.
+  // On the caller's thread: reads across volumes, decrypts, checksums.
   bool ReadNow(uint8_t* chunk, uint32_t n) {
     if (!s_.volumes.ReadAcrossVolumes(chunk, n)) return false;
-    if (s_.encrypted) DecryptBuffer(chunk, n, s_.keys);
+    Decode(chunk, n);
     return true;
   }
 
   // The worker's job.
   void ReadCurrentVolume() {
     got_ = std::max<int64_t>(0, stream_->Read(target_, asked_));
-    if (s_.encrypted) DecryptBuffer(target_, got_, s_.keys);
+    Decode(target_, static_cast<size_t>(got_));
+  }
+
+  void Decode(uint8_t* data, size_t n) {
+    if (s_.encrypted) DecryptBuffer(data, static_cast<int64_t>(n), s_.keys);
+    if (plain_) Checksum(s_, data, n);
   }
 
   TDecodeState& s_;
+  const bool plain_;
   std::unique_ptr<uint8_t[]> buffers_[2];
   int taken_ = 0;         // the buffer handed out last
   bool pending_ = false;  // a chunk is being read ahead
@@ -433,7 +446,9 @@ class TWriteBehind {
  private:
   // The worker's job.
   void Write() {
-    if (written_) written_ = WriteOut(s_, data_, length_);
+    if (!written_) return;
+    Checksum(s_, data_, length_);
+    written_ = Store(s_, data_, length_);
   }
 
   TDecodeState& s_;
@@ -531,7 +546,7 @@ bool DecodeStandard(TDecodeState& s) {
 
   uint32_t n = chunkAfter(0);
   const uint32_t inputSize = static_cast<uint32_t>(std::min<int64_t>(kChunkSize, s.compressedSize));
-  TReadAhead reader(s, inputSize, n < s.compressedSize);
+  TReadAhead reader(s, inputSize, n < s.compressedSize, !deflated);
   TInflater inflater;
   // Stored data is emitted from the input buffers themselves.
   const size_t outputSize = deflated ? std::min<uint64_t>(s.declaredSize + 1, kChunkSize) : 0;
@@ -546,7 +561,7 @@ bool DecodeStandard(TDecodeState& s) {
     const uint32_t next = chunkAfter(s.consumed + n);                   // SIZE
     if (next > 0) reader.ReadAhead(next);                               //  (of the next)
     const bool ok = deflated ? InflateChunk(s, inflater, output, chunk, n) // EXPAND
-                             : Emit(s, chunk, n);                       //  + EMIT
+                             : Admit(s, n) && Store(s, chunk, n);       //  + EMIT
     if (!ok) return false;
     s.consumed += n;
     n = next;
