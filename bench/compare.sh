@@ -216,7 +216,7 @@ echo
 echo "zfx's median divided by each (below 1: zfx is faster)"
 printf "%-26s" "case"
 for tool in $PEERS; do printf "%9s" "${TOOL_NAME[$tool]}"; done
-printf "%18s%8s%10s  %s\n" "fastest peer" "floor" "target" "met"
+printf "%18s%8s  %-24s%s\n" "fastest peer" "floor" "target" "met"
 for case in "${CASES[@]}"; do
   zfx=$(median "$RESULTS/$case.zfx")
   printf "%-26s" "${TITLE[$case]}"
@@ -231,14 +231,13 @@ for case in "${CASES[@]}"; do
   to_best=$(ratio "$zfx" "$best")
   floor=$(median "$RESULTS/$case.floor")
   to_floor=$(ratio "$zfx" "$floor")
-  target="<=${TARGET[$case]}"
+  target="<= ${TARGET[$case]}"
   met=$(awk -v r="$to_best" -v t="${TARGET[$case]}" 'BEGIN { print (r != "-" && r <= t) ? "yes" : "NO" }')
   if [[ $to_floor != - ]]; then
-    target+=", <=$FLOOR_TARGET floor"
+    target+=", floor <= $FLOOR_TARGET"
     [[ $(awk -v r="$to_floor" -v t=$FLOOR_TARGET 'BEGIN { print (r <= t) ? "yes" : "NO" }') == yes ]] || met=NO
   fi
-  printf "%18s%8s%10s  %s\n" "$to_best (${TOOL_NAME[$best_tool]:-?})" "$to_floor" "${target%%,*}" \
-    "$met${target#"${target%%,*}"}"
+  printf "%18s%8s  %-24s%s\n" "$to_best (${TOOL_NAME[$best_tool]:-?})" "$to_floor" "$target" "$met"
 done
 
 # ---- memory -------------------------------------------------------------------------
@@ -250,15 +249,15 @@ echo "zfx memory (peak resident set, KiB)"
 for case in deflated encrypted stored small; do
   rm -rf "$OUT/run" && mkdir -p "$OUT/run"
   PASS=${CASE_PASS[$case]:-}
-  printf "  %-24s %8s\n" "extract ${TITLE[$case]}" "$(peak_kib "$ZFX" x -q ${PASS:+-P "$PASS"} -d "$OUT/run" "${ARCHIVE[$case]}")"
+  printf "  %-32s %8s\n" "extract ${TITLE[$case]}" "$(peak_kib "$ZFX" x -q ${PASS:+-P "$PASS"} -d "$OUT/run" "${ARCHIVE[$case]}")"
 done
 rm -rf "$OUT/run"
 base=$(peak_kib "$ZFX" l "$CACHE/big-stored.zip")
 start=$EPOCHREALTIME
 huge=$(peak_kib "$ZFX" l "$CACHE/entries-$HUGE_ENTRIES.zip")
 seconds=$(echo "$start $EPOCHREALTIME" | awk '{ printf "%.2f", $2 - $1 }')
-printf "  %-24s %8s\n" "list a 1-entry archive" "$base"
-printf "  %-24s %8s  (%s s)\n" "list $HUGE_ENTRIES entries" "$huge" "$seconds"
+printf "  %-32s %8s\n" "list a 1-entry archive" "$base"
+printf "  %-32s %8s  (%s s)\n" "list $HUGE_ENTRIES entries" "$huge" "$seconds"
 awk -v h="$huge" -v b="$base" -v n=$HUGE_ENTRIES -v item="$("$BUILD/bin/dir_item_size")" 'BEGIN {
   printf "  per entry: %.0f bytes of peak RSS (%.0f above the 1-entry listing); TDirItem itself: %d bytes\n",
          h * 1024 / n, (h - b) * 1024 / n, item }'
