@@ -83,7 +83,8 @@ walk_window_box() {
   convert "$1" -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d '+'
 }
 
-# walk_region_stats FILE X Y W H [X Y W H...]: "mean stddev" (0..1) of
+# walk_region_stats FILE X Y W H [X Y W H...]: "mean stddev" (0..1, with a
+# decimal point whatever the locale, read by awk in the C locale too) of
 # pieces of the client area, one line each, from one run of convert.
 walk_region_stats() {
   local file=$1 crops=()
@@ -92,7 +93,7 @@ walk_region_stats() {
     crops+=( \( -clone 0 -crop "${3}x${4}+$((WALK_CX + $1))+$((WALK_CY + $2))" +repage \) )
     shift 4
   done
-  convert "$file" "${crops[@]}" -delete 0 -colorspace Gray \
+  LC_ALL=C convert "$file" "${crops[@]}" -delete 0 -colorspace Gray \
     -format '%[fx:mean] %[fx:standard_deviation]\n' info: 2>/dev/null
 }
 
@@ -121,7 +122,7 @@ walk_locate() {
 walk_page() {
   walk_region_stats "$1" 260 $((WALK_PAGE_TOP + 91)) 56 14 \
     420 $((WALK_PAGE_TOP + 94)) 60 21 440 $((WALK_PAGE_TOP + 140)) 60 20 |
-    awk 'NR == 1 { em = $1; es = $2 } NR == 2 { bm = $1; bs = $2 } NR == 3 { f = $1 }
+    LC_ALL=C awk 'NR == 1 { em = $1; es = $2 } NR == 2 { bm = $1; bs = $2 } NR == 3 { f = $1 }
          END {
            d = bm - f; if (d < 0) d = -d
            if (em > 0.99 && es < 0.01) print 1
@@ -195,10 +196,17 @@ walk_walk_pages() {
   walk_wait_page 03 "$tmp/now.png" || return 1
   sleep 0.5  # the last repaint of the start-up
   walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page0.png"
-  # Into the window (its caption), then Enter: "Дальше >>".
-  walk_click 200 -10
-  walk_key Return
-  walk_wait_page 1 "$tmp/now.png" || return 1
+  # A click on the white band brings the keyboard to the window, then
+  # Enter: "Дальше >>". A key sent before Wine has moved the focus is lost,
+  # so both are repeated until page 1 shows.
+  local try
+  for try in 1 2 3 4 5; do
+    walk_click 300 60
+    sleep 0.3
+    walk_key Return
+    WALK_TIMEOUT=4 walk_wait_page 1 "$tmp/now.png" 2>/dev/null && break
+  done
+  [ "$(walk_page "$tmp/now.png")" = 1 ] || { walk_fail "page 1 did not show after Enter"; return 1; }
 
   # Page 1: the folder typed over the proposed one, then Enter.
   walk_click 150 $((WALK_PAGE_TOP + 98))
