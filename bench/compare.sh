@@ -31,10 +31,11 @@ while getopts "n:c:o:b:h" opt; do
     *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 2 ;;
   esac
 done
-[[ -n $OUT ]] || OUT=$(mktemp -d /dev/shm/zf-bench.XXXXXX)
+OWN_OUT=""
+[[ -n $OUT ]] || OUT=$(mktemp -d /dev/shm/zf-bench.XXXXXX) OWN_OUT=$OUT
 mkdir -p "$OUT" "$CACHE"
 RESULTS=$(mktemp -d)
-trap 'rm -rf "$OUT"/run "$RESULTS"' EXIT
+trap 'rm -rf "$OUT"/run "$RESULTS" $OWN_OUT' EXIT
 
 PASSWORD=bench-password
 BIG_SIZE=$((512 << 20))
