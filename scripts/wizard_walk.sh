@@ -9,6 +9,9 @@
 # pixels: page 1 has the white install-folder field, page 2 the progress bar
 # at the right end of its row; neither shows on pages 0 and 3.
 #
+# ImageMagick and xdotool run in the C locale: both compare names without
+# regard to case, which the Turkish locale breaks ("info:" became a file).
+#
 # Every wait is bounded; a step that does not come in time fails the walk
 # with a message on standard error.
 #
@@ -65,8 +68,10 @@ walk_display_stop() {
 }
 
 # The X window of the virtual desktop.
+# (xdotool matches names ignoring case, which in the Turkish locale no
+# longer pairs "i" with "I"; the C locale does.)
 walk_desktop_window() {
-  timeout 5 xdotool search --name "^$WALK_DESKTOP - Wine desktop\$" 2>/dev/null | head -1
+  LC_ALL=C timeout 5 xdotool search --name "^$WALK_DESKTOP - Wine desktop\$" 2>/dev/null | head -1
 }
 
 # walk_shot FILE: the virtual desktop as a picture; false while there is
@@ -74,13 +79,13 @@ walk_desktop_window() {
 walk_shot() {
   [ -n "$WALK_DESK" ] || WALK_DESK=$(walk_desktop_window)
   [ -n "$WALK_DESK" ] || return 1
-  timeout 10 import -window "$WALK_DESK" "$1" 2>/dev/null
+  LC_ALL=C timeout 10 import -window "$WALK_DESK" "$1" 2>/dev/null
 }
 
 # walk_window_box FILE: "W H X Y" of the wizard's window on the desktop
 # picture (everything that is not the desktop's own colour).
 walk_window_box() {
-  convert "$1" -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d '+'
+  LC_ALL=C convert "$1" -trim -format '%w %h %X %Y' info:- 2>/dev/null | tr -d '+'
 }
 
 # walk_region_stats FILE X Y W H [X Y W H...]: "mean stddev" (0..1, with a
@@ -94,7 +99,7 @@ walk_region_stats() {
     shift 4
   done
   LC_ALL=C convert "$file" "${crops[@]}" -delete 0 -colorspace Gray \
-    -format '%[fx:mean] %[fx:standard_deviation]\n' info: 2>/dev/null
+    -format '%[fx:mean] %[fx:standard_deviation]\n' info:- 2>/dev/null
 }
 
 # walk_locate FILE: finds the window; sets WALK_BOX (its rectangle as
@@ -135,7 +140,7 @@ walk_page() {
 walk_save() {
   local w h x y
   read -r w h x y <<<"$WALK_BOX"
-  convert "$1" -crop "${w}x${h}+${x}+${y}" +repage "$2"
+  LC_ALL=C convert "$1" -crop "${w}x${h}+${x}+${y}" +repage "$2"
 }
 
 # walk_wait_page WANT TMPFILE: takes pictures until page WANT shows.

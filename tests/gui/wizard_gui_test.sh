@@ -18,6 +18,7 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+export WALK_TIMEOUT=${WALK_TIMEOUT:-40}   # seconds for any one step of the walk
 . "$here/../../scripts/common.sh"
 . "$here/../../scripts/wizard_walk.sh"
 
@@ -27,7 +28,6 @@ work=$3
 loc=${LC_ALL:-en_US.UTF-8}
 short=${loc%%.*}
 export LC_ALL=$loc
-export WALK_TIMEOUT=${WALK_TIMEOUT:-45}
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -66,7 +66,7 @@ stamp="2021-03-04 05:06:08"   # an even second: DOS times have two-second steps
 find "$product" -type f -exec touch -d "$stamp" {} +
 chmod a-w "$product/Документы/только-чтение.txt"
 # A picture of the package's own for the header band.
-convert -size 48x48 xc:white -fill '#3060c0' -draw 'circle 24,24 24,6' -type TrueColor \
+LC_ALL=C convert -size 48x48 xc:white -fill '#3060c0' -draw 'circle 24,24 24,6' -type TrueColor \
   "BMP3:$work/iconsetup.bmp"
 
 note "package by mkstp"
