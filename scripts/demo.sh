@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the Linux and Windows
-# programs and shows what was built, with the CRC-32 benchmark as a first
-# taste of the engine.
+# programs, makes dist/setup.exe + dist/setup.stp from examples/demo with
+# mkstp and runs the wizard under Wine: in a window of the current display
+# when there is one, else on an Xvfb of its own. It walks the four pages,
+# installs the demo into C:\Demo\Hello of a Wine prefix in build/, and
+# saves a screenshot of each page to dist/screenshots/.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
+. "$(dirname "$0")/wizard_walk.sh"
 
 install_dependencies
 build_native
@@ -42,7 +46,27 @@ make_demo_package() {
 log "demo package (dist/)"
 make_demo_package
 
+# The wizard itself, walked page by page as a person would.
+run_wizard() {
+  local prefix="$ROOT/build/wine-demo" shots="$ROOT/dist/screenshots"
+  local loc=ru_RU.UTF-8
+  log "the wizard under Wine ($loc), pages saved to dist/screenshots/"
+  fresh_wine_prefix "$prefix" "$loc"
+  walk_display_start use_current
+  local ok=0
+  LC_ALL=$loc WINEPREFIX=$prefix walk_wizard "$ROOT/dist/setup.exe" "$shots" 'C:\Demo\Hello' && ok=1
+  walk_display_stop
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  ls -l "$shots"
+  find "$prefix/drive_c/Demo" -type f -printf '  installed: %P\n' 2>/dev/null || true
+  find "$prefix/drive_c/users" -path '*Programs/setup/*' -name '*.lnk' -printf '  shortcut: %f\n' 2>/dev/null || true
+  [ $ok = 1 ] || { echo "the walk through the wizard failed" >&2; return 1; }
+  echo "last page: \"Установка программы завершена\" (dist/screenshots/page3.png)"
+}
+
 if [ -x "$ROOT/build/native/bin/crc_bench" ]; then
   log "CRC-32 and cipher speed on this machine"
   "$ROOT/build/native/bin/crc_bench"
 fi
+
+run_wizard
