@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "wizard/IniFile.h"
 #include "wizard/ShellHelpers.h"
+#include "wizard/Win32Text.h"
 #include "wizard/WizardTexts.h"
 
 namespace setup {
@@ -33,15 +34,6 @@ constexpr char kShellFoldersKey[] =
 
 // Buffers for paths: the system's longest path plus its NUL.
 constexpr DWORD kPathBuffer = MAX_PATH + 1;
-
-std::wstring Wide(const std::string& text, UINT codePage) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 // A COM failure as an exception: the system's text for the code, or
 // "OLE error XXXXXXXX" when it has none.
@@ -126,7 +118,7 @@ void ShellServicesWin32::CreateLink(const std::string& target, const std::string
   link.p->SetIconLocation(iconLocation.c_str(), 0);
   link.p->SetArguments(arguments.c_str());
   link.p->SetWorkingDirectory(workingFolder.c_str());
-  file.p->Save(Wide(linkFile, CP_ACP).c_str(), FALSE);
+  file.p->Save(win32::Widen(linkFile, CP_ACP).c_str(), FALSE);
 }
 
 std::vector<std::string> ShellServicesWin32::ListFiles(const std::string& folder,
@@ -151,7 +143,7 @@ std::optional<std::string> ShellServicesWin32::BrowseForFolder() {
   // The wide dialog, so that its Russian title reads correctly under any
   // ANSI code page; the path comes back in the ANSI code page.
   wchar_t displayName[kPathBuffer] = {};
-  const std::wstring title = Wide(std::string(texts::kBrowseTitle), CP_UTF8);
+  const std::wstring title = win32::Widen(texts::kBrowseTitle);
   BROWSEINFOW info = {};
   info.hwndOwner = static_cast<HWND>(owner_);
   info.pidlRoot = nullptr;
@@ -167,7 +159,7 @@ std::optional<std::string> ShellServicesWin32::BrowseForFolder() {
 }
 
 void ShellServicesWin32::OpenWebLink(const std::string& address) {
-  const std::wstring url = Wide("http://" + address, CP_UTF8);
+  const std::wstring url = win32::Widen("http://" + address);
   ShellExecuteW(static_cast<HWND>(owner_), L"open", url.c_str(), nullptr, nullptr,
                 SW_SHOWNORMAL);
 }

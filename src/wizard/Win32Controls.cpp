@@ -93,8 +93,8 @@ const ControlSpec* ControlTable(size_t& count) {
 }
 
 const ControlSpec& SpecOf(Control id) {
-  for (const ControlSpec& spec : kControls)
-    if (spec.id == id) return spec;
+  for (const ControlSpec& entry : kControls)
+    if (entry.id == id) return entry;
   return kControls[0];  // every Control has a row; not reached
 }
 
@@ -119,27 +119,6 @@ HFONT FormFonts::For(Look look) const {
     case Look::Plain: break;
   }
   return plain;
-}
-
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int len =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  if (len <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(len), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), len);
-  return wide;
-}
-
-std::string Narrow(std::wstring_view wide) {
-  if (wide.empty()) return std::string();
-  const int len = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-  if (len <= 0) return std::string();
-  std::string utf8(static_cast<size_t>(len), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), len,
-                      nullptr, nullptr);
-  return utf8;
 }
 
 std::string WindowTextUtf8(HWND window) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "wizard/Win32Text.h"
+
 namespace setup::win32 {
 
 // ---- the form's geometry -----------------------------------------------------
@@ -85,9 +87,6 @@ struct FormFonts {
 };
 
 // ---- text --------------------------------------------------------------------
-
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
 
 // The text of a window, as UTF-8.
 std::string WindowTextUtf8(HWND window);

@@ -110,18 +110,18 @@ void Win32Window::CreateControls() {
   size_t count = 0;
   const win32::ControlSpec* table = win32::ControlTable(count);
   for (size_t i = 0; i < count; ++i) {
-    const win32::ControlSpec& spec = table[i];
-    const int top = spec.page == win32::kAllPages ? spec.y : win32::kNotebookTop + spec.y;
-    const DWORD exStyle = spec.id == Control::Edit1 ? WS_EX_CLIENTEDGE : 0;
-    DWORD style = WS_CHILD | spec.style;
-    if (spec.page == win32::kAllPages) style |= WS_VISIBLE;
+    const win32::ControlSpec& entry = table[i];
+    const int top = entry.page == win32::kAllPages ? entry.y : win32::kNotebookTop + entry.y;
+    const DWORD exStyle = entry.id == Control::Edit1 ? WS_EX_CLIENTEDGE : 0;
+    DWORD style = WS_CHILD | entry.style;
+    if (entry.page == win32::kAllPages) style |= WS_VISIBLE;
     HWND control = CreateWindowExW(
-        exStyle, spec.windowClass, Widen(spec.text).c_str(), style, spec.x, top, spec.w, spec.h,
-        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(spec.id))), instance_,
+        exStyle, entry.windowClass, Widen(entry.text).c_str(), style, entry.x, top, entry.w, entry.h,
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(entry.id))), instance_,
         nullptr);
     if (!control) throw zf::Exception("Cannot create the controls of the setup window");
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(spec.look)), FALSE);
-    FitLabel(spec.id);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(entry.look)), FALSE);
+    FitLabel(entry.id);
   }
   SendMessageW(Item(Control::ProgressBar1), PBM_SETRANGE32, 0, 100);
 }
@@ -301,9 +301,9 @@ void Win32Window::OnPaint() {
 }
 
 LRESULT Win32Window::OnControlColor(HDC dc, HWND control) {
-  const win32::ControlSpec& spec = SpecOf(static_cast<Control>(GetDlgCtrlID(control)));
-  if (spec.look == Look::Link) SetTextColor(dc, kLinkBlue);
-  if (spec.onBand) {
+  const win32::ControlSpec& entry = SpecOf(static_cast<Control>(GetDlgCtrlID(control)));
+  if (entry.look == Look::Link) SetTextColor(dc, kLinkBlue);
+  if (entry.onBand) {
     SetBkColor(dc, kWhite);
     return reinterpret_cast<LRESULT>(white_);
   }
@@ -354,18 +354,18 @@ void Win32Window::SetItemText(Control control, const std::string& text) {
 }
 
 void Win32Window::FitLabel(Control control) {
-  const win32::ControlSpec& spec = SpecOf(control);
+  const win32::ControlSpec& entry = SpecOf(control);
   HWND item = Item(control);
   // Labels size themselves to their captions, as the form's labels do;
   // a word-wrapping one keeps its width and grows or shrinks in height.
-  if (!item || spec.windowClass != std::wstring_view(L"STATIC")) return;
+  if (!item || entry.windowClass != std::wstring_view(L"STATIC")) return;
   RECT old;
   GetWindowRect(item, &old);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&old), 2);
   const int len = GetWindowTextLengthW(item);
   std::wstring text(static_cast<size_t>(len) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), len + 1)));
-  const SIZE size = win32::CaptionSize(item, text, spec.w);
+  const SIZE size = win32::CaptionSize(item, text, entry.w);
   SetWindowPos(item, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The part the old caption covered and the new one does not.
   InvalidateRect(window_, &old, TRUE);
