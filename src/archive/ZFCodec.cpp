@@ -673,13 +673,15 @@ bool DecodeBlocks(TDecodeState& s) {
 // ---- the entry ---------------------------------------------------------------------
 
 // Reads the 30-byte local header (a short read raises the stream's
-// EReadError) and skips its name and extra field by its own lengths.
-TLocalFileHeader ReadLocalHeader(TStream& stream) {
+// EReadError) and skips its name and extra field by its own lengths;
+// dataStart is where the entry data begins (-1 when the stream cannot get
+// there).
+TLocalFileHeader ReadLocalHeader(TStream& stream, int64_t& dataStart) {
   uint8_t raw[kLocalFileHeaderSize];
   stream.ReadBuffer(raw, kLocalFileHeaderSize);
   TLocalFileHeader local;
   ReadLocalFileHeader(raw, local);
-  stream.Seek(int64_t{local.NameLength} + local.ExtraLength, os::SeekOrigin::Current);
+  dataStart = stream.Seek(int64_t{local.NameLength} + local.ExtraLength, os::SeekOrigin::Current);
   return local;
 }
 
@@ -699,9 +701,9 @@ bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem
   TDecodeState s(archiver, destination, item, volumes);
   s.encrypted = (s.header.Flags & kFlagEncrypted) != 0;
   s.declaredSize = static_cast<uint64_t>(item.UncompressedSize());
-  s.local = ReadLocalHeader(*stream);
-
-  const int64_t dataStart = stream->GetPosition();
+  int64_t dataStart = -1;
+  s.local = ReadLocalHeader(*stream, dataStart);
+  if (dataStart < 0) return false;
   s.compressedSize = item.CompressedSize();
   // A single file's entry data ends where the central directory starts, at
   // the latest, whatever its size field says.

@@ -152,19 +152,18 @@ class TEntryFile {
 // Windows bits (never the folder or volume-label bits on a file). Linux
 // takes the permission bits of an archive made on Unix, for regular files
 // only, and otherwise the read-only bit; set-id bits, links and devices are
-// never made.
+// never made. The file is always one this run has just created, so on Linux
+// it already has its owner's write permission: only a read-only bit or Unix
+// permissions change it.
 void ApplyAttributes(os::File& file, uint32_t attr, uint16_t versionMadeBy) {
 #ifdef _WIN32
   (void)versionMadeBy;
   file.SetAttributes(attr & 0xFFFF & ~(os::faDirectory | os::faVolumeID));
 #else
   const uint32_t unixMode = attr >> 16;
-  if ((versionMadeBy >> 8) == kHostUnix && (unixMode & kUnixTypeMask) == kUnixRegular) {
+  if ((versionMadeBy >> 8) == kHostUnix && (unixMode & kUnixTypeMask) == kUnixRegular)
     file.SetUnixPermissions(unixMode & 0777);
-    if (attr & os::faReadOnly) file.SetAttributes(os::faReadOnly);
-  } else {
-    file.SetAttributes(attr & os::faReadOnly);
-  }
+  if (attr & os::faReadOnly) file.SetAttributes(os::faReadOnly);
 #endif
 }
 

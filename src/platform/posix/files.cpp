@@ -68,6 +68,25 @@ mode_t ModeForAttributes(mode_t mode, uint32_t attributes) {
 // them.
 bool TakesPermissions(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode); }
 
+// mktime of a DOS date-time's fields, remembering the last answer: glibc's
+// mktime looks at /etc/localtime again on every call, and the entries of an
+// archive often share their time. The key includes TZ, which tests change.
+time_t LocalMakeTime(uint32_t dosDateTime, struct tm& tm) {
+  struct Last {
+    uint32_t dosDateTime = 0;
+    std::string tz;
+    time_t value = static_cast<time_t>(-1);
+  };
+  thread_local Last last;
+  const char* tzEnv = std::getenv("TZ");
+  const std::string tz = tzEnv ? std::string("=") + tzEnv : std::string();
+  if (last.value != static_cast<time_t>(-1) && last.dosDateTime == dosDateTime && last.tz == tz)
+    return last.value;
+  const time_t value = ::mktime(&tm);
+  last = {dosDateTime, tz, value};
+  return value;
+}
+
 // A DOS date-time (local time) as the access and modification times of
 // utimensat/futimens. Windows' DosDateTimeToFileTime refuses impossible
 // fields; so does this (EINVAL).
@@ -91,7 +110,7 @@ bool DosToTimes(uint32_t dosDateTime, struct timespec (&times)[2]) {
     return false;
   }
   tm.tm_isdst = -1;
-  const time_t t = ::mktime(&tm);
+  const time_t t = LocalMakeTime(dosDateTime, tm);
   if (t == static_cast<time_t>(-1)) {
     errno = EINVAL;
     return false;
