@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace zf::os {
 
@@ -118,21 +119,14 @@ const char* IconWord(unsigned flags) {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-DialogHookForTests& Hook() {
-  static DialogHookForTests hook;
-  return hook;
-}
-
 }  // namespace
-
-void SetDialogHookForTests(DialogHookForTests hook) { Hook() = std::move(hook); }
 
 bool StdinIsTerminal() { return ::isatty(0) == 1; }
 bool StdoutIsTerminal() { return ::isatty(1) == 1; }
 
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended) {
-  if (Hook().message) return Hook().message(text, caption, flags);
+  if (const auto hook = hooks::Dialog().message) return hook(text, caption, flags);
   if (!StdinIsTerminal()) return unattended;
   const std::vector<Button> buttons = ButtonsOf(flags);
   // MB_DEFBUTTON2 (0x100), MB_DEFBUTTON3 (0x200) as on Windows.
@@ -176,7 +170,7 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
 
 int ChoiceDialog(const std::string& text, const std::string& caption,
                  const std::vector<std::string>& buttons, int unattended) {
-  if (Hook().choice) return Hook().choice(text, caption, buttons);
+  if (const auto hook = hooks::Dialog().choice) return hook(text, caption, buttons);
   if (!StdinIsTerminal() || buttons.empty()) return unattended;
   Terminal tty;
   std::string head = "\n";
@@ -211,7 +205,7 @@ int ChoiceDialog(const std::string& text, const std::string& caption,
 
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                 bool hidden) {
-  if (Hook().input) return Hook().input(caption, prompt, value, hidden);
+  if (const auto hook = hooks::Dialog().input) return hook(caption, prompt, value, hidden);
   if (!StdinIsTerminal()) return false;
   Terminal tty;
   std::string head = "\n";

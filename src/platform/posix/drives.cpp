@@ -16,24 +16,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace zf::os {
 
 namespace {
-
-std::mutex& HookMutex() {
-  static std::mutex m;
-  return m;
-}
-
-std::function<int(const std::string&)>& Hook() {
-  static std::function<int(const std::string&)> hook;
-  return hook;
-}
 
 // The parent of a path ("a/b" -> "a", "/a" -> "/", "a" -> "."), trailing
 // "/" ignored.
@@ -69,56 +59,17 @@ int ReadSysfsFlag(const std::string& file) {
   return value;
 }
 
-std::function<int64_t(const std::string&)>& DiskFreeHook() {
-  static std::function<int64_t(const std::string&)> hook;
-  return hook;
-}
-
-std::function<bool(const std::string&, const std::string&)>& LabelHook() {
-  static std::function<bool(const std::string&, const std::string&)> hook;
-  return hook;
-}
-
-// A copy of a hook taken under the lock, so that it runs without it.
-template <typename F>
-F CopyOf(const F& hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  return hook;
-}
-
 }  // namespace
 
-void SetDiskFreeHookForTests(std::function<int64_t(const std::string&)> hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  DiskFreeHook() = std::move(hook);
-}
-
-void SetDriveLabelHookForTests(std::function<bool(const std::string&, const std::string&)> hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  LabelHook() = std::move(hook);
-}
-
 bool SetDriveLabel(const std::string& path, const std::string& label) {
-  const auto hook = CopyOf(LabelHook());
+  const auto hook = hooks::DriveLabel();
   return hook ? hook(path, label) : false;
 }
 
-void SetRemovableHookForTests(std::function<int(const std::string&)> hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  Hook() = std::move(hook);
-}
-
 bool IsDriveRemovable(const std::string& path) {
-  {
-    std::function<int(const std::string&)> hook;
-    {
-      std::lock_guard<std::mutex> lock(HookMutex());
-      hook = Hook();
-    }
-    if (hook) {
-      const int answer = hook(path);
-      if (answer >= 0) return answer == 1;
-    }
+  if (const auto hook = hooks::Removable()) {
+    const int answer = hook(path);
+    if (answer >= 0) return answer == 1;
   }
   std::string existing;
   struct stat st;
@@ -141,7 +92,7 @@ bool IsDriveRemovable(const std::string& path) {
 }
 
 int64_t DiskFreeBytes(const std::string& path) {
-  if (const auto hook = CopyOf(DiskFreeHook())) {
+  if (const auto hook = hooks::DiskFree()) {
     const int64_t answer = hook(path);
     if (answer >= 0) return answer;
   }

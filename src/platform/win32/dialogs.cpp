@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "platform/win32/win32_util.h"
 
 #ifdef MessageBox
@@ -146,18 +147,11 @@ INT_PTR CALLBACK ChoiceProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-DialogHookForTests& Hook() {
-  static DialogHookForTests hook;
-  return hook;
-}
-
 }  // namespace
-
-void SetDialogHookForTests(DialogHookForTests hook) { Hook() = std::move(hook); }
 
 int ChoiceDialog(const std::string& text, const std::string& caption,
                  const std::vector<std::string>& buttons, int unattended) {
-  if (Hook().choice) return Hook().choice(text, caption, buttons);
+  if (const auto hook = hooks::Dialog().choice) return hook(text, caption, buttons);
   if (UnattendedRun() || buttons.empty() || buttons.size() > 16) return unattended;
 
   const std::wstring wtext = AnsiToWide(text);
@@ -203,7 +197,7 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
                   int unattended) {
   // On Windows somebody is always asked; ZF_UNATTENDED=1 is for automated
   // runs, where nobody would answer.
-  if (Hook().message) return Hook().message(text, caption, flags);
+  if (const auto hook = hooks::Dialog().message) return hook(text, caption, flags);
   if (UnattendedRun()) return unattended;
   const std::wstring wtext = AnsiToWide(text), wcaption = AnsiToWide(caption);
   const int result = MessageBoxW(GetActiveWindow(), wtext.c_str(), wcaption.c_str(), flags);
@@ -212,7 +206,7 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
 
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                 bool hidden) {
-  if (Hook().input) return Hook().input(caption, prompt, value, hidden);
+  if (const auto hook = hooks::Dialog().input) return hook(caption, prompt, value, hidden);
   if (UnattendedRun()) return false;
 
   const std::wstring wprompt = AnsiToWide(prompt);

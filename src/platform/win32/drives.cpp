@@ -2,10 +2,10 @@
 // Tests can stand in for the removable flag, the free space and the labels.
 #include <windows.h>
 
-#include <mutex>
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "platform/win32/win32_util.h"
 
 namespace zf::os {
@@ -14,33 +14,6 @@ namespace {
 
 using win32::IsSeparator;
 using win32::RootLength;
-
-std::mutex& HookMutex() {
-  static std::mutex m;
-  return m;
-}
-
-std::function<int(const std::string&)>& RemovableHook() {
-  static std::function<int(const std::string&)> hook;
-  return hook;
-}
-
-std::function<int64_t(const std::string&)>& DiskFreeHook() {
-  static std::function<int64_t(const std::string&)> hook;
-  return hook;
-}
-
-std::function<bool(const std::string&, const std::string&)>& LabelHook() {
-  static std::function<bool(const std::string&, const std::string&)> hook;
-  return hook;
-}
-
-// A copy of a hook taken under the lock, so that it runs without it.
-template <typename F>
-F CopyOf(const F& hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  return hook;
-}
 
 // The absolute form of path ("" when the system cannot make one).
 std::string FullPath(const std::string& path) {
@@ -77,18 +50,8 @@ std::string DriveRoot(const std::string& path) {
 
 // ---- drives -------------------------------------------------------------------
 
-void SetRemovableHookForTests(std::function<int(const std::string&)> hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  RemovableHook() = std::move(hook);
-}
-
 bool IsDriveRemovable(const std::string& path) {
-  std::function<int(const std::string&)> hook;
-  {
-    std::lock_guard<std::mutex> lock(HookMutex());
-    hook = RemovableHook();
-  }
-  if (hook) {
+  if (const auto hook = hooks::Removable()) {
     const int answer = hook(path);
     if (answer >= 0) return answer != 0;
   }
@@ -97,18 +60,8 @@ bool IsDriveRemovable(const std::string& path) {
   return GetDriveTypeA(root.c_str()) == DRIVE_REMOVABLE;
 }
 
-void SetDiskFreeHookForTests(std::function<int64_t(const std::string&)> hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  DiskFreeHook() = std::move(hook);
-}
-
-void SetDriveLabelHookForTests(std::function<bool(const std::string&, const std::string&)> hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  LabelHook() = std::move(hook);
-}
-
 int64_t DiskFreeBytes(const std::string& path) {
-  if (const auto hook = CopyOf(DiskFreeHook())) {
+  if (const auto hook = hooks::DiskFree()) {
     const int64_t answer = hook(path);
     if (answer >= 0) return answer;
   }
@@ -152,7 +105,7 @@ uint64_t AvailablePhysicalMemory() {
 }
 
 bool SetDriveLabel(const std::string& path, const std::string& label) {
-  if (const auto hook = CopyOf(LabelHook())) return hook(path, label);
+  if (const auto hook = hooks::DriveLabel()) return hook(path, label);
   const std::string root = DriveRoot(path);
   return !root.empty() && SetVolumeLabelA(root.c_str(), label.c_str()) != 0;
 }
