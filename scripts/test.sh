@@ -30,6 +30,9 @@ for loc in "${ZF_LOCALES[@]}"; do
   prefix="$ROOT/build/wine-$short"
   log "fresh Wine prefix for $loc"
   fresh_wine_prefix "$prefix" "$loc"
+  # One persistent server for the whole run: a test program that starts
+  # while an idle server is shutting down fails with "recvmsg" otherwise.
+  LC_ALL=$loc WINEPREFIX=$prefix wineserver -p
   run_ctest "win32 under Wine ($loc)" "$ROOT/build/win32" \
     LC_ALL="$loc" WINEPREFIX="$prefix" ZF_TEST_LOCALE="$short" ZF_UNATTENDED=1
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
