@@ -32,7 +32,10 @@ for loc in "${ZF_LOCALES[@]}"; do
   fresh_wine_prefix "$prefix" "$loc"
   # One persistent server for the whole run: a test program that starts
   # while an idle server is shutting down fails with "recvmsg" otherwise.
+  # A first program starts the prefix's services with no pipe of ctest's
+  # open, or ctest would wait for them to close its output.
   LC_ALL=$loc WINEPREFIX=$prefix wineserver -p
+  LC_ALL=$loc WINEPREFIX=$prefix wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
   run_ctest "win32 under Wine ($loc)" "$ROOT/build/win32" \
     LC_ALL="$loc" WINEPREFIX="$prefix" ZF_TEST_LOCALE="$short" ZF_UNATTENDED=1
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
