@@ -52,29 +52,25 @@ unsigned char UpperChar(unsigned char c) {
   return static_cast<unsigned char>(ch);
 }
 
-std::string UpperString(const std::string& s) {
+namespace {
+
+// Applies CharUpperBuffA or CharLowerBuffA to a copy of s, in pieces, as
+// they take a 32-bit length.
+std::string MapCase(const std::string& s, DWORD(WINAPI* map)(LPSTR, DWORD)) {
   std::string r = s;
-  // CharUpperBuffA takes a 32-bit length.
   size_t done = 0;
   while (done < r.size()) {
     const size_t n = r.size() - done < 0x40000000u ? r.size() - done : 0x40000000u;
-    CharUpperBuffA(r.data() + done, static_cast<DWORD>(n));
+    map(r.data() + done, static_cast<DWORD>(n));
     done += n;
   }
   return r;
 }
 
-std::string LowerString(const std::string& s) {
-  std::string r = s;
-  // CharLowerBuffA takes a 32-bit length.
-  size_t done = 0;
-  while (done < r.size()) {
-    const size_t n = r.size() - done < 0x40000000u ? r.size() - done : 0x40000000u;
-    CharLowerBuffA(r.data() + done, static_cast<DWORD>(n));
-    done += n;
-  }
-  return r;
-}
+}  // namespace
+
+std::string UpperString(const std::string& s) { return MapCase(s, CharUpperBuffA); }
+std::string LowerString(const std::string& s) { return MapCase(s, CharLowerBuffA); }
 
 bool ConvertCodePage(const std::string& in, unsigned fromCodePage, unsigned toCodePage,
                      std::string& out) {
