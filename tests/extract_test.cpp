@@ -481,6 +481,84 @@ TEST_F(ExtractTest, CancelledPasswordDropsTheEntrySilently) {
   EXPECT_EQ(Listing(), (std::vector<std::string>{"enc.txt", "plain.txt"}));
 }
 
+// ---- many entries ------------------------------------------------------------------------
+
+// A run long enough for the worker decoding ahead to wrap around its slots,
+// with what makes it give an entry back to the run: damage, a password
+// that changes halfway, an entry above the size it takes.
+// "d<i/25><separator>f<i>.txt", built by appending (GCC 12 warns falsely
+// about concatenating with a string literal in front).
+std::string NumberedName(int i, char separator = '/') {
+  std::string name = "d";
+  name += std::to_string(i / 25);
+  name += separator;
+  name += 'f';
+  name += std::to_string(i);
+  name += ".txt";
+  return name;
+}
+
+TEST_F(ExtractTest, LongRunsKeepTheirOrderFailuresAndPasswordRequests) {
+  ZipBuilder b;
+  std::vector<std::string> contents;
+  for (int i = 0; i < 100; ++i) {
+    std::string data = std::to_string(i);
+    data.append(static_cast<size_t>(i) * 37, static_cast<char>('a' + i % 26));
+    if (i == 90) data = test::NoiseBytes(300 * 1024);
+    if (i == 95) data.clear();
+    ZipEntry e = i % 10 == 3 ? Stored("", data) : Entry("", data);
+    e.name = NumberedName(i);
+    if (i == 10 || i == 70) e.crc = test::Crc32Of(data) ^ 1;
+    if (i >= 20 && i < 60) e.password = i < 40 ? "first" : "second";
+    b.Add(e);
+    contents.push_back(data);
+  }
+  OpenWith(b);
+  z.SetPassword("first");
+  AnswerFailures({});
+  DialogAnswers answers;
+  // A handler changing the password makes the next encrypted entry ask.
+  answers.passwords = {"first", "second"};
+  std::vector<std::string> started;
+  z.OnFileProgress = [&](TZFBaseArchiver*, const std::string& name, double, TZFProcessOperation,
+                         TZFProgressPhase p, bool&) {
+    if (p == ppStart) started.push_back(name);
+    if (p == ppEnd && name == NumberedName(25, '\\')) z.SetPassword("stale");
+  };
+  z.Extract("*.*", 10431, "");
+
+  EXPECT_EQ(failures, std::vector<int32_t>(2, neExtractFailed));
+  EXPECT_EQ(answers.texts,
+            (std::vector<std::string>{"Password for \"d1/f26.txt\"|Enter password: |stale",
+                                      "Password for \"d1/f40.txt\"|Enter password: |first"}));
+  ASSERT_EQ(started.size(), 100u);
+  for (int i = 0; i < 100; ++i) {
+    const std::string name = NumberedName(i);
+    EXPECT_EQ(started[i], NumberedName(i, '\\'));
+    if (i == 10 || i == 70) {
+      EXPECT_FALSE(Exists(name)) << name;
+    } else {
+      EXPECT_EQ(Read(name), contents[i]) << name;
+    }
+  }
+  EXPECT_EQ(z.EntriesDone, 98);
+}
+
+TEST_F(ExtractTest, LongRunsSkipAndCancelWherever) {
+  ZipBuilder b;
+  for (int i = 0; i < 80; ++i) b.Add(Entry(NumberedName(i), std::to_string(i)));
+  OpenWith(b);
+  z.OnConfirmProcessFile = [](TZFBaseArchiver*, const std::string& name, TZFProcessOperation,
+                              bool& confirm) { confirm = name.size() == 10; };  // two digits
+  z.OnFileProgress = [](TZFBaseArchiver*, const std::string& name, double, TZFProcessOperation,
+                        TZFProgressPhase p, bool& cancel) {
+    cancel = p == ppEnd && name == NumberedName(50, '\\');
+  };
+  z.Extract("*.*", 10431, "");
+  EXPECT_TRUE(z.CancelFlag);
+  for (int i = 0; i < 80; ++i) EXPECT_EQ(Exists(NumberedName(i)), i >= 10 && i <= 50) << i;
+}
+
 // ---- selection --------------------------------------------------------------------------
 
 TEST_F(ExtractTest, Selection) {

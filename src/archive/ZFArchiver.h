@@ -32,6 +32,8 @@ namespace zf {
 
 class TZFBaseArchiver;
 class TZFDirManager;
+class TEntryFile;
+class TZFDecodeAhead;
 
 // ---- events: Sender first, then the parameters; in/out ones by reference ---
 using TNotifyEvent = std::function<void(TZFBaseArchiver* Sender)>;
@@ -278,13 +280,17 @@ class TZFBaseArchiver : public TComponent {
   // The run's steps (ZFExtract.cpp): one selected item with its retries
   // (false: leave the run), the entry's target rules, the file written (an
   // existing one replaced through a temporary one), and the entry's data
-  // (false: skipped or cancelled, nothing to keep).
+  // (false: skipped or cancelled, nothing to keep). A target that cannot be
+  // created raises native code 19 with its name.
   bool ExtractSelectedItem(int32_t index);
   void ExtractOneEntry(const TDirItem& item, int32_t index, const std::string& entryName,
                        std::string destDir);
   void WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
-                      const std::string& target, bool replacing);
+                      const std::string& target, TEntryFile& file, bool replacing);
+  [[noreturn]] void CannotCreate(const std::string& target);
   bool WriteEntryData(const TDirItem& item, int32_t index, TStream& destination);
+  // The worker decoding the run's small entries ahead, when it is worth one.
+  std::unique_ptr<TZFDecodeAhead> StartDecodingAhead();
 
   bool active_ = false;
   int16_t openMode_ = -1;  // -1 create, 34 read/write deny write, 64 read-only
@@ -310,6 +316,7 @@ class TZFBaseArchiver : public TComponent {
   // The folders the current Extract run has made or found, each with
   // whether it lies on a removable drive (-1: not asked yet).
   std::unordered_map<std::string, int8_t> runFolders_;
+  TZFDecodeAhead* decodeAhead_ = nullptr;  // during a run, when one decodes ahead
 };
 
 class TZipArchiver : public TZFBaseArchiver {

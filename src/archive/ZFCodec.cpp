@@ -47,9 +47,10 @@ constexpr int64_t kMaxBlockLength = 16 * 1024 * 1024;
 
 // ---- volumes -------------------------------------------------------------------
 
-TZFVolumeCursor::TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume)
+TZFVolumeCursor::TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume,
+                                 TStream* stream)
     : archiver_(archiver),
-      stream_(archiver.ArchiveStream()),
+      stream_(stream != nullptr ? stream : archiver.ArchiveStream()),
       number_(firstVolume),
       last_(lastVolume) {}
 
@@ -69,7 +70,7 @@ bool TZFVolumeCursor::NextVolume() {
   // In a single file there is no next volume: "opening" one keeps the same
   // stream, and reading on from its position 0 would take the archive's
   // first bytes for the rest of this entry.
-  if (archiver_.GetSpanningMode() == smNone || number_ >= last_) return false;
+  if (number_ >= last_ || archiver_.GetSpanningMode() == smNone) return false;
   TZFVolumeNumberInfo next;
   next.LastNumber = last_;
   next.SetNumber(number_ + 1);
@@ -134,13 +135,25 @@ struct TDecodeState {
   uint32_t crc = 0xFFFFFFFF;
   long double progressTotal = 0;  // ProcessedBytes runs up to this
   bool cancelled = false;
+  int reports = 0;  // progress reports made (one per chunk)
+  // Decoding ahead, on a worker thread (see DecodeEntryAhead): the archiver
+  // is never touched, so nothing is reported, no password is asked for
+  // (this one is tried), and the volume cursor knows one volume only.
+  bool ahead = false;
+  std::string aheadPassword;
 };
+
+const std::string& PasswordOf(const TDecodeState& s) {
+  return s.ahead ? s.aheadPassword : s.archiver.GetPassword();
+}
 
 // ---- stages shared by both formats -------------------------------------------------
 
 // Sets the progress state and raises the file and overall progress events
 // (ppProcess). False when a handler cancelled: the codec stops there.
 bool ReportProgress(TDecodeState& s) {
+  ++s.reports;
+  if (s.ahead) return true;
   TZFBaseArchiver& a = s.archiver;
   const long double total = s.progressTotal;
   a.ProcessedBytes = static_cast<long double>(s.consumed);
@@ -185,11 +198,14 @@ bool Emit(TDecodeState& s, const uint8_t* data, size_t n) {
 }
 
 // Asks DoPassword for a new password; the request may replace the
-// component's Password or set its skip flag.
-void RequestPassword(TDecodeState& s) {
+// component's Password or set its skip flag. False when it was skipped (and
+// always when decoding ahead, which leaves the question to the run).
+bool RequestPassword(TDecodeState& s) {
+  if (s.ahead) return false;
   std::string password = s.archiver.GetPassword();
   s.archiver.DoPassword(s.item.Name, password, s.archiver.SkipFlag);
   s.archiver.SetPassword(password);
+  return !s.archiver.SkipFlag;
 }
 
 // ---- standard decoding (methods 0 and 8) ------------------------------------------
@@ -470,11 +486,10 @@ bool CheckPassword(TDecodeState& s) {
   const int64_t position = stream.GetPosition();
   for (;;) {
     stream.SetPosition(position);
-    if (CheckEncryptionHeader(stream, s.archiver.GetPassword(), s.local.Flags, s.local.ModTime,
+    if (CheckEncryptionHeader(stream, PasswordOf(s), s.local.Flags, s.local.ModTime,
                               s.local.Crc32, s.keys))
       return true;
-    RequestPassword(s);
-    if (s.archiver.SkipFlag) return false;
+    if (!RequestPassword(s)) return false;
   }
 }
 
@@ -545,6 +560,9 @@ bool DecodeStandard(TDecodeState& s) {
   };
 
   uint32_t n = chunkAfter(0);
+  // Decoding ahead takes the entries of one chunk, as their events are
+  // replayed as one.
+  if (s.ahead && n < s.compressedSize) return false;
   const uint32_t inputSize = static_cast<uint32_t>(std::min<int64_t>(kChunkSize, s.compressedSize));
   TReadAhead reader(s, inputSize, n < s.compressedSize, !deflated);
   TInflater inflater;
@@ -617,10 +635,9 @@ bool CheckBlockPassword(TDecodeState& s, const TBlockHeader& b) {
   for (;;) {
     uint8_t check[kBlockCheckSize];
     std::copy(std::begin(b.check), std::end(b.check), check);
-    DecryptHook(algorithm, check, kBlockCheckSize, s.archiver.GetPassword());
+    DecryptHook(algorithm, check, kBlockCheckSize, PasswordOf(s));
     if (~CRC32Update(0xFFFFFFFF, check, kBlockCheckSize) == b.checkCrc) return true;
-    RequestPassword(s);
-    if (s.archiver.SkipFlag) return false;
+    if (!RequestPassword(s)) return false;
   }
 }
 
@@ -664,7 +681,7 @@ bool DecodeBlocks(TDecodeState& s) {
     const uint64_t expected = last ? total - s.produced : b.blockSize;
     if (s.encrypted)
       DecryptHook(static_cast<uint8_t>(b.encryption), block.data(), length,
-                  s.archiver.GetPassword());
+                  PasswordOf(s));
     if (!EmitBlock(s, b, block, output, expected)) return false;
   }
   return true;
@@ -685,30 +702,24 @@ TLocalFileHeader ReadLocalHeader(TStream& stream, int64_t& dataStart) {
   return local;
 }
 
-}  // namespace
-
-bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
-                 int64_t dataLimit) {
-  TZFDirManager* dir = archiver.DirManager();
-  TStream* stream = archiver.ArchiveStream();
-  if (dir == nullptr || stream == nullptr) return false;
+// Decodes the entry whose local header is at the stream's position, with
+// its data held to the archive's end (directoryStart, -1 for a volume
+// set, whose directory lies on another volume) and to dataLimit. Leaves
+// the final judgement to the caller.
+bool DecodeLocalEntry(TDecodeState& s, TStream& stream, int64_t directoryStart,
+                      int64_t dataLimit) {
   // Sizes of 2^63 bytes and more come from no real archive.
-  if (item.CompressedSize() < 0 || item.UncompressedSize() < 0) return false;
-
-  const TZFVolumeCursor volumes(archiver,
-                                static_cast<int32_t>(item.DiskNumberStart(dir->IsZip64())),
-                                dir->LastVolumeNumber());
-  TDecodeState s(archiver, destination, item, volumes);
+  if (s.item.CompressedSize() < 0 || s.item.UncompressedSize() < 0) return false;
   s.encrypted = (s.header.Flags & kFlagEncrypted) != 0;
-  s.declaredSize = static_cast<uint64_t>(item.UncompressedSize());
+  s.declaredSize = static_cast<uint64_t>(s.item.UncompressedSize());
   int64_t dataStart = -1;
-  s.local = ReadLocalHeader(*stream, dataStart);
+  s.local = ReadLocalHeader(stream, dataStart);
   if (dataStart < 0) return false;
-  s.compressedSize = item.CompressedSize();
+  s.compressedSize = s.item.CompressedSize();
   // A single file's entry data ends where the central directory starts, at
   // the latest, whatever its size field says.
-  if (archiver.GetSpanningMode() == smNone) {
-    const int64_t room = std::max<int64_t>(0, dir->DirectoryStart() - dataStart);
+  if (directoryStart >= 0) {
+    const int64_t room = std::max<int64_t>(0, directoryStart - dataStart);
     s.compressedSize = std::min(s.compressedSize, room);
   }
   // Data that reaches into another entry's local header or data is that of
@@ -718,22 +729,75 @@ bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem
 
   // The 12 bytes of an encryption header count here, though not as data.
   s.progressTotal = static_cast<long double>(s.compressedSize);
-  archiver.SkipFlag = false;
-  bool ok = false;
   switch (s.header.Method) {
     case kMethodStored:
     case kMethodDeflated:
-      ok = DecodeStandard(s);
-      break;
+      return DecodeStandard(s);
     case kMethodDeflate64:
       throw EZFException(neDeflate64, nullptr);
     default:
       if (s.header.VersionNeeded < kBlockFormatMinVersion) return false;
-      ok = DecodeBlocks(s);
-      break;
+      return DecodeBlocks(s);
   }
+}
+
+// Where a single file's entry data ends at the latest; -1 for a volume set.
+int64_t DataEndOf(TZFBaseArchiver& archiver, const TZFDirManager& dir) {
+  return archiver.GetSpanningMode() == smNone ? dir.DirectoryStart() : -1;
+}
+
+}  // namespace
+
+bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
+                 int64_t dataLimit) {
+  TZFDirManager* dir = archiver.DirManager();
+  TStream* stream = archiver.ArchiveStream();
+  if (dir == nullptr || stream == nullptr) return false;
+  const TZFVolumeCursor volumes(archiver,
+                                static_cast<int32_t>(item.DiskNumberStart(dir->IsZip64())),
+                                dir->LastVolumeNumber());
+  TDecodeState s(archiver, destination, item, volumes);
+  archiver.SkipFlag = false;
+  const bool ok = DecodeLocalEntry(s, *stream, DataEndOf(archiver, *dir), dataLimit);
   if (!ok || s.cancelled || s.produced != s.declaredSize) return false;
   return !archiver.SkipFlag && ~s.crc == s.header.Crc32;
+}
+
+// ---- decoding ahead ---------------------------------------------------------------
+
+bool DecodeEntryAhead(TZFBaseArchiver& archiver, TStream& archive, const TDirItem& item,
+                      int64_t dataLimit, int64_t directoryStart, const std::string& password,
+                      TZFDecodedEntry& out) {
+  out.Data.SetSize(0);
+  out.Data.SetPosition(0);
+  out.Encrypted = (item.Header.Flags & kFlagEncrypted) != 0;
+  out.Password = out.Encrypted ? password : std::string();
+  const TZFVolumeCursor volumes(archiver, 0, 0, &archive);
+  TDecodeState s(archiver, out.Data, item, volumes);
+  s.ahead = true;
+  s.aheadPassword = password;
+  bool ok = false;
+  try {
+    ok = DecodeLocalEntry(s, archive, directoryStart, dataLimit);
+  } catch (const std::exception&) {
+    ok = false;  // the run meets the same failure, and reports it
+  }
+  out.Reports = s.reports;
+  out.ProgressTotal = s.progressTotal;
+  return ok && s.reports <= 1 && s.produced == s.declaredSize && ~s.crc == s.header.Crc32;
+}
+
+bool ReplayEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
+                 const TZFDecodedEntry& decoded) {
+  const TZFVolumeCursor volumes(archiver, 0, 0);
+  TDecodeState s(archiver, destination, item, volumes);
+  archiver.SkipFlag = false;
+  s.progressTotal = decoded.ProgressTotal;
+  s.declaredSize = static_cast<uint64_t>(item.UncompressedSize());
+  if (decoded.Reports > 0 && !ReportProgress(s)) return false;
+  const std::vector<uint8_t>& plain = decoded.Data.Data();
+  if (!Admit(s, plain.size()) || !Store(s, plain.data(), plain.size())) return false;
+  return !archiver.SkipFlag;
 }
 
 }  // namespace zf

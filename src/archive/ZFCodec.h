@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "archive/ZFClasses.h"
 #include "archive/ZFDirItem.h"
@@ -35,13 +36,46 @@ class TZFBaseArchiver;
 bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
                  int64_t dataLimit);
 
+// ---- decoding ahead ------------------------------------------------------------
+// A worker thread may decode the small entries an extraction run comes to
+// next while the run writes the current one (ZFDecodeAhead.h). The decoding
+// is DecodeEntry's own, minus everything that belongs to the caller's
+// thread; the run then replays the entry's events around the plain bytes.
+
+// An entry decoded ahead.
+struct TZFDecodedEntry {
+  TMemoryStream Data;             // the plain bytes
+  bool Encrypted = false;
+  std::string Password;           // the one it was decrypted with, if encrypted
+  int Reports = 0;                // progress reports the decoding makes (0 or 1)
+  long double ProgressTotal = 0;  // the EntrySize they show
+};
+
+// Decodes item, whose local header is at archive's position, into out
+// without touching the archiver (which may be busy on another thread): no
+// events, no password requests (password is tried, and a wrong one fails),
+// and archive is the only volume. directoryStart is where the entry data
+// must end at the latest (-1: no such bound). True only when the entry
+// decoded completely in one chunk with the right size and CRC-32; anything
+// else is left to DecodeEntry, which meets and reports the same failure.
+bool DecodeEntryAhead(TZFBaseArchiver& archiver, TStream& archive, const TDirItem& item,
+                      int64_t dataLimit, int64_t directoryStart, const std::string& password,
+                      TZFDecodedEntry& out);
+
+// What DecodeEntry does for an entry DecodeEntryAhead decoded: the same
+// progress events and checks, and the same bytes written to destination.
+bool ReplayEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
+                 const TZFDecodedEntry& decoded);
+
 // Reads an entry's data from the volume it starts on and on into the
 // following volumes of a volume set.
 class TZFVolumeCursor {
  public:
   // firstVolume: the volume the archiver's stream is on now; lastVolume:
   // the volume that holds the end of the central directory.
-  TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume);
+  // stream: the one to read instead of the archiver's.
+  TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume,
+                  TStream* stream = nullptr);
 
   // The stream of the volume being read.
   TStream& Stream() { return *stream_; }

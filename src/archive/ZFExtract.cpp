@@ -26,10 +26,12 @@
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "archive/ZFArchiver.h"
 #include "archive/ZFCodec.h"
 #include "archive/ZFConst.h"
+#include "archive/ZFDecodeAhead.h"
 #include "archive/ZFDirManager.h"
 #include "archive/ZFExcept.h"
 #include "archive/ZFMasks.h"
@@ -108,6 +110,36 @@ std::string TemporaryNameBeside(const std::string& target) {
   return std::string();
 }
 
+// The attributes of a new file, set on the open file. Windows takes the low
+// Windows bits (never the folder or volume-label bits on a file). Linux
+// takes the permission bits of an archive made on Unix, for regular files
+// only, and otherwise the read-only bit; set-id bits, links and devices are
+// never made. The file is always one this run has just created, so on Linux
+// it already has its owner's write permission: only a read-only bit or Unix
+// permissions change it.
+void ApplyAttributes(os::File& file, uint32_t attr, uint16_t versionMadeBy) {
+#ifdef _WIN32
+  (void)versionMadeBy;
+  file.SetAttributes(attr & 0xFFFF & ~(os::faDirectory | os::faVolumeID));
+#else
+  const uint32_t unixMode = attr >> 16;
+  if ((versionMadeBy >> 8) == kHostUnix && (unixMode & kUnixTypeMask) == kUnixRegular)
+    file.SetUnixPermissions(unixMode & 0777);
+  if (attr & os::faReadOnly) file.SetAttributes(os::faReadOnly);
+#endif
+}
+
+// Whether a target lies on a removable drive, asked once per folder and run.
+constexpr int8_t kNotAsked = -1;
+bool OnRemovableDrive(std::unordered_map<std::string, int8_t>& runFolders,
+                      const std::string& target) {
+  int8_t& removable = runFolders.try_emplace(DirectoryPart(target), kNotAsked).first->second;
+  if (removable == kNotAsked) removable = IsRemovablePath(target) ? 1 : 0;
+  return removable == 1;
+}
+
+}  // namespace
+
 // The file an entry is written to: the target itself or a temporary file
 // beside it. Removed on every way out unless it was kept.
 class TEntryFile {
@@ -147,36 +179,6 @@ class TEntryFile {
   std::string path_;
   std::unique_ptr<TFileStream> stream_;
 };
-
-// The attributes of a new file, set on the open file. Windows takes the low
-// Windows bits (never the folder or volume-label bits on a file). Linux
-// takes the permission bits of an archive made on Unix, for regular files
-// only, and otherwise the read-only bit; set-id bits, links and devices are
-// never made. The file is always one this run has just created, so on Linux
-// it already has its owner's write permission: only a read-only bit or Unix
-// permissions change it.
-void ApplyAttributes(os::File& file, uint32_t attr, uint16_t versionMadeBy) {
-#ifdef _WIN32
-  (void)versionMadeBy;
-  file.SetAttributes(attr & 0xFFFF & ~(os::faDirectory | os::faVolumeID));
-#else
-  const uint32_t unixMode = attr >> 16;
-  if ((versionMadeBy >> 8) == kHostUnix && (unixMode & kUnixTypeMask) == kUnixRegular)
-    file.SetUnixPermissions(unixMode & 0777);
-  if (attr & os::faReadOnly) file.SetAttributes(os::faReadOnly);
-#endif
-}
-
-// Whether a target lies on a removable drive, asked once per folder and run.
-constexpr int8_t kNotAsked = -1;
-bool OnRemovableDrive(std::unordered_map<std::string, int8_t>& runFolders,
-                      const std::string& target) {
-  int8_t& removable = runFolders.try_emplace(DirectoryPart(target), kNotAsked).first->second;
-  if (removable == kNotAsked) removable = IsRemovablePath(target) ? 1 : 0;
-  return removable == 1;
-}
-
-}  // namespace
 
 // ---- selection ------------------------------------------------------------------
 
@@ -320,6 +322,13 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
 
   DoOverallProgress(0, poExtract, ppStart, CancelFlag);
   if (!CancelFlag) {
+    // The worker decoding ahead stops on every way out of the run.
+    const std::unique_ptr<TZFDecodeAhead> ahead = StartDecodingAhead();
+    decodeAhead_ = ahead.get();
+    struct TForget {
+      TZFDecodeAhead*& ahead;
+      ~TForget() { ahead = nullptr; }
+    } forget{decodeAhead_};
     for (int32_t i = 0; i < dir.Count(); ++i) {
       if (!dir.ItemRef(i).Selected) continue;
       dir.ItemRef(i).ItemOperation = poExtract;
@@ -329,6 +338,21 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
   const bool cancelled = CancelFlag;
   DoOverallProgress(100, poExtract, ppEnd, CancelFlag);
   CancelFlag = CancelFlag || cancelled;
+}
+
+std::unique_ptr<TZFDecodeAhead> TZFBaseArchiver::StartDecodingAhead() {
+  // A volume set may ask for volumes, and only the run may ask.
+  const auto* file = dynamic_cast<const TFileStream*>(archiveStream_.get());
+  if (file == nullptr || spanningMode_ != smNone || EntriesSelected < 2) return nullptr;
+  const TZFDirArray& dir = dirManager_->Dir();
+  std::vector<TZFDecodeAhead::TJob> jobs;
+  for (int32_t i = 0; i < dir.Count(); ++i) {
+    const TDirItem& item = dir.ItemRef(i);
+    if (item.Selected && TZFDecodeAhead::Worthwhile(item))
+      jobs.push_back({i, item, dirManager_->DataLimitOf(i)});
+  }
+  return TZFDecodeAhead::Start(*this, file->FileName(), dirManager_->DirectoryStart(),
+                               std::move(jobs), password_);
 }
 
 bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
@@ -386,46 +410,54 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
   }
   if (item.IsDirectory() || (!item.Name.empty() && item.Name.back() == '/')) return;
 
+  // A new target is created exclusively straight away, which also tells
+  // whether it exists: one system call where asking first would take two.
   std::string target = destDir + name;
-  const bool exists = os::FileExists(target);
-  if (exists) {
-    if (!options_.GetReplaceReadOnly() && (os::GetAttributes(target) & os::faReadOnly)) return;
-    switch (options_.GetOverwriteMode()) {
-      case omPrompt: {
-        bool confirm = true;
-        DoConfirmOverwrite(name, target, confirm);
-        if (!confirm) return;
-        break;
-      }
-      case omAlways:
-        break;
-      case omNever:
+  TEntryFile created(target);
+  if (created.Create()) {
+    WriteEntryFile(item, index, attr, target, created, false);
+    return;
+  }
+  if (!os::FileExists(target)) CannotCreate(target);
+
+  if (!options_.GetReplaceReadOnly() && (os::GetAttributes(target) & os::faReadOnly)) return;
+  switch (options_.GetOverwriteMode()) {
+    case omPrompt: {
+      bool confirm = true;
+      DoConfirmOverwrite(name, target, confirm);
+      if (!confirm) return;
+      break;
+    }
+    case omAlways:
+      break;
+    case omNever:
+      return;
+    case omIfNewer:
+    case omIfOlder: {
+      uint32_t disk = 0;
+      os::GetFileDosDateTime(target, disk);
+      const int32_t diskValue = static_cast<int32_t>(disk);
+      const int32_t itemValue = static_cast<int32_t>(item.DosDateTime());
+      if (options_.GetOverwriteMode() == omIfNewer ? !(itemValue > diskValue)
+                                                   : !(itemValue < diskValue))
         return;
-      case omIfNewer:
-      case omIfOlder: {
-        uint32_t disk = 0;
-        os::GetFileDosDateTime(target, disk);
-        const int32_t diskValue = static_cast<int32_t>(disk);
-        const int32_t itemValue = static_cast<int32_t>(item.DosDateTime());
-        if (options_.GetOverwriteMode() == omIfNewer ? !(itemValue > diskValue)
-                                                     : !(itemValue < diskValue))
-          return;
-        break;
-      }
+      break;
     }
   }
-  WriteEntryFile(item, index, attr, target, exists);
+  TEntryFile temporary(TemporaryNameBeside(target));
+  if (temporary.Path().empty() || !temporary.Create()) CannotCreate(target);
+  WriteEntryFile(item, index, attr, target, temporary, true);
+}
+
+void TZFBaseArchiver::CannotCreate(const std::string& target) {
+  // A folder removed since it was made is made again by a retry.
+  runFolders_.erase(DirectoryPart(target));
+  throw EZFException(neCannotCreateFile, {target}, this);
 }
 
 void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
-                                     const std::string& target, bool replacing) {
-  TEntryFile file(replacing ? TemporaryNameBeside(target) : target);
-  if (file.Path().empty() || !file.Create()) {
-    // A folder removed since it was made is made again by a retry.
-    runFolders_.erase(DirectoryPart(target));
-    throw EZFException(neCannotCreateFile, {target}, this);
-  }
-
+                                     const std::string& target, TEntryFile& file,
+                                     bool replacing) {
   const bool complete = WriteEntryData(item, index, file.Stream());
   if (options_.GetFlushBuffers() && OnRemovableDrive(runFolders_, target)) file.Stream().Flush();
   if (!complete) return;  // skipped or cancelled: the file goes
@@ -455,8 +487,15 @@ bool TZFBaseArchiver::WriteEntryData(const TDirItem& item, int32_t index, TStrea
   info.LastNumber = dirManager_->LastVolumeNumber();
   info.SetNumber(volume);
   OpenVolume(info);
-  archiveStream_->SetPosition(item.LocalHeaderOffset());
-  const bool ok = DecodeEntry(*this, destination, item, dirManager_->DataLimitOf(index));
+  const TZFDecodedEntry* decoded =
+      decodeAhead_ != nullptr ? decodeAhead_->Take(index, password_) : nullptr;
+  bool ok;
+  if (decoded != nullptr) {
+    ok = ReplayEntry(*this, destination, item, *decoded);
+  } else {
+    archiveStream_->SetPosition(item.LocalHeaderOffset());
+    ok = DecodeEntry(*this, destination, item, dirManager_->DataLimitOf(index));
+  }
   if (!ok && !CancelFlag && !SkipFlag && !extractCorruptedFiles_)
     throw EZFException(neExtractFailed, this);
   // A damaged entry kept on request counts as complete; a skipped or

@@ -301,6 +301,7 @@ bool File::SetUnixPermissions(uint32_t mode) {
   struct stat st;
   if (::fstat(fd_, &st) != 0) return false;
   if (!TakesPermissions(st)) return false;
+  if ((st.st_mode & 07777) == (mode & 0777)) return true;
   return ::fchmod(fd_, static_cast<mode_t>(mode & 0777)) == 0;
 }
 
