@@ -11,10 +11,11 @@
 # MKSTP is the Linux build of mkstp (it reads the product folder's UTF-8
 # names as they are; under Wine the ANSI code page of the locale might not
 # hold them). The run uses the locale it is started in (LC_ALL) and a fresh
-# Wine prefix of its own in WORKDIR; screenshots of the pages land in
-# WORKDIR/screenshots-LOCALE. Names are compared exactly when the locale's
-# ANSI code page is the package's (Russian); elsewhere the OEM names read in
-# another code page, and the files are found by their contents.
+# Wine prefix of its own in WORKDIR/LOCALE, so runs in other locales never
+# share one; screenshots of the pages land in WORKDIR/screenshots-LOCALE.
+# Names are compared exactly when the locale's ANSI code page is the
+# package's (Russian); elsewhere the OEM names read in another code page,
+# and the files are found by their contents.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,10 +25,11 @@ export WALK_TIMEOUT=${WALK_TIMEOUT:-40}   # seconds for any one step of the walk
 
 setup_exe=$1
 mkstp=${ZF_MKSTP:-$2}
-work=$3
 loc=${LC_ALL:-en_US.UTF-8}
 short=${loc%%.*}
 export LC_ALL=$loc
+work=$3/$short
+shots=$3/screenshots-$short
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -39,11 +41,10 @@ done
 [ -x "$mkstp" ] || { echo "FAIL: no Linux mkstp at $mkstp (build the native configuration first)" >&2; exit 1; }
 [ -f "$setup_exe" ] || { echo "FAIL: no $setup_exe" >&2; exit 1; }
 
-rm -rf "$work"
+rm -rf "$work" "$shots"
 mkdir -p "$work"
 product=$work/product
 dist=$work/dist
-shots=$work/screenshots-$short
 export WINEPREFIX=$work/prefix
 
 cleanup() {
