@@ -52,41 +52,65 @@ TZFDecodeAhead::~TZFDecodeAhead() {
   worker_.join();
 }
 
+void TZFDecodeAhead::Decode(size_t k, TStream& archive, const std::string& password) {
+  const TJob& job = jobs_[k];
+  TSlot& slot = slots_[k % kSlots];
+  archive.SetPosition(job.Item.LocalHeaderOffset());
+  slot.Ok = DecodeEntryAhead(archiver_, archive, job.Item, job.DataLimit, directoryStart_,
+                             password, slot.Entry);
+  slot.Job = k;
+}
+
+bool TZFDecodeAhead::HasRoom() const {
+  return next_ < jobs_.size() && next_ < taken_ + kSlots;
+}
+
 void TZFDecodeAhead::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] {
-      return stop_ || decoded_ == jobs_.size() || decoded_ < taken_ + kSlots;
-    });
-    if (stop_ || decoded_ == jobs_.size()) return;
+    changed_.wait(lock, [this] { return stop_ || next_ == jobs_.size() || HasRoom(); });
+    if (stop_ || next_ == jobs_.size()) return;
     // Jobs the run has passed already are not worth decoding.
-    if (decoded_ < taken_) {
-      decoded_ = taken_;
-      continue;
-    }
-    const TJob& job = jobs_[decoded_];
-    TSlot& slot = slots_[decoded_ % kSlots];
+    if (next_ < taken_) next_ = taken_;
+    const size_t k = next_++;
+    working_ = k;
     const std::string password = password_;
     lock.unlock();
-    archive_->SetPosition(job.Item.LocalHeaderOffset());
-    slot.Ok = DecodeEntryAhead(archiver_, *archive_, job.Item, job.DataLimit, directoryStart_,
-                               password, slot.Entry);
+    Decode(k, *archive_, password);
     lock.lock();
-    ++decoded_;
+    working_ = kNone;
     changed_.notify_all();
   }
 }
 
-const TZFDecodedEntry* TZFDecodeAhead::Take(int32_t index, const std::string& password) {
+const TZFDecodedEntry* TZFDecodeAhead::Take(int32_t index, const std::string& password,
+                                            TStream& runArchive) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (password != password_) password_ = password;
   const size_t before = taken_;
   while (taken_ < jobs_.size() && jobs_[taken_].Index < index) ++taken_;
   if (taken_ != before) changed_.notify_all();
   if (taken_ == jobs_.size() || jobs_[taken_].Index != index) return nullptr;
-  changed_.wait(lock, [this] { return decoded_ > taken_; });
+  if (taken_ >= next_) {
+    // The worker has not come to it: the run decodes this entry itself,
+    // with its events, and the worker goes on after it.
+    next_ = taken_ + 1;
+    return nullptr;
+  }
+  // The worker is on it: rather than wait, the run decodes a later entry
+  // ahead too, so that both cores decode while the writing keeps up.
+  while (working_ == taken_) {
+    if (!HasRoom()) {
+      changed_.wait(lock);
+      continue;
+    }
+    const size_t k = next_++;
+    lock.unlock();
+    Decode(k, runArchive, password);
+    lock.lock();
+  }
   const TSlot& slot = slots_[taken_ % kSlots];
-  if (!slot.Ok) return nullptr;
+  if (slot.Job != taken_ || !slot.Ok) return nullptr;  // the run's own, or a failure
   if (slot.Entry.Encrypted && slot.Entry.Password != password) return nullptr;
   return &slot.Entry;
 }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -61,20 +62,30 @@ class TZFDecodeAhead {
   TZFDecodeAhead& operator=(const TZFDecodeAhead&) = delete;
 
   // The entry at index, decoded well (with password, when it is encrypted),
-  // or null: it was no job, failed, or was decrypted with another password.
-  // Waits while the worker is still on it. Entries of lower indexes are
-  // dropped; the one returned stays valid until a higher index is taken.
-  // password is also the one the worker tries from now on.
-  const TZFDecodedEntry* Take(int32_t index, const std::string& password);
+  // or null: it was no job, failed, was decrypted with another password, or
+  // the worker has not come to it yet, in which case the run decodes it
+  // while the worker goes on with the next ones. While the worker is on it,
+  // the run decodes later entries ahead through runArchive, its own archive
+  // stream (left anywhere), or waits. Entries of lower indexes are dropped;
+  // the one returned stays valid until a higher index is taken. password is
+  // also the one the worker tries from now on.
+  const TZFDecodedEntry* Take(int32_t index, const std::string& password, TStream& runArchive);
 
  private:
   TZFDecodeAhead(TZFBaseArchiver& archiver, std::unique_ptr<TFileStream> archive,
                  int64_t directoryStart, std::vector<TJob> jobs, const std::string& password);
   void Run();
+  // Decodes job k into its slot, reading archive.
+  void Decode(size_t k, TStream& archive, const std::string& password);
+  // Whether a job may be started: one is left, within kSlots of the run.
+  bool HasRoom() const;
+
+  static constexpr size_t kNone = SIZE_MAX;
 
   struct TSlot {
     TZFDecodedEntry Entry;
     bool Ok = false;
+    size_t Job = kNone;  // the job decoded into it last
   };
 
   TZFBaseArchiver& archiver_;  // handed to the decoder, which never touches it
@@ -85,8 +96,9 @@ class TZFDecodeAhead {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  size_t decoded_ = 0;  // jobs the worker has finished
-  size_t taken_ = 0;    // the job the run is at; those before it are dropped
+  size_t next_ = 0;         // the job the worker starts next; those before it are taken
+  size_t working_ = kNone;  // the job the worker is decoding
+  size_t taken_ = 0;        // the job the run is at; those before it are dropped
   std::string password_;
   bool stop_ = false;
   std::thread worker_;  // last: starts when everything above is ready

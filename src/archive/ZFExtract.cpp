@@ -488,7 +488,7 @@ bool TZFBaseArchiver::WriteEntryData(const TDirItem& item, int32_t index, TStrea
   info.SetNumber(volume);
   OpenVolume(info);
   const TZFDecodedEntry* decoded =
-      decodeAhead_ != nullptr ? decodeAhead_->Take(index, password_) : nullptr;
+      decodeAhead_ != nullptr ? decodeAhead_->Take(index, password_, *archiveStream_) : nullptr;
   bool ok;
   if (decoded != nullptr) {
     ok = ReplayEntry(*this, destination, item, *decoded);
