@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "arguments.h"
+
 namespace mkstp {
 
 namespace {
@@ -91,36 +93,18 @@ bool Apply(const std::string& option, const std::string& value, Options& o, std:
 Parsed ParseCommandLine(const std::vector<std::string>& args, Options& options,
                         std::string& error) {
   options = Options{};
-  std::vector<std::string> operands;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      operands.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (arg == "-h" || arg == "--help") return Parsed::Help;
-    std::string value;
-    if (TakesValue(arg)) {
-      if (i + 1 >= args.size()) {
-        error = "option " + arg + " needs a value";
-        return Parsed::Error;
-      }
-      value = args[++i];
-      // Configuration texts may be empty on purpose; paths may not.
-      const bool text = arg == "--name" || arg == "--publisher" || arg == "--web" ||
-                        arg == "--comment";
-      if (value.empty() && !text) {
-        error = "option " + arg + " needs a non-empty value";
-        return Parsed::Error;
-      }
-    }
-    if (!Apply(arg, value, options, error)) return Parsed::Error;
+  zftool::SplitCommandLine split;
+  // Configuration texts may be empty on purpose; paths may not.
+  const auto isText = [](const std::string& option) {
+    return option == "--name" || option == "--publisher" || option == "--web" ||
+           option == "--comment";
+  };
+  if (!zftool::SplitArguments(args, TakesValue, isText, split, error)) return Parsed::Error;
+  for (const zftool::Option& option : split.options) {
+    if (option.name == "-h" || option.name == "--help") return Parsed::Help;
+    if (!Apply(option.name, option.value, options, error)) return Parsed::Error;
   }
+  const std::vector<std::string>& operands = split.operands;
   if (operands.empty()) {
     error = "no source folder given";
     return Parsed::Error;

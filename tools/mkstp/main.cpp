@@ -9,6 +9,7 @@
 #include "command_line.h"
 #include "mkstp.h"
 #include "progress.h"
+#include "terminal.h"
 
 int main(int argc, char** argv) {
   using namespace mkstp;
@@ -25,7 +26,9 @@ int main(int argc, char** argv) {
     case Parsed::Run:
       break;
   }
-  InstallInterruptHandler();
+  // The first Ctrl-C stops the run, which removes what it began; a second
+  // one ends the program at once.
+  zftool::InstallInterruptHandler(kExitFailed);
   Progress progress(options.quiet);
   try {
     BuildPackage(options, argc > 0 ? argv[0] : "", progress);

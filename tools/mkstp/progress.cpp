@@ -1,27 +1,15 @@
-// The progress bar and the interrupt flag.
+// The progress bar, and the interrupt flag as mkstp checks it.
 #include "progress.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 
 #include "mkstp.h"
 #include "platform/platform.h"
+#include "terminal.h"
 
 namespace mkstp {
 
 namespace {
-
-constexpr size_t kLineWidth = 79;
-constexpr int kBarWidth = 20;
-
-std::atomic<int> g_interrupts{0};
-
-extern "C" void OnInterrupt(int) {
-  if (g_interrupts.fetch_add(1) >= 1) std::_Exit(kExitFailed);
-  std::signal(SIGINT, OnInterrupt);  // some systems reset the handler
-}
 
 void Print(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -51,35 +39,13 @@ void Progress::Draw(const std::string& name) {
   if (percent == lastPercent_ && name == lastName_) return;
   lastPercent_ = percent;
   lastName_ = name;
-  const int filled = (percent > 100 ? 100 : percent) * kBarWidth / 100;
-  std::string line = phase_ + " [";
-  line.append(filled, '#').append(kBarWidth - filled, '-');
-  char number[16];
-  std::snprintf(number, sizeof number, "] %3d%% ", percent > 100 ? 100 : percent);
-  line += number;
-  std::string shownName = name;
-  for (char& c : shownName)
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';
-#ifdef _WIN32
-  shownName = zf::os::AnsiToOem(shownName);  // a console shows the OEM code page
-#endif
-  const size_t room = line.size() < kLineWidth ? kLineWidth - line.size() : 0;
-  if (shownName.size() > room) {
-    // Keep the end of the name, never starting inside a UTF-8 sequence.
-    size_t from = shownName.size() - room + (room > 3 ? 3 : room);
-    while (from < shownName.size() && (static_cast<unsigned char>(shownName[from]) & 0xC0) == 0x80)
-      ++from;
-    shownName = std::string(room > 3 ? "..." : "") + shownName.substr(from);
-  }
-  line += shownName;
-  if (line.size() < kLineWidth) line.append(kLineWidth - line.size(), ' ');
-  Print("\r" + line);
+  Print(zftool::ProgressLine(phase_, percent, name));
   drawn_ = true;
 }
 
 void Progress::End() {
   if (!drawn_) return;
-  Print("\r" + std::string(kLineWidth, ' ') + "\r");
+  Print(zftool::ClearedLine());
   drawn_ = false;
 }
 
@@ -89,10 +55,8 @@ void Progress::Info(const std::string& line) {
   Print(line + "\n");
 }
 
-void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
-
 void StopIfInterrupted() {
-  if (g_interrupts.load() > 0) throw Failure("interrupted");
+  if (zftool::Interrupted()) throw Failure("interrupted");
 }
 
 }  // namespace mkstp

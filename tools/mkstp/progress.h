@@ -35,10 +35,8 @@ class Progress {
   std::string lastName_;
 };
 
-// Ctrl-C asks the run to stop at the next chunk; the run then removes what
-// it began. A second Ctrl-C ends the program at once.
-void InstallInterruptHandler();
-// Raises Failure("interrupted") once Ctrl-C was pressed.
+// Raises Failure("interrupted") once Ctrl-C was pressed (the handler is
+// tools/common/terminal.h's): the run then removes what it began.
 void StopIfInterrupted();
 
 }  // namespace mkstp

@@ -6,6 +6,8 @@
 // archive or mask beginning with "-" can still be named.
 #include "command_line.h"
 
+#include "arguments.h"
+
 namespace zfx {
 
 namespace {
@@ -63,39 +65,21 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& cmd, st
     return false;
   }
 
-  std::vector<std::string> operands;
-  bool optionsEnded = false;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      operands.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
+  zftool::SplitCommandLine split;
+  const auto never = [](const std::string&) { return false; };
+  if (!zftool::SplitArguments({args.begin() + 1, args.end()}, TakesValue, never, split, error))
+    return false;
+  for (const zftool::Option& option : split.options) {
     if (cmd.command == Command::List) {
-      error = "option " + arg + " does not apply to \"l\"";
+      error = "option " + option.name + " does not apply to \"l\"";
       return false;
     }
-    std::string value;
-    if (TakesValue(arg)) {
-      if (i + 1 >= args.size()) {
-        error = "option " + arg + " needs a value";
-        return false;
-      }
-      value = args[++i];
-      if (value.empty()) {
-        error = "option " + arg + " needs a non-empty value";
-        return false;
-      }
-    }
-    if (!ApplyExtractOption(arg, value, cmd)) {
-      error = "unknown option " + arg;
+    if (!ApplyExtractOption(option.name, option.value, cmd)) {
+      error = "unknown option " + option.name;
       return false;
     }
   }
+  const std::vector<std::string>& operands = split.operands;
 
   if (operands.empty()) {
     error = "no archive given";

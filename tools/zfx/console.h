@@ -1,5 +1,5 @@
-// The terminal side of zfx: messages, the progress bar, the password
-// question and Ctrl-C.
+// The terminal side of zfx: messages, the progress bar and the password
+// question (Ctrl-C: tools/common/terminal.h).
 //
 // Standard output carries the normal report (or, on a terminal, a progress
 // bar redrawn in place); standard error carries every failure. Names come
@@ -40,8 +40,6 @@ class Console {
   // The text as it may be printed: control characters as "?", and on a
   // Windows console in its (OEM) code page.
   std::string Printable(const std::string& text) const;
-  // Control characters as "?", nothing else changed.
-  static std::string WithoutControls(std::string text);
 
  private:
   void Write(bool toError, const std::string& text);
@@ -54,11 +52,5 @@ class Console {
   int lastPercent_ = -1;
   std::string lastName_;
 };
-
-// Ctrl-C: the first press asks the running extraction to stop (it ends after
-// the current chunk, removing the partial file); a second one ends the
-// program at once with the "aborted" status.
-void InstallInterruptHandler();
-bool Interrupted();
 
 }  // namespace zfx

@@ -11,6 +11,7 @@
 #include "archive/ZFArchiver.h"
 #include "archive/ZFStrFunc.h"
 #include "open_archive.h"
+#include "terminal.h"
 #include "volume_requests.h"
 #include "platform/platform.h"
 
@@ -80,7 +81,7 @@ class Extraction {
         console_.Error("zfx: " + mask + ": no matching entries");
         ++unmatched_;
       }
-      if (broken || Interrupted()) break;
+      if (broken || zftool::Interrupted()) break;
     }
     archiver.Close();
     console_.EndProgress();
@@ -110,29 +111,29 @@ class Extraction {
         current_ = DisplayName(name);
         currentSkipped_ = false;
         console_.Progress(overall_, current_);
-      } else if (phase == zf::ppEnd && !currentSkipped_ && !Interrupted()) {
+      } else if (phase == zf::ppEnd && !currentSkipped_ && !zftool::Interrupted()) {
         console_.EntryDone(current_);
       }
-      if (Interrupted()) cancel = true;
+      if (zftool::Interrupted()) cancel = true;
     };
     archiver.OnOverallProgress = [this](zf::TZFBaseArchiver*, double percent,
                                         zf::TZFProcessOperation, zf::TZFProgressPhase,
                                         bool& cancel) {
       overall_ = percent;
       console_.Progress(percent, current_);
-      if (Interrupted()) cancel = true;
+      if (zftool::Interrupted()) cancel = true;
     };
     archiver.OnPassword = [this](zf::TZFBaseArchiver*, const std::string& name,
                                  std::string& password, bool& skip) {
       const std::string shown = DisplayName(name);
-      if (!Interrupted() && console_.AskPassword(shown, password)) {
+      if (!zftool::Interrupted() && console_.AskPassword(shown, password)) {
         skip = false;
         return;
       }
       skip = true;
       currentSkipped_ = true;
       ++skipped_;
-      if (!Interrupted())
+      if (!zftool::Interrupted())
         console_.Error("zfx: " + shown + ": " +
                        (password.empty() ? "password required" : "wrong password") +
                        ", skipped");
@@ -147,7 +148,7 @@ class Extraction {
   }
 
   int Report(bool broken) {
-    if (Interrupted()) {
+    if (zftool::Interrupted()) {
       console_.Error("zfx: aborted");
       return kExitAborted;
     }

@@ -8,6 +8,7 @@
 #include "console.h"
 #include "extract.h"
 #include "list.h"
+#include "terminal.h"
 #include "zfx.h"
 
 int main(int argc, char** argv) {
@@ -27,7 +28,9 @@ int main(int argc, char** argv) {
     case Command::List:
       return RunList(cmd, console);
     case Command::Extract:
-      InstallInterruptHandler();
+      // The first Ctrl-C stops the extraction after the current chunk,
+      // removing the partial file; a second one aborts at once.
+      zftool::InstallInterruptHandler(kExitAborted);
       return RunExtract(cmd, console);
   }
   return kExitFatal;

@@ -6,6 +6,7 @@
 #include "archive/ZFConst.h"
 #include "archive/ZFExcept.h"
 #include "platform/platform.h"
+#include "terminal.h"
 
 namespace zfx {
 
@@ -52,7 +53,7 @@ void AttachVolumeRequests(zf::TZipArchiver& archiver, Console& console) {
     while (!cancel && !zf::os::FileExists(name = sender->BuildVolumeName(
                                               sender->GetFileName(), -1, true)))
       cancel = !Confirm(console, zf::FormatText(zf::kLastDiskFileMissingText,
-                                                {Console::WithoutControls(name)}));
+                                                {zftool::WithoutControls(name)}));
   };
 }
 

@@ -1,0 +1,85 @@
+// The shared terminal side (see terminal.h).
+#include "terminal.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace zftool {
+
+namespace {
+
+// A progress line fits an 80-column terminal without wrapping.
+constexpr size_t kLineWidth = 79;
+constexpr int kBarWidth = 24;
+
+std::atomic<int> g_interrupts{0};
+std::atomic<int> g_exitStatus{1};
+
+extern "C" void OnInterrupt(int) {
+  if (g_interrupts.fetch_add(1) >= 1) std::_Exit(g_exitStatus.load());
+  std::signal(SIGINT, OnInterrupt);  // some systems reset the handler
+}
+
+}  // namespace
+
+std::string WithoutControls(std::string text) {
+  for (char& c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = '?';
+  }
+  return text;
+}
+
+std::string ForTerminal(const std::string& text) {
+#ifdef _WIN32
+  return zf::os::AnsiToOem(WithoutControls(text));
+#else
+  return WithoutControls(text);
+#endif
+}
+
+std::string FitName(const std::string& name, size_t width) {
+  if (name.size() <= width) return name;
+  if (width <= 3) return std::string(width, '.');
+  size_t from = name.size() - (width - 3);
+  while (from < name.size() && (static_cast<unsigned char>(name[from]) & 0xC0) == 0x80) ++from;
+  std::string fitted = "...";
+  fitted.append(name, from, std::string::npos);
+  return fitted;
+}
+
+std::string ProgressLine(const std::string& phase, int percent, const std::string& name) {
+  if (percent < 0) percent = 0;
+  if (percent > 100) percent = 100;
+  const int filled = percent * kBarWidth / 100;
+  std::string line = phase;
+  if (!line.empty()) line += ' ';
+  line += '[';
+  line.append(filled, '#').append(kBarWidth - filled, '-');
+  char number[16];
+  std::snprintf(number, sizeof number, "] %3d%% ", percent);
+  line += number;
+  if (line.size() < kLineWidth) line += FitName(ForTerminal(name), kLineWidth - line.size());
+  if (line.size() < kLineWidth) line.append(kLineWidth - line.size(), ' ');
+  line.insert(line.begin(), '\r');
+  return line;
+}
+
+std::string ClearedLine() {
+  std::string line(kLineWidth + 2, ' ');
+  line.front() = line.back() = '\r';
+  return line;
+}
+
+void InstallInterruptHandler(int exitStatus) {
+  g_exitStatus = exitStatus;
+  std::signal(SIGINT, OnInterrupt);
+}
+
+bool Interrupted() { return g_interrupts.load() > 0; }
+
+}  // namespace zftool

@@ -1,0 +1,39 @@
+// The terminal side the command-line programs share: text made safe to
+// print, the progress line redrawn in place, and Ctrl-C.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace zftool {
+
+// Control characters (below 0x20, and 0x7F) as "?": names come from
+// archives and folders and may hold anything, but must not drive the
+// terminal.
+std::string WithoutControls(std::string text);
+
+// text as a terminal shows it: without control characters, and on a
+// Windows console in its OEM code page (the programs' strings are ANSI
+// there).
+std::string ForTerminal(const std::string& text);
+
+// At most width bytes of name, cut at the front ("...tail"), never inside a
+// UTF-8 sequence.
+std::string FitName(const std::string& name, size_t width);
+
+// "phase [#####-------]  42% name": phase and its space only when there is
+// one, percent held to 0-100, name made fit for the terminal and cut to the
+// room left, the whole padded to kLineWidth and led by a carriage return,
+// so that it covers the line drawn before it.
+std::string ProgressLine(const std::string& phase, int percent, const std::string& name);
+// What takes a progress line off the screen, leaving the cursor at the
+// start of the line.
+std::string ClearedLine();
+
+// Ctrl-C: the first press sets the flag the program polls (the work then
+// stops where it can and removes what it began); a second one ends the
+// program at once with exitStatus.
+void InstallInterruptHandler(int exitStatus);
+bool Interrupted();
+
+}  // namespace zftool
