@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cinttypes>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -125,6 +126,14 @@ void PrintComment(const std::string& comment, Console& console) {
   }
 }
 
+// A running total of sizes read from the archive: held at the ends of the
+// range rather than wrapped, whatever sizes a damaged directory declares.
+int64_t AddSizes(int64_t total, int64_t size) {
+  int64_t sum = 0;
+  if (!__builtin_add_overflow(total, size, &sum)) return sum;
+  return size > 0 ? INT64_MAX : INT64_MIN;
+}
+
 }  // namespace
 
 int RunList(const CommandLine& cmd, Console& console) {
@@ -145,8 +154,8 @@ int RunList(const CommandLine& cmd, Console& console) {
     while (found) {
       const zf::TDirItem& dirItem = archiver.DirManager()->Dir().ItemRef(item.Handle.ItemIndex);
       console.Info(EntryLine(item, dirItem));
-      length += item.UncompressedSize;
-      packed += item.CompressedSize;
+      length = AddSizes(length, item.UncompressedSize);
+      packed = AddSizes(packed, item.CompressedSize);
       ++entries;
       if (item.Encrypted) ++encrypted;
       found = archiver.FindNextItem(item);
