@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/ZFArchiver.h"
@@ -402,6 +404,29 @@ TEST(CodecProgress, CancelStopsBeforeTheNextChunk) {
 // ---- reading ahead ---------------------------------------------------------------
 // Entries of more than one chunk are read and decrypted one chunk ahead on a
 // second thread; what the caller sees must not change.
+
+// ---- decoding ahead ------------------------------------------------------------------
+
+// The worker fills its slots and waits; a run that then passes every job
+// (the entries it still wants are none of them) must stop the worker
+// without it reading a job past the last.
+TEST(CodecDecodeAhead, RunPassingEveryJobStopsTheWorker) {
+  constexpr int kEntries = static_cast<int>(TZFDecodeAhead::kSlots) + 8;
+  ZipBuilder b;
+  for (int i = 0; i < kEntries; ++i) b.Add({.name = std::to_string(i), .data = std::to_string(i)});
+  OpenArchive a(b);
+  std::vector<TZFDecodeAhead::TJob> jobs;
+  for (int i = 0; i < kEntries; ++i) jobs.push_back({i, a.Item(i), -1});
+  auto ahead = TZFDecodeAhead::Start(a.archiver, a.dir / "test.zip",
+                                     a.archiver.DirManager()->DirectoryStart(), jobs, "");
+  ASSERT_NE(ahead, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the worker's slots fill up
+  const TZFDecodedEntry* first = ahead->Take(0, "", *a.archiver.ArchiveStream());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(AsString(first->Data), "0");
+  EXPECT_EQ(ahead->Take(kEntries, "", *a.archiver.ArchiveStream()), nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the worker wakes and ends
+}
 
 TEST(CodecReadAhead, EncryptedEntriesOfSeveralChunks) {
   const std::string noise = test::NoiseBytes(3 * MiB + 4321);

@@ -69,9 +69,10 @@ void TZFDecodeAhead::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return stop_ || next_ == jobs_.size() || HasRoom(); });
-    if (stop_ || next_ == jobs_.size()) return;
-    // Jobs the run has passed already are not worth decoding.
+    // Jobs the run has passed already are not worth decoding; it may have
+    // passed them all.
     if (next_ < taken_) next_ = taken_;
+    if (stop_ || next_ == jobs_.size()) return;
     const size_t k = next_++;
     working_ = k;
     const std::string password = password_;
