@@ -8,7 +8,8 @@ than the time limit is a finding; the input is kept in the findings folder.
 usage: fuzz_zfx.py ZFX SEED_DIR FINDINGS_DIR [--runs N] [--seed S] [--timeout SECONDS]
 
 SEED_DIR holds *.zip files, and optionally a file "passwords" with lines
-"name.zip password". The run is reproducible from --seed.
+"name.zip password" (the password is the rest of the line). The run is
+reproducible from --seed.
 """
 import argparse
 import os
@@ -95,7 +96,7 @@ def main():
     pw_file = os.path.join(a.seeds, "passwords")
     if os.path.exists(pw_file):
         for line in open(pw_file):
-            parts = line.split()
+            parts = line.rstrip("\n").split(" ", 1)
             if len(parts) == 2:
                 passwords[parts[0]] = parts[1]
     seeds = sorted(f for f in os.listdir(a.seeds)
