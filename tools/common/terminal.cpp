@@ -46,7 +46,10 @@ std::string FitName(const std::string& name, size_t width) {
   if (name.size() <= width) return name;
   if (width <= 3) return std::string(width, '.');
   size_t from = name.size() - (width - 3);
+#ifndef _WIN32
+  // Linux names are UTF-8; a Windows console's are one byte a character.
   while (from < name.size() && (static_cast<unsigned char>(name[from]) & 0xC0) == 0x80) ++from;
+#endif
   std::string fitted = "...";
   fitted.append(name, from, std::string::npos);
   return fitted;

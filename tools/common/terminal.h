@@ -17,8 +17,8 @@ std::string WithoutControls(std::string text);
 // there).
 std::string ForTerminal(const std::string& text);
 
-// At most width bytes of name, cut at the front ("...tail"), never inside a
-// UTF-8 sequence.
+// At most width bytes of name, cut at the front ("...tail"); on Linux never
+// inside a UTF-8 sequence.
 std::string FitName(const std::string& name, size_t width);
 
 // "phase [#####-------]  42% name": phase and its space only when there is
