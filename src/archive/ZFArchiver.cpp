@@ -34,18 +34,6 @@ constexpr const char* kFailureText = "%s. File processing error, possibly disk i
 constexpr const char* kConfirmCaption = "Confirm";
 constexpr const char* kErrorCaption = "Error";
 
-std::string WithBackslashes(std::string name) {
-  std::replace(name.begin(), name.end(), '/', '\\');
-  return name;
-}
-
-// What follows the last separator or drive colon. Both separators count on
-// every platform: a FileName ending in either names a folder, not a file.
-std::string FileNamePart(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 // The confirmation of a disk to insert; anything but OK cancels.
 bool ConfirmDisk(const std::string& text) {
   return os::MessageDialog(text, kConfirmCaption, os::mbOKCancel | os::mbIconQuestion,

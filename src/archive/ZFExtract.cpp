@@ -46,25 +46,6 @@ constexpr uint32_t kTestedAttributes = 0x1E;  // hidden, system, volume label, d
 constexpr uint8_t kHostUnix = 3;              // high byte of "version made by"
 constexpr uint32_t kUnixTypeMask = 0170000, kUnixRegular = 0100000;
 
-std::string WithBackslashes(std::string name) {
-  std::replace(name.begin(), name.end(), '/', '\\');
-  return name;
-}
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-// Everything after the last separator (either kind, or a drive colon).
-std::string FileNamePart(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// Everything up to and including the last separator.
-std::string DirectoryPart(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 // A stored name that would land outside the destination folder: a leading
 // separator (the root), a colon (a drive, or an NTFS stream), a doubled
 // separator (which the next step would read as a UNC path) or a segment of
@@ -202,8 +183,7 @@ bool MaskMatch(std::string_view name, std::string_view mask) {
   if (!WildcardMatch(n, m, true)) return false;
   if (!extensionless) return true;
   // "*." wants names without an extension ("name." counts as one without).
-  const size_t cut = name.find_last_of("\\/:");
-  const std::string_view file = cut == std::string_view::npos ? name : name.substr(cut + 1);
+  const std::string_view file = name.substr(FileNameStart(name));
   const size_t dot = file.rfind('.');
   return dot == std::string_view::npos || dot + 1 == file.size();
 }
@@ -244,9 +224,9 @@ bool TZFBaseArchiver::NameMatches(const std::string& storedName, const std::stri
   std::string_view name = storedName;
   if (!name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
   if (MaskMatch(name, mask)) return true;
-  // The file-name part: after the last separator of either kind.
-  const size_t cut = name.find_last_of("\\/:");
-  return cut != std::string_view::npos && MaskMatch(name.substr(cut + 1), mask);
+  // The file-name part, when there is a folder before it.
+  const size_t start = FileNameStart(name);
+  return start != 0 && MaskMatch(name.substr(start), mask);
 }
 
 bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
@@ -274,8 +254,7 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
     // Assigned in place: F's strings keep their buffers from item to item.
     std::string_view name = item.Name;
     if (!name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
-    const size_t cut = name.find_last_of("\\/:");
-    const size_t folderLength = cut == std::string_view::npos ? 0 : cut + 1;
+    const size_t folderLength = FileNameStart(name);
     F.FileName.assign(name.substr(folderLength));
     F.StoredPath.assign(name.substr(0, folderLength));
     std::replace(F.StoredPath.begin(), F.StoredPath.end(), '/', '\\');

@@ -7,10 +7,6 @@
 
 namespace zf {
 
-namespace {
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-}  // namespace
-
 std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames) {
   const std::string name(stored.substr(0, stored.find('\0')));
   // Most names are plain ASCII, which reads the same in every OEM code page,
@@ -45,6 +41,26 @@ bool IsFloppyPath(std::string_view path) {
 
 bool IsRemovablePath(const std::string& path) {
   return IsFloppyPath(path) || os::IsDriveRemovable(path);
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string WithBackslashes(std::string name) {
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
+
+size_t FileNameStart(std::string_view path) {
+  const size_t cut = path.find_last_of("\\/:");
+  return cut == std::string_view::npos ? 0 : cut + 1;
+}
+
+std::string FileNamePart(std::string_view path) {
+  return std::string(path.substr(FileNameStart(path)));
+}
+
+std::string DirectoryPart(std::string_view path) {
+  return std::string(path.substr(0, FileNameStart(path)));
 }
 
 std::string AddTrailingDelimiter(std::string path) {

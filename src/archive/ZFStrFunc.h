@@ -37,6 +37,18 @@ bool IsFloppyPath(std::string_view path);
 // A floppy path, or the platform reports the path's drive as removable.
 bool IsRemovablePath(const std::string& path);
 
+// Either separator, "/" or "\\": archives use both.
+bool IsSeparator(char c);
+// name with every "/" as "\\", the separator events and items show.
+std::string WithBackslashes(std::string name);
+// Where the file name of a path starts: after its last separator of either
+// kind or a drive colon, 0 when it has none.
+size_t FileNameStart(std::string_view path);
+// What follows that point, and what precedes it (the folder with its
+// trailing separator, or empty).
+std::string FileNamePart(std::string_view path);
+std::string DirectoryPart(std::string_view path);
+
 // Appends kPathDelim when the path does not end with it (so "" gives the
 // root); removes one trailing kPathDelim.
 std::string AddTrailingDelimiter(std::string path);
