@@ -41,19 +41,21 @@ inline constexpr std::string_view kDefaultWeb = "http://";
 // The wizard reads a value into a 2048-byte buffer: longer ones arrive cut.
 inline constexpr size_t kMaxConfigValueBytes = 2047;
 
+// name without its last count characters (all of them when it is shorter).
+inline std::string WithoutLast(const std::string& name, size_t count) {
+  return name.substr(0, name.size() >= count ? name.size() - count : 0);
+}
+
 // The package beside a wizard: the path minus its last three characters,
-// then "stp" (D:\dist\setup.exe gives D:\dist\setup.stp). A path shorter
-// than three characters loses all of them.
+// then "stp" (D:\dist\setup.exe gives D:\dist\setup.stp).
 inline std::string PackagePathFor(const std::string& wizardPath) {
-  const size_t keep = wizardPath.size() >= 3 ? wizardPath.size() - 3 : 0;
-  return wizardPath.substr(0, keep).append(kPackageSuffix);
+  return WithoutLast(wizardPath, 3).append(kPackageSuffix);
 }
 
 // The configuration's name for a package name (setup.stp gives setup.ins),
 // by the same three-character rule.
 inline std::string ConfigNameFor(const std::string& packageName) {
-  const size_t keep = packageName.size() >= 3 ? packageName.size() - 3 : 0;
-  return packageName.substr(0, keep).append(kConfigSuffix);
+  return WithoutLast(packageName, 3).append(kConfigSuffix);
 }
 
 // The names a publisher's base name gives: NAME.exe, NAME.stp, NAME.ins.

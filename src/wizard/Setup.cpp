@@ -13,25 +13,19 @@
 #include "wizard/ErrorBox.h"
 #include "wizard/ShellServicesWin32.h"
 #include "wizard/Unit1.h"
-#include "wizard/Win32Controls.h"
 #include "wizard/Win32Window.h"
-#include "wizard/WizardTexts.h"
 
 namespace {
-
-// What no handler can report: the window itself could not be made.
-int FailToStart(const std::exception& error) {
-  MessageBoxW(nullptr, setup::win32::Widen(setup::ErrorBoxText(error)).c_str(),
-              setup::win32::Widen(setup::texts::kAppTitle).c_str(), MB_OK | MB_ICONERROR);
-  return 1;
-}
 
 int RunWizard(HINSTANCE instance, int showCommand) {
   setup::Win32Window window(instance);
   try {
     window.Create();
   } catch (const std::exception& error) {
-    return FailToStart(error);
+    // What no handler can report: the window itself could not be made (the
+    // box then has no owner).
+    window.ShowErrorBox(setup::ErrorBoxText(error));
+    return 1;
   }
   setup::ShellServicesWin32 shell;
   shell.SetOwnerWindow(window.Handle());

@@ -57,9 +57,7 @@ TaForm::TaForm(IWizardView& view, IShellServices& shell) : view_(view), shell_(s
   };
 }
 
-std::string TaForm::BaseName() const {
-  return packageName_.substr(0, packageName_.size() >= 4 ? packageName_.size() - 4 : 0);
-}
+std::string TaForm::BaseName() const { return WithoutLast(packageName_, 4); }
 
 std::string TaForm::ConfigFileName() const { return ConfigNameFor(packageName_); }
 
@@ -163,15 +161,13 @@ void TaForm::InstallSequence() {
   view_.SetButtonEnabled(TaFormButton::Button2, false);
   view_.SetButtonEnabled(TaFormButton::Button1, false);
 
-  std::string folder = zf::os::Utf8ToAnsi(view_.Edit1Text());
-  if (folder.empty() || folder.back() != zf::kPathDelim) {
-    folder += zf::kPathDelim;
-    view_.SetEdit1Text(zf::os::AnsiToUtf8(folder));
-  }
+  // The folder as typed, with its trailing separator shown in the field.
+  const std::string typed = zf::os::Utf8ToAnsi(view_.Edit1Text());
+  const std::string folder = zf::AddTrailingDelimiter(typed);
+  if (folder != typed) view_.SetEdit1Text(zf::os::AnsiToUtf8(folder));
 
-  const std::string baseDir = FolderPart(folder);
   ZipArchiver1.SetFileName(packagePath_);
-  ZipArchiver1.SetBaseDir(baseDir);
+  ZipArchiver1.SetBaseDir(folder);
   ZipArchiver1.Open();
   ZipArchiver1.Extract("*.*", kSearchAttr, "");
   ZipArchiver1.Close();
@@ -189,8 +185,8 @@ void TaForm::InstallSequence() {
 
   shell_.Sleep(kRegistrationPauseMs);
   // The configuration copies came along with everything else.
-  shell_.RemoveFile(baseDir + ConfigFileName());
-  shell_.RemoveFile(baseDir + S(kPictureName));
+  shell_.RemoveFile(folder + ConfigFileName());
+  shell_.RemoveFile(folder + S(kPictureName));
 
   ShowPage(3);
   view_.SetButtonEnabled(TaFormButton::Button3, false);

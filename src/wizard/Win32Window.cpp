@@ -59,6 +59,21 @@ RECT CentredWindowRect() {
   return {x, y, x + width, y + height};
 }
 
+// A control a click or the focus may go to: there, shown and enabled.
+bool Usable(HWND control) {
+  return control && IsWindowVisible(control) && IsWindowEnabled(control);
+}
+
+// The link label's entry in the tool tip, carrying hint.
+TTTOOLINFOW LinkTool(HWND window, HWND label, std::wstring& hint) {
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window;
+  tool.uId = reinterpret_cast<UINT_PTR>(label);
+  tool.lpszText = hint.data();
+  return tool;
+}
+
 }  // namespace
 
 Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {}
@@ -132,15 +147,17 @@ void Win32Window::CreateToolTip() {
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
                              instance_, nullptr);
   if (!toolTip_) return;  // the link works without its hint
-  TTTOOLINFOW tool = {};
-  tool.cbSize = sizeof tool;
+  TTTOOLINFOW tool = LinkTool(window_, Item(Control::Label4), hint_);
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = window_;
-  tool.uId = reinterpret_cast<UINT_PTR>(Item(Control::Label4));
-  tool.lpszText = hint_.data();
   SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  ShowHint();
+}
+
+void Win32Window::ShowHint() {
+  TTTOOLINFOW tool = LinkTool(window_, Item(Control::Label4), hint_);
+  SendMessageW(toolTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   // A hint is shown only when there is one.
-  SendMessageW(toolTip_, TTM_ACTIVATE, FALSE, 0);
+  SendMessageW(toolTip_, TTM_ACTIVATE, hint_.empty() ? FALSE : TRUE, 0);
 }
 
 void Win32Window::Show(int showCommand) {
@@ -253,10 +270,7 @@ void Win32Window::Dispatch(Handler handler) {
 }
 
 void Win32Window::OnCommand(int id, int notification) {
-  const auto usable = [this](Control c) {
-    HWND item = Item(c);
-    return item && IsWindowEnabled(item) && IsWindowVisible(item);
-  };
+  const auto usable = [this](Control c) { return Usable(Item(c)); };
   switch (static_cast<Control>(id)) {
     case Control::Button1:  // a click or Enter
       if (notification == BN_CLICKED && usable(Control::Button1)) Dispatch(&TaForm::Button1Click);
@@ -373,15 +387,14 @@ void Win32Window::FitLabel(Control control) {
 
 void Win32Window::RehomeFocus() {
   if (!window_ || GetActiveWindow() != window_) return;
-  const auto takes = [](HWND w) { return w && IsWindowVisible(w) && IsWindowEnabled(w); };
   HWND focus = GetFocus();
-  if (focus && IsChild(window_, focus) && takes(focus)) return;
-  if (takes(savedFocus_) && IsChild(window_, savedFocus_)) {
+  if (focus && IsChild(window_, focus) && Usable(focus)) return;
+  if (Usable(savedFocus_) && IsChild(window_, savedFocus_)) {
     SetFocus(savedFocus_);
     return;
   }
   for (Control c : {Control::Button1, Control::Button3, Control::Button2}) {
-    if (takes(Item(c))) {
+    if (Usable(Item(c))) {
       SetFocus(Item(c));
       return;
     }
@@ -401,14 +414,7 @@ void Win32Window::SetLabelCaption(TaFormLabel label, const std::string& text) {
 
 void Win32Window::SetLinkHint(const std::string& text) {
   hint_ = Widen(text);
-  if (!toolTip_) return;
-  TTTOOLINFOW tool = {};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = window_;
-  tool.uId = reinterpret_cast<UINT_PTR>(Item(Control::Label4));
-  tool.lpszText = hint_.data();
-  SendMessageW(toolTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageW(toolTip_, TTM_ACTIVATE, hint_.empty() ? FALSE : TRUE, 0);
+  if (toolTip_) ShowHint();
 }
 
 std::string Win32Window::Edit1Text() const {

@@ -87,6 +87,8 @@ class Win32Window : public IWizardView {
   HWND Item(win32::Control control) const;
   void CreateControls();
   void CreateToolTip();
+  // Gives the tool tip hint_, active only when there is one.
+  void ShowHint();
   void SetItemText(win32::Control control, const std::string& text);
   // A label takes the size of its caption (a wrapping one keeps its width).
   void FitLabel(win32::Control control);
