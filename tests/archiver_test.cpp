@@ -14,16 +14,8 @@
 namespace zf {
 namespace {
 
+using test::NativeErrorOf;
 using test::TempDir;
-
-int32_t NativeErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EZFException& e) {
-    return e.NativeError();
-  }
-  return -1;
-}
 
 test::ZipEntry Entry(const std::string& name, const std::string& data) {
   test::ZipEntry e;

@@ -401,10 +401,6 @@ TEST(CodecProgress, CancelStopsBeforeTheNextChunk) {
   EXPECT_TRUE(log.overall.empty());  // stopped right after the call that cancelled
 }
 
-// ---- reading ahead ---------------------------------------------------------------
-// Entries of more than one chunk are read and decrypted one chunk ahead on a
-// second thread; what the caller sees must not change.
-
 // ---- decoding ahead ------------------------------------------------------------------
 
 // The worker fills its slots and waits; a run that then passes every job
@@ -427,6 +423,10 @@ TEST(CodecDecodeAhead, RunPassingEveryJobStopsTheWorker) {
   EXPECT_EQ(ahead->Take(kEntries, "", *a.archiver.ArchiveStream()), nullptr);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the worker wakes and ends
 }
+
+// ---- reading ahead ---------------------------------------------------------------
+// Entries of more than one chunk are read and decrypted one chunk ahead on a
+// second thread; what the caller sees must not change.
 
 TEST(CodecReadAhead, EncryptedEntriesOfSeveralChunks) {
   const std::string noise = test::NoiseBytes(3 * MiB + 4321);

@@ -21,28 +21,13 @@
 namespace zf {
 namespace {
 
+using test::NativeErrorOf;
+using test::Put16At;
+using test::Put32At;
 using test::ZipBuilder;
 using test::ZipEntry;
 using test::ZipLayout;
 using Bytes = std::vector<uint8_t>;
-
-// The native code of the EZFException fn raises, or -1 when it raises none.
-int NativeErrorOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const EZFException& e) {
-    return e.NativeError();
-  }
-  return -1;
-}
-
-void Poke32(Bytes& b, uint64_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void Poke16(Bytes& b, uint64_t at, uint16_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
 
 // An archive in memory read by a manager that an archiver component owns.
 struct Reader {
@@ -127,7 +112,7 @@ const RecoveryCase kRecoveryCases[] = {
        Bytes bytes = z.bytes;
        const uint64_t zip64Record =
            z.endRecordOffset - kZip64LocatorSize - kZip64EndOfCentralDirSize;
-       Poke32(bytes, zip64Record + 32, 0xFFFFFFFF);  // total entries, low 32 bits
+       Put32At(bytes, zip64Record + 32, 0xFFFFFFFF);  // total entries, low 32 bits
        return bytes;
      },
      {"a", "b/"}, {0x20, 0x10}},
@@ -135,7 +120,7 @@ const RecoveryCase kRecoveryCases[] = {
      [] {
        const ZipLayout z = ThreeEntries().Build();
        Bytes b = z.bytes;
-       Poke32(b, z.endRecordOffset + 12, 0x7FFFFFF0);
+       Put32At(b, z.endRecordOffset + 12, 0x7FFFFFF0);
        return b;
      },
      {"a.txt", "sub/", "sub/b.bin"}, {0x20, 0x10, 0x20}},
@@ -184,7 +169,7 @@ TEST(DirManagerRecovery, DataDescriptorSuppliesCrcAndSizes) {
   const ZipLayout z = b.Build();
   Bytes bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset);
   // A streaming writer leaves CRC-32 and sizes 0 in the local header.
-  for (int field = 0; field < 3; ++field) Poke32(bytes, z.localOffsets[0] + 14 + 4 * field, 0);
+  for (int field = 0; field < 3; ++field) Put32At(bytes, z.localOffsets[0] + 14 + 4 * field, 0);
 
   Reader r(bytes);
   r.Read();
@@ -296,7 +281,7 @@ Bytes Concat(Bytes a, const Bytes& b) {
 
 const ExtraCase kExtraCases[] = {
     {"TwoBlocks", Concat(Block(0x5455, 5), Block(0x7875, 11)), {5, 11}},
-    {"BlockRunsPastTheField", [] { Bytes b = Block(0x5455, 9); Poke16(b, 2, 200); return b; }(),
+    {"BlockRunsPastTheField", [] { Bytes b = Block(0x5455, 9); Put16At(b, 2, 200); return b; }(),
      {9}},
     {"ThreeTrailingBytes", Concat(Block(0x5455, 5), Bytes{1, 2, 3}), {5}},
     {"OneTrailingByte", Bytes{0x55}, {}},
@@ -377,7 +362,7 @@ TEST(DirManagerPrefix, CorrectedOffsetPast32BitsMovesToZip64InsteadOfWrapping) {
   b.Add(File("a", "alpha")).Add(File("b", "beta")).Prefix(std::string(100, 's'), true);
   const ZipLayout z = b.Build();
   Bytes bytes = z.bytes;
-  Poke32(bytes, z.centralOffsets[1] + 42, 0xFFFFFFF0);
+  Put32At(bytes, z.centralOffsets[1] + 42, 0xFFFFFFF0);
   Reader r(bytes);
   TZFDirManager& m = r.Read();
   ASSERT_EQ(m.PrefixLength(), 100u);
@@ -429,7 +414,7 @@ TEST_P(DataLimit, IsTheNextLocalHeaderOrTheOwnOneWhenShared) {
   Bytes bytes = z.bytes;
   const std::vector<uint64_t> offsets = GetParam().offsets(z.localOffsets);
   for (size_t i = 0; i < offsets.size(); ++i)
-    Poke32(bytes, z.centralOffsets[i] + 42, static_cast<uint32_t>(offsets[i]));
+    Put32At(bytes, z.centralOffsets[i] + 42, static_cast<uint32_t>(offsets[i]));
   Reader r(bytes);
   TZFDirManager& m = r.Read();
   ASSERT_FALSE(r.Rebuilt());

@@ -58,8 +58,8 @@ zipq -0 -P secret "$out/crypt.zip" empty.txt bin/tool.dat
 echo "crypt.zip secret" >> "$out/passwords"
 # Written to a pipe: every entry has a data descriptor (flag bit 3); the
 # encrypted one checks its password against the time, not the CRC.
-(cd "$src" && zip -q -X -r - readme.txt docs | cat) > "$out/stream.zip"
-(cd "$src" && zip -q -X -P secret - readme.txt docs/guide.txt | cat) > "$out/streamcrypt.zip"
+zipq -r - readme.txt docs | cat > "$out/stream.zip"
+zipq -P secret - readme.txt docs/guide.txt | cat > "$out/streamcrypt.zip"
 echo "streamcrypt.zip secret" >> "$out/passwords"
 # Standard input into a pipe: descriptors and a Zip64 local extra block.
 seq 1 30000 | zip -q - - | cat > "$out/stdin.zip"

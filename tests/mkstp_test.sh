@@ -10,6 +10,8 @@
 # A command with "wine" in front is the Windows build: then only a basic
 # round trip of ASCII names runs (the Wine locale decides the code pages).
 set -uo pipefail
+# shellcheck source=check_lib.sh source-path=SCRIPTDIR
+. "$(dirname "${BASH_SOURCE[0]}")/check_lib.sh"
 
 work=${1:?usage: mkstp_test.sh WORK_DIR MKSTP_COMMAND... -- ZFX_COMMAND...}
 shift
@@ -19,34 +21,18 @@ shift
 zfx_cmd=("$@")
 [ ${#mkstp_cmd[@]} -gt 0 ] && [ ${#zfx_cmd[@]} -gt 0 ] || { echo "commands missing" >&2; exit 2; }
 windows=0
-case "${mkstp_cmd[*]}" in *.exe*) windows=1 ;; esac
+is_windows_command "${mkstp_cmd[@]}" && windows=1
 
 PASSWORD="vor krat unpackr lorimen K.t."
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 2
 
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# mkstp ARGS...: stdout in out.txt, stderr in err.txt, the status in $rc.
-mkstp() {
-  "${mkstp_cmd[@]}" "$@" </dev/null >out.raw 2>err.raw
-  rc=$?
-  tr -d '\r' <out.raw >out.txt
-  tr -d '\r' <err.raw >err.txt
-}
+# mkstp ARGS...: stdout in out.txt, stderr in err.txt, the status in $rc
+# (see check_lib.sh).
+mkstp() { run_captured "${mkstp_cmd[@]}" "$@"; }
+# zfx ARGS...: both outputs in zfx.txt, the status returned.
 zfx() { "${zfx_cmd[@]}" "$@" </dev/null >zfx.txt 2>&1; }
-
-expect_rc() {  # expect_rc WANT WHAT
-  if [ "$rc" != "$1" ]; then
-    fail "$2: exit status $rc, expected $1"
-    sed 's/^/    /' err.txt >&2
-  fi
-}
 
 # compare_trees SOURCE EXTRACTED MODE: the same files with the same bytes and
 # times (DOS time: the second rounded down to even), the same folders.
@@ -134,8 +120,10 @@ find src -exec touch -h -d '2021-03-04 05:06:07' {} +
 touch -d '2019-12-31 23:59:58' src/readme.txt
 
 # ---- a package, read back by zfx, 7-Zip and unzip -------------------------------
-mkstp -o out --setup setup.exe --picture pic.bmp --name "Demo" --publisher "Pub" \
-  --web "http://example.org" --comment " Welcome " src
+# The options of the demo package, made twice to check that it comes out the same.
+demo_options=(--setup setup.exe --picture pic.bmp --name "Demo" --publisher "Pub"
+  --web "http://example.org" --comment " Welcome ")
+mkstp -o out "${demo_options[@]}" src
 expect_rc 0 "package"
 [ -f out/setup.stp ] && [ -f out/setup.exe ] || fail "package: setup.stp and setup.exe expected"
 ls out/*.part >/dev/null 2>&1 && fail "package: temporary files left"
@@ -185,8 +173,7 @@ expect_rc 0 "Cyrillic texts"
   fail "Cyrillic setup.ins: $(od -c cyr-x/setup.ins | head -3)"
 
 # The same input gives the same bytes.
-mkstp -q -o again --setup setup.exe --picture pic.bmp --name "Demo" --publisher "Pub" \
-  --web "http://example.org" --comment " Welcome " src
+mkstp -q -o again "${demo_options[@]}" src
 cmp -s out/setup.stp again/setup.stp || fail "two runs gave different packages"
 [ ! -s out.txt ] || fail "-q printed: $(cat out.txt)"
 

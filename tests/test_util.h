@@ -1,6 +1,6 @@
 // Helpers shared by the tests: a fresh temporary folder per test, whole-file
-// reads and writes through the platform layer, and the locale the Windows
-// test run was started in.
+// reads and writes through the platform layer, the native code of the
+// engine's exceptions, and the locale the Windows test run was started in.
 #pragma once
 
 #include <atomic>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/ZFClasses.h"
+#include "archive/ZFExcept.h"
 #include "platform/platform.h"
 
 namespace zf::test {
@@ -72,6 +73,18 @@ inline std::string ReadFile(const std::string& path) {
   std::string bytes(static_cast<size_t>(f.GetSize()), '\0');
   f.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   return bytes;
+}
+
+// The native code of the EZFException that action raises, or -1 when it
+// raises none.
+template <typename F>
+int32_t NativeErrorOf(F&& action) {
+  try {
+    action();
+  } catch (const EZFException& e) {
+    return e.NativeError();
+  }
+  return -1;
 }
 
 // The locale the test run was started in, as scripts/test.sh names it in

@@ -23,20 +23,13 @@
 namespace zf {
 namespace {
 
+using test::NativeErrorOf;
+using test::Put16At;
+using test::Put32At;
 using test::TempDir;
 using test::ZipBuilder;
 using test::ZipEntry;
 using test::ZipLayout;
-
-template <typename F>
-int32_t NativeErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const EZFException& e) {
-    return e.NativeError();
-  }
-  return -1;
-}
 
 // ---- building split sets -------------------------------------------------------
 
@@ -47,14 +40,6 @@ struct Cut {
   uint64_t at;
   size_t pad = 0;
 };
-
-void Put16At(std::vector<uint8_t>& b, uint64_t at, uint16_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32At(std::vector<uint8_t>& b, uint64_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // The volumes of z cut at the given positions (ascending, all before the
 // end record), with disk numbers and offsets counted per volume.
@@ -448,13 +433,30 @@ struct Requests {
   }
 };
 
-TEST(MissingVolume, RequestsCarryOneBasedNumbersAndCancelGives45) {
-  TempDir dir, out;
+// The sample as arc.Z01, arc.Z02, arc.Z03 and arc.zip in dir, with arc.Z02
+// (the middle of big.bin's data) removed.
+void WriteSampleWithoutZ02(const TempDir& dir) {
   const Sample sample;
   const ZipLayout z = sample.Build();
   WriteVolumes(SplitVolumes(z, Sample::Cuts(z)),
                {dir / "arc.Z01", dir / "arc.Z02", dir / "arc.Z03", dir / "arc.zip"});
   os::RemoveFile(dir / "arc.Z02");
+}
+
+// Entry failures answered with "ignore": each native code goes into failures
+// and the extraction goes on with the next entry.
+void RecordFailures(TZipArchiver& zip, std::vector<int32_t>& failures) {
+  zip.OnProcessFileFailure = [&failures](TZFBaseArchiver*, const std::string&, TZFProcessOperation,
+                                         int32_t native, int32_t, const std::string&,
+                                         TZFAction& action) {
+    failures.push_back(native);
+    action = fxaIgnore;
+  };
+}
+
+TEST(MissingVolume, RequestsCarryOneBasedNumbersAndCancelGives45) {
+  TempDir dir, out;
+  WriteSampleWithoutZ02(dir);
 
   TZipArchiver zip;
   zip.SetFileName(dir / "arc.zip");
@@ -462,11 +464,7 @@ TEST(MissingVolume, RequestsCarryOneBasedNumbersAndCancelGives45) {
   requests.Attach(zip, true);
   zip.Open();  // the directory lies on the last volume
   std::vector<int32_t> failures;
-  zip.OnProcessFileFailure = [&](TZFBaseArchiver*, const std::string&, TZFProcessOperation,
-                                 int32_t native, int32_t, const std::string&, TZFAction& action) {
-    failures.push_back(native);
-    action = fxaIgnore;
-  };
+  RecordFailures(zip, failures);
   zip.SetBaseDir(out.Path());
   zip.Extract("*.*", 10431, "");
   ASSERT_EQ(failures, std::vector<int32_t>{neVolumeRequestCancelled});  // big.bin
@@ -482,11 +480,7 @@ TEST(MissingVolume, RequestsCarryOneBasedNumbersAndCancelGives45) {
 
 TEST(MissingVolume, DefaultRequestCancelsAndTheDefaultFailureActionAborts) {
   TempDir dir, out;
-  const Sample sample;
-  const ZipLayout z = sample.Build();
-  WriteVolumes(SplitVolumes(z, Sample::Cuts(z)),
-               {dir / "arc.Z01", dir / "arc.Z02", dir / "arc.Z03", dir / "arc.zip"});
-  os::RemoveFile(dir / "arc.Z02");
+  WriteSampleWithoutZ02(dir);
   TZipArchiver zip;
   zip.SetFileName(dir / "arc.zip");
   zip.Open();
@@ -786,11 +780,7 @@ TEST(HostileVolumes, EntryOnAVolumeOutsideTheSetAsksForNothing) {
   requests.Attach(zip, true);
   zip.Open();
   std::vector<int32_t> failures;
-  zip.OnProcessFileFailure = [&](TZFBaseArchiver*, const std::string&, TZFProcessOperation,
-                                 int32_t native, int32_t, const std::string&, TZFAction& action) {
-    failures.push_back(native);
-    action = fxaIgnore;
-  };
+  RecordFailures(zip, failures);
   zip.SetBaseDir(out.Path());
   zip.Extract("first.txt", 10431, "");
   EXPECT_EQ(failures, std::vector<int32_t>{neOpenAborted});

@@ -188,6 +188,10 @@ const std::string kConfig = Cp1251(
     "[zel]\r\nfirma=ООО Ромашка\r\nweb=http://www.romashka.ru\r\nname=Бухгалтерия 1.0\r\n"
     "coment=Программа учёта\r\n");
 
+// A picture as far as the fake view checks one: the "BM" signature, then
+// zero bytes.
+const std::string kBitmap = "BM" + std::string(60, '\0');
+
 // A test's world: the program's folder, the program-files and Programs
 // folders, the fakes and the form.
 struct Wizard {
@@ -213,6 +217,13 @@ struct Wizard {
     form.FormCreate();
     form.Button1Click();
     form.Button1Click();
+  }
+  // The same, with the second Next run as the window runs a handler: an
+  // error that escapes the install goes to the error box.
+  void InstallShowingErrors() {
+    form.FormCreate();
+    form.Button1Click();
+    form.RunHandler([&] { form.Button1Click(); });
   }
 };
 
@@ -272,10 +283,9 @@ TEST(WizardStartUp, TextsComeFromTheConfigurationIn1251) {
 
 TEST(WizardStartUp, ConfigurationAndPictureGoThroughAPrivateFolderThatIsRemoved) {
   Wizard w;
-  std::string bitmap = "BM" + std::string(60, '\0');
   w.Package(ZipBuilder()
                 .Add(Encrypted("setup.ins", kConfig, 0x21))  // read-only copy
-                .Add(Encrypted("iconsetup.bmp", bitmap))
+                .Add(Encrypted("iconsetup.bmp", kBitmap))
                 .Add(Encrypted("Prog.exe", "MZ")));
   w.form.FormCreate();
   ASSERT_EQ(w.shell.tempFolders.size(), 1u);
@@ -387,7 +397,7 @@ TEST(WizardStartUp, PictureInsideAFolderOfThePackageIsNotShown) {
   Wizard w;
   w.Package(ZipBuilder()
                 .Add(Encrypted("setup.ins", kConfig))
-                .Add(Encrypted("art/iconsetup.bmp", "BM" + std::string(60, '\0'))));
+                .Add(Encrypted("art/iconsetup.bmp", kBitmap)));
   w.form.FormCreate();
   EXPECT_TRUE(w.view.pictures.empty());
   EXPECT_FALSE(zf::os::DirectoryExists(w.shell.tempFolders.at(0)));
@@ -398,7 +408,7 @@ TEST(WizardStartUp, PictureInsideAFolderOfThePackageIsNotShown) {
 ZipBuilder ProductPackage() {
   return ZipBuilder()
       .Add(Encrypted("setup.ins", kConfig))
-      .Add(Encrypted("iconsetup.bmp", "BM" + std::string(60, '\0')))
+      .Add(Encrypted("iconsetup.bmp", kBitmap))
       .Add(Encrypted("Prog.exe", zf::test::NoiseBytes(50000)))
       .Add(Encrypted("a.hlp", "help"))
       .Add(Encrypted("readme.txt", "read me"))
@@ -562,9 +572,7 @@ TEST(WizardInstall, ProgramsValueOfTheWrongTypeStopsOnPage2) {
   Wizard w;
   w.shell.badShellFolderType = true;
   w.Package(ProductPackage());
-  w.form.FormCreate();
-  w.form.Button1Click();
-  w.form.RunHandler([&] { w.form.Button1Click(); });
+  w.InstallShowingErrors();
   EXPECT_EQ(w.view.errorBoxes, std::vector<std::string>{"Invalid data type for 'Programs'"});
   EXPECT_EQ(w.view.page, 2);
   EXPECT_FALSE(w.view.enabled[TaFormButton::Button1]);
@@ -599,9 +607,7 @@ TEST(WizardInstall, CancelDuringAFailingInstallEndsTheProgramAfterTheErrorBox) {
   w.view.onProcessMessages = [&] {
     if (w.view.page == 2) w.form.Button3Click();
   };
-  w.form.FormCreate();
-  w.form.Button1Click();
-  w.form.RunHandler([&] { w.form.Button1Click(); });
+  w.InstallShowingErrors();
   EXPECT_EQ(w.view.errorBoxes.size(), 1u);
   EXPECT_EQ(w.view.closed, 1);
 }

@@ -38,6 +38,16 @@ inline uint32_t Crc32Of(const std::string& data) {
   return ~CRC32Update(0xFFFFFFFF, data.data(), static_cast<int32_t>(data.size()));
 }
 
+// Little-endian 16- and 32-bit values written over b at `at`, to rewrite
+// single fields of a built archive.
+inline void Put16At(std::vector<uint8_t>& b, uint64_t at, uint16_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+inline void Put32At(std::vector<uint8_t>& b, uint64_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 // Pseudo-random bytes that deflate poorly, reproducible from the seed.
 inline std::string NoiseBytes(size_t n, uint32_t seed = 1) {
   std::string s(n, '\0');

@@ -22,6 +22,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 export WALK_TIMEOUT=${WALK_TIMEOUT:-40}   # seconds for any one step of the walk
 . "$here/../../scripts/common.sh"
 . "$here/../../scripts/wizard_walk.sh"
+. "$here/../check_lib.sh"
 
 setup_exe=$1
 mkstp=${ZF_MKSTP:-$2}
@@ -31,8 +32,6 @@ export LC_ALL=$loc
 work=$3/$short
 shots=$3/screenshots-$short
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 note() { echo "--- $*"; }
 
 for tool in Xvfb xdotool import convert wine; do

@@ -1,0 +1,40 @@
+# shellcheck shell=bash
+# Check helpers shared by the shell tests (zfx_test.sh, mkstp_test.sh,
+# gui/wizard_gui_test.sh). Sourced, not run: it only defines the failure
+# counter and functions, and changes no options or environment.
+
+# Every failed check is counted; each test reports and exits on the count.
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# run_captured COMMAND...: runs the command with no terminal; stdout in
+# out.txt, stderr in err.txt (Windows line ends removed, so the Wine runs
+# compare like the Linux ones), the exit status in $rc. Files in the
+# current folder.
+run_captured() {
+  "$@" </dev/null >out.raw 2>err.raw
+  rc=$?
+  tr -d '\r' <out.raw >out.txt
+  tr -d '\r' <err.raw >err.txt
+}
+
+expect_rc() {  # expect_rc WANT WHAT: checks $rc (as run_captured sets it)
+  if [ "$rc" != "$1" ]; then
+    fail "$2: exit status $rc, expected $1"
+    sed 's/^/    /' err.txt >&2
+  fi
+}
+
+expect_in() {  # expect_in FILE TEXT WHAT
+  grep -qF -- "$2" "$1" || { fail "$3: \"$2\" not in $1"; sed 's/^/    /' "$1" >&2; }
+}
+
+# is_windows_command COMMAND...: whether the command runs a Windows build
+# (a program ending in .exe, with "wine" in front).
+is_windows_command() {
+  case "$*" in *.exe*) return 0 ;; esac
+  return 1
+}
