@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   uint8_t raw[zf::kLocalFileHeaderSize];
   zf::TLocalFileHeader local;
   if (in.Read(raw, sizeof raw) != sizeof raw || !zf::ReadLocalFileHeader(raw, local) ||
-      local.Method != 8)
+      local.Method != zf::kMethodDeflated)
     return Fail("the archive must start with a deflated entry");
   in.Seek(local.NameLength + local.ExtraLength, zf::os::SeekOrigin::Current);
 

@@ -24,6 +24,11 @@ extern "C" void OnInterrupt(int) {
   std::signal(SIGINT, OnInterrupt);  // some systems reset the handler
 }
 
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 std::string WithoutControls(std::string text) {
@@ -76,6 +81,21 @@ std::string ClearedLine() {
   std::string line(kLineWidth + 2, ' ');
   line.front() = line.back() = '\r';
   return line;
+}
+
+void ProgressBar::Show(const std::string& phase, int percent, const std::string& name) {
+  if (shown_ && phase == phase_ && percent == percent_ && name == name_) return;
+  phase_ = phase;
+  percent_ = percent;
+  name_ = name;
+  Print(ProgressLine(phase, percent, name));
+  shown_ = true;
+}
+
+void ProgressBar::Clear() {
+  if (!shown_) return;
+  Print(ClearedLine());
+  shown_ = false;
 }
 
 void InstallInterruptHandler(int exitStatus) {

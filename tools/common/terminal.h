@@ -30,6 +30,22 @@ std::string ProgressLine(const std::string& phase, int percent, const std::strin
 // start of the line.
 std::string ClearedLine();
 
+// The progress line on standard output, redrawn in place: Show draws it
+// unless the same line already stands there, Clear takes it off. Each write
+// is flushed, so the bar moves while the work goes on. Whether a bar is
+// wanted at all (a terminal, not quiet) is the caller's decision.
+class ProgressBar {
+ public:
+  void Show(const std::string& phase, int percent, const std::string& name);
+  void Clear();
+
+ private:
+  bool shown_ = false;
+  std::string phase_;
+  int percent_ = -1;
+  std::string name_;
+};
+
 // Ctrl-C: the first press sets the flag the program polls (the work then
 // stops where it can and removes what it began); a second one ends the
 // program at once with exitStatus.

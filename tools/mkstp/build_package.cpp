@@ -24,8 +24,6 @@ namespace {
 constexpr int64_t kMaxPictureBytes = 16 << 20;
 constexpr uint32_t kFileAttributes = zf::os::faArchive;
 
-std::string SystemError() { return zf::os::ErrorText(zf::os::LastErrorCode()); }
-
 std::string Join(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
   const char last = dir.back();
@@ -130,14 +128,15 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   const std::string configName = setup::ConfigFileName(o.base);
   const std::string configStored = ToStoredName(configName, o.oemCodePage, configName);
   const std::string pictureStored(setup::kPictureName);
+  const std::string configFolded = FoldAsciiCase(configStored);
+  const std::string pictureFolded = FoldAsciiCase(pictureStored);
   // The configuration has no file of its own: it takes the newest time of
   // the source, so that the same source gives the same package.
   uint32_t newest = pictureTime;
   for (const SourceEntry& entry : source) {
     newest = std::max(newest, entry.dosDateTime);
     const std::string folded = FoldAsciiCase(entry.storedName);
-    if (folded == FoldAsciiCase(configStored) ||
-        (!picture.empty() && folded == FoldAsciiCase(pictureStored)))
+    if (folded == configFolded || (!picture.empty() && folded == pictureFolded))
       throw Failure(entry.path + ": the package keeps its own " + entry.relativeName +
                     " at this place; rename the file or choose another --base");
   }

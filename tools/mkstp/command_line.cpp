@@ -7,9 +7,9 @@
 #include "command_line.h"
 
 #include <cstdlib>
-#include <string_view>
 
 #include "arguments.h"
+#include "stored_names.h"
 
 namespace mkstp {
 
@@ -35,11 +35,8 @@ bool ParseNumber(const std::string& text, long min, long max, long& value) {
 // from it, and it names the Start-menu group and the default folder.
 bool ValidBase(const std::string& base) {
   if (base.empty() || base == "." || base == "..") return false;
-  for (char c : base) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
-      return false;
-  }
+  for (char c : base)
+    if (c == '/' || RefusedByWindows(c)) return false;
   return base.back() != '.' && base.back() != ' ';
 }
 

@@ -13,14 +13,12 @@ void FileSource::Rewind() {
   } else if (file_.Open(path_, zf::os::OpenMode::ReadOnlyDenyNone)) {
     return;
   }
-  throw Failure(path_ + ": cannot read the file: " + zf::os::ErrorText(zf::os::LastErrorCode()));
+  throw Failure(path_ + ": cannot read the file: " + SystemError());
 }
 
 size_t FileSource::Read(uint8_t* buffer, size_t count) {
   const int64_t n = file_.Read(buffer, static_cast<int64_t>(count));
-  if (n < 0)
-    throw Failure(path_ + ": cannot read the file: " +
-                  zf::os::ErrorText(zf::os::LastErrorCode()));
+  if (n < 0) throw Failure(path_ + ": cannot read the file: " + SystemError());
   return static_cast<size_t>(n);
 }
 

@@ -32,10 +32,6 @@ int main(int argc, char** argv) {
   Progress progress(options.quiet);
   try {
     BuildPackage(options, argc > 0 ? argv[0] : "", progress);
-  } catch (const Failure& failure) {
-    progress.End();
-    std::fprintf(stderr, "mkstp: %s\n", failure.what());
-    return kExitFailed;
   } catch (const std::exception& e) {
     progress.End();
     std::fprintf(stderr, "mkstp: %s\n", e.what());

@@ -1,9 +1,12 @@
 // What the parts of mkstp share: the parsed command line, the exit
-// statuses and the one exception every failure travels in.
+// statuses, the one exception every failure travels in and the system's
+// reason that ends its message.
 #pragma once
 
 #include <stdexcept>
 #include <string>
+
+#include "platform/platform.h"
 
 namespace mkstp {
 
@@ -36,5 +39,8 @@ class Failure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The system's text for the last error, for the end of a Failure's message.
+inline std::string SystemError() { return zf::os::ErrorText(zf::os::LastErrorCode()); }
 
 }  // namespace mkstp

@@ -16,7 +16,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
 }
 
 void OutputFile::Fail(const std::string& what) {
-  throw Failure(path_ + ": " + what + ": " + zf::os::ErrorText(zf::os::LastErrorCode()));
+  throw Failure(path_ + ": " + what + ": " + SystemError());
 }
 
 void OutputFile::Flush() {

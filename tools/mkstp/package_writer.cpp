@@ -36,6 +36,12 @@ class Deflater {
   z_stream z_{};
 };
 
+// A source that read otherwise than expected changed while it was packed.
+void CheckLength(uint64_t read, uint64_t expected, const EntrySource& source) {
+  if (read != expected)
+    throw Failure(source.Name() + ": the file changed while it was being packed");
+}
+
 }  // namespace
 
 PackageWriter::PackageWriter(const std::string& path, int level, Progress& progress)
@@ -52,12 +58,6 @@ void PackageWriter::AddFolder(const std::string& storedName, uint32_t attributes
   entries_.push_back(entry);
 }
 
-void PackageWriter::CheckLength(uint64_t read, const EntryRecord& entry,
-                                const EntrySource& source) const {
-  if (read != entry.uncompressedSize)
-    throw Failure(source.Name() + ": the file changed while it was being packed");
-}
-
 uint32_t PackageWriter::ComputeCrc(EntrySource& source, uint64_t size) {
   source.Rewind();
   uint32_t crc = 0xFFFFFFFFu;
@@ -70,7 +70,7 @@ uint32_t PackageWriter::ComputeCrc(EntrySource& source, uint64_t size) {
     read += n;
     progress_.Advance(n, source.Name());
   }
-  if (read != size) throw Failure(source.Name() + ": the file changed while it was being packed");
+  CheckLength(read, size, source);
   return ~crc;
 }
 
@@ -115,7 +115,7 @@ bool PackageWriter::WriteDeflated(EntrySource& source, EntryRecord& entry) {
     // reading on would only cost time.
     if (written >= entry.uncompressedSize && status != Z_STREAM_END) break;
   }
-  if (status == Z_STREAM_END) CheckLength(read, entry, source);
+  if (status == Z_STREAM_END) CheckLength(read, entry.uncompressedSize, source);
   if (status != Z_STREAM_END || written >= entry.uncompressedSize) {
     out_.CutBack(dataStart);
     return false;
@@ -136,7 +136,7 @@ void PackageWriter::WriteStored(EntrySource& source, EntryRecord& entry) {
     read += n;
     AppendEncrypted(in_.data(), n);
   }
-  CheckLength(read, entry, source);
+  CheckLength(read, entry.uncompressedSize, source);
   entry.method = zf::kMethodStored;
   entry.compressedSize = zf::kEncryptionHeaderSize + read;
 }

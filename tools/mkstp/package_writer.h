@@ -47,7 +47,6 @@ class PackageWriter {
   void WriteStored(EntrySource& source, EntryRecord& entry);
   void StartEncryption(EntryRecord& entry);
   void AppendEncrypted(uint8_t* data, size_t count);
-  void CheckLength(uint64_t read, const EntryRecord& entry, const EntrySource& source) const;
 
   OutputFile out_;
   int level_;

@@ -18,13 +18,12 @@ void Print(const std::string& text) {
 
 }  // namespace
 
-Progress::Progress(bool quiet) : shown_(!quiet && zf::os::StdoutIsTerminal()), quiet_(quiet) {}
+Progress::Progress(bool quiet) : drawBar_(!quiet && zf::os::StdoutIsTerminal()), quiet_(quiet) {}
 
 void Progress::Begin(const std::string& phase, uint64_t total) {
   phase_ = phase;
   total_ = total;
   done_ = 0;
-  lastPercent_ = -1;
   Draw("");
 }
 
@@ -34,20 +33,11 @@ void Progress::Advance(uint64_t done, const std::string& name) {
 }
 
 void Progress::Draw(const std::string& name) {
-  if (!shown_) return;
-  const int percent = total_ == 0 ? 100 : static_cast<int>(done_ * 100 / total_);
-  if (percent == lastPercent_ && name == lastName_) return;
-  lastPercent_ = percent;
-  lastName_ = name;
-  Print(zftool::ProgressLine(phase_, percent, name));
-  drawn_ = true;
+  if (!drawBar_) return;
+  bar_.Show(phase_, total_ == 0 ? 100 : static_cast<int>(done_ * 100 / total_), name);
 }
 
-void Progress::End() {
-  if (!drawn_) return;
-  Print(zftool::ClearedLine());
-  drawn_ = false;
-}
+void Progress::End() { bar_.Clear(); }
 
 void Progress::Info(const std::string& line) {
   if (quiet_) return;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "terminal.h"
+
 namespace mkstp {
 
 class Progress {
@@ -26,13 +28,11 @@ class Progress {
  private:
   void Draw(const std::string& name);
 
-  bool shown_;
+  bool drawBar_;
   bool quiet_;
-  bool drawn_ = false;
+  zftool::ProgressBar bar_;
   std::string phase_;
   uint64_t total_ = 0, done_ = 0;
-  int lastPercent_ = -1;
-  std::string lastName_;
 };
 
 // Raises Failure("interrupted") once Ctrl-C was pressed (the handler is

@@ -14,8 +14,6 @@ namespace mkstp {
 
 namespace {
 
-std::string SystemError() { return zf::os::ErrorText(zf::os::LastErrorCode()); }
-
 class Walker {
  public:
   Walker(unsigned oemCodePage) : oemCodePage_(oemCodePage) {}

@@ -9,6 +9,11 @@
 
 namespace mkstp {
 
+bool RefusedByWindows(char c) {
+  return static_cast<unsigned char>(c) < 0x20 ||
+         std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos;
+}
+
 bool ConvertExactly(const std::string& ansiText, unsigned codePage, std::string& out) {
   const unsigned ansi = zf::os::AnsiCodePage();
   std::string back;
@@ -26,8 +31,7 @@ std::string FoldAsciiCase(std::string name) {
 std::string ToStoredName(const std::string& relativeName, unsigned oemCodePage,
                          const std::string& displayName) {
   for (char c : relativeName) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos)
+    if (RefusedByWindows(c))
       throw Failure(displayName + ": the name holds a character Windows does not allow in "
                                   "file names");
   }

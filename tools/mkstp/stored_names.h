@@ -13,11 +13,16 @@ namespace mkstp {
 // below the install folder can hold anyway.
 inline constexpr size_t kMaxStoredNameBytes = 260;
 
+// A character Windows refuses in a file name: \ : * ? " < > | or a control
+// character. "/" is not counted here: stored names use it as their
+// separator.
+bool RefusedByWindows(char c);
+
 // The OEM bytes of relativeName ("/" as separator; a folder ends with "/").
 // Raises Failure naming the file when the name holds a character that
-// Windows refuses in names (\ : * ? " < > | and control characters), a
-// character the code page cannot hold, or is longer than
-// kMaxStoredNameBytes. displayName is the name shown in messages.
+// Windows refuses (RefusedByWindows), a character the code page cannot
+// hold, or is longer than kMaxStoredNameBytes. displayName is the name
+// shown in messages.
 std::string ToStoredName(const std::string& relativeName, unsigned oemCodePage,
                          const std::string& displayName);
 

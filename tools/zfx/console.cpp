@@ -49,20 +49,10 @@ void Console::Progress(double percent, const std::string& fileName) {
   if (!progressBar_) return;
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;
-  const int whole = static_cast<int>(percent);
-  if (barShown_ && whole == lastPercent_ && fileName == lastName_) return;
-  lastPercent_ = whole;
-  lastName_ = fileName;
-
-  Write(false, zftool::ProgressLine("", whole, fileName));
-  barShown_ = true;
+  bar_.Show("", static_cast<int>(percent), fileName);
 }
 
-void Console::EndProgress() {
-  if (!barShown_) return;
-  Write(false, zftool::ClearedLine());
-  barShown_ = false;
-}
+void Console::EndProgress() { bar_.Clear(); }
 
 bool Console::AskPassword(const std::string& entry, std::string& password) {
   if (!interactive_) return false;

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "terminal.h"
+
 namespace zfx {
 
 class Console {
@@ -47,10 +49,8 @@ class Console {
   bool quiet_;
   bool interactive_;
   bool progressBar_;
-  bool barShown_ = false;
   bool outputIsTerminal_;
-  int lastPercent_ = -1;
-  std::string lastName_;
+  zftool::ProgressBar bar_;
 };
 
 }  // namespace zfx
