@@ -14,7 +14,7 @@
 #include "package_config.h"
 #include "package_records.h"
 #include "stored_names.h"
-#include "wizard/PackageFormat.h"
+#include "package/PackageFormat.h"
 
 namespace mkstp {
 namespace {

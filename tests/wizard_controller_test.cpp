@@ -18,7 +18,7 @@
 #include "test_util.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/IniFile.h"
-#include "wizard/PackageFormat.h"
+#include "package/PackageFormat.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/Unit1.h"
 #include "wizard/WizardTexts.h"

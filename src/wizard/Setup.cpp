@@ -3,7 +3,7 @@
 // error-box rule, and the message loop until the window is gone.
 //
 // The program takes no command line; what it installs is the package beside
-// it (PackageFormat.h).
+// it (package/PackageFormat.h).
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>

@@ -9,7 +9,7 @@
 #include "archive/ZFStrFunc.h"
 #include "platform/platform.h"
 #include "wizard/ErrorBox.h"
-#include "wizard/PackageFormat.h"
+#include "package/PackageFormat.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/WizardTexts.h"
 

@@ -13,7 +13,7 @@
 #include "source_walk.h"
 #include "stored_names.h"
 #include "verify.h"
-#include "wizard/PackageFormat.h"
+#include "package/PackageFormat.h"
 
 namespace mkstp {
 

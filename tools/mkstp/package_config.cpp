@@ -2,7 +2,7 @@
 #include "package_config.h"
 
 #include "stored_names.h"
-#include "wizard/PackageFormat.h"
+#include "package/PackageFormat.h"
 
 namespace mkstp {
 

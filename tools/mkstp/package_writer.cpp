@@ -7,7 +7,7 @@
 #include "archive/ZFRecords.h"
 #include "mkstp.h"
 #include "platform/platform.h"
-#include "wizard/PackageFormat.h"
+#include "package/PackageFormat.h"
 
 namespace mkstp {
 

@@ -7,7 +7,7 @@
 #include "archive/ZFCodec.h"
 #include "archive/ZFDirManager.h"
 #include "mkstp.h"
-#include "wizard/PackageFormat.h"
+#include "package/PackageFormat.h"
 
 namespace mkstp {
 
