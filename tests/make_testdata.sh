@@ -8,6 +8,9 @@
 # expected tree itself, from the same data.
 #
 # usage: make_testdata.sh OUT_DIR
+# With ZF_TESTDATA_SMALL=1 every file is cut to a few hundred bytes, the
+# self-extractor stub to 512 bytes and no split set is made: the same kinds
+# of archive, small enough for the fuzzers' seeds (tests/fuzz/make_corpus.sh).
 # Writes OUT_DIR/*.zip, OUT_DIR/*.exe, OUT_DIR/expect-<archive>/ for the
 # archives whose expected tree is not unzip's, and OUT_DIR/passwords
 # (archive name and password per line). Idempotent: OUT_DIR is remade.
@@ -24,21 +27,29 @@ mkdir -p "$src"
 # the "only when newer" tests.
 export TZ=UTC
 stamp=202001021304.06
+small=${ZF_TESTDATA_SMALL:-0}
+stub=/usr/bin/unzipsfx
+if [ "$small" = 1 ]; then
+  stub="$out/stub.bin"
+  head -c 512 /usr/bin/unzipsfx >"$stub"
+fi
 
 # ---- the product tree ---------------------------------------------------------
-python3 - "$src" <<'EOF'
+python3 - "$src" "$small" <<'EOF'
 import os, random, sys
-root = sys.argv[1]
+root, small = sys.argv[1], sys.argv[2] == '1'
 rnd = random.Random(20240601)
 def put(rel, data):
     p = os.path.join(root, rel)
     os.makedirs(os.path.dirname(p), exist_ok=True)
     with open(p, 'wb') as f:
         f.write(data)
+def size(n):
+    return n // 200 if small else n
 put('readme.txt', b'Read me first.\r\nSecond line.\r\n')
-put('docs/guide.txt', ''.join('line %d of the guide\n' % i for i in range(4000)).encode())
-put('docs/deep/nested.bin', bytes(rnd.getrandbits(8) for _ in range(70000)))
-put('bin/tool.dat', bytes(rnd.choice(b'abcab\x00\x01') for _ in range(150000)))
+put('docs/guide.txt', ''.join('line %d of the guide\n' % i for i in range(size(4000))).encode())
+put('docs/deep/nested.bin', bytes(rnd.getrandbits(8) for _ in range(size(70000))))
+put('bin/tool.dat', bytes(rnd.choice(b'abcab\x00\x01') for _ in range(size(150000))))
 put('empty.txt', b'')
 os.makedirs(os.path.join(root, 'emptydir'), exist_ok=True)
 EOF
@@ -62,7 +73,7 @@ zipq -r - readme.txt docs | cat > "$out/stream.zip"
 zipq -P secret - readme.txt docs/guide.txt | cat > "$out/streamcrypt.zip"
 echo "streamcrypt.zip secret" >> "$out/passwords"
 # Standard input into a pipe: descriptors and a Zip64 local extra block.
-seq 1 30000 | zip -q - - | cat > "$out/stdin.zip"
+seq 1 "$([ "$small" = 1 ] && echo 150 || echo 30000)" | zip -q - - | cat > "$out/stdin.zip"
 # An archive comment.
 cp "$out/deflate.zip" "$out/comment.zip"
 printf 'Product package\nsecond line of the comment\n' | zip -q -z "$out/comment.zip"
@@ -70,8 +81,8 @@ printf 'Product package\nsecond line of the comment\n' | zip -q -z "$out/comment
 # ---- self-extractor stubs ---------------------------------------------------------
 # Offsets left relative to the archive (the engine must find the prefix) and
 # offsets corrected by zip -A.
-cat /usr/bin/unzipsfx "$out/deflate.zip" > "$out/sfx_raw.exe"
-cat /usr/bin/unzipsfx "$out/deflate.zip" > "$out/sfx_fixed.exe"
+cat "$stub" "$out/deflate.zip" > "$out/sfx_raw.exe"
+cat "$stub" "$out/deflate.zip" > "$out/sfx_fixed.exe"
 zip -q -A "$out/sfx_fixed.exe"
 
 # ---- bsdtar ---------------------------------------------------------------------------
@@ -158,7 +169,11 @@ zipfile.ZipFile(os.path.join(out, 'empty.zip'), 'w').close()
 EOF
 
 # Not an archive at all.
-seq 1 5000 > "$out/notzip.zip"
+seq 1 "$([ "$small" = 1 ] && echo 50 || echo 5000)" > "$out/notzip.zip"
+if [ "$small" = 1 ]; then
+  find "$out" -maxdepth 1 -type f -exec touch -t "$stamp" {} +
+  exit 0
+fi
 
 # ---- split sets ---------------------------------------------------------------------
 # zip -s 64k cuts an archive into 64 KiB volumes arc.z01, arc.z02, ..., arc.zip
