@@ -575,6 +575,7 @@ TEST_F(ExtractTest, Selection) {
     bool recurse;
     const char* exclusion;
     std::set<std::string> names;
+    std::vector<std::string> fileMasks = {}, exclusionMasks = {};
   };
   const std::set<std::string> all = {"readme.txt", "hidden.txt", "noext", "dir/",
                                      "pics/iconsetup.bmp", "sub/readme"};
@@ -594,15 +595,31 @@ TEST_F(ExtractTest, Selection) {
       {"C:\\*.txt", 10431, true, "", {"readme.txt", "hidden.txt"}},
       {"*.*", 10431, true, "*.txt", {"noext", "dir/", "pics/iconsetup.bmp", "sub/readme"}},
       {"", 10431, true, "", {}},
+      // An empty mask selects by the lists: each entry once, whatever number
+      // of masks match it.
+      {"", 10431, true, "", {"readme.txt", "hidden.txt", "sub/readme"}, {"*.txt", "readme*"}},
+      {"", 10431, true, "", {"noext", "pics/iconsetup.bmp", "sub/readme"}, {"*.*"},
+       {"*.txt", "dir"}},
+      {"", 10431, true, "noext", {"dir/", "pics/iconsetup.bmp", "sub/readme"}, {"*.*"},
+       {"*.TXT"}},
+      {"", 10431, false, "", {"readme.txt", "sub/readme"}, {"*.txt", "sub\\*"}, {"hidden*"}},
+      {"", 10431 & ~2, true, "", {"readme.txt"}, {"C:\\*.txt"}},
+      // A mask given: the lists play no part.
+      {"noext", 10431, true, "", {"noext"}, {"*.txt"}, {"noext"}},
   };
   for (const Case& c : cases) {
     z.Options().SetRecurse(c.recurse);
+    z.FileMasks().Clear();
+    z.ExclusionMasks().Clear();
+    for (const std::string& m : c.fileMasks) z.FileMasks().Add(m);
+    for (const std::string& m : c.exclusionMasks) z.ExclusionMasks().Add(m);
     std::set<std::string> got;
     TZFArchiveItem f;
     for (bool more = z.FindFirstItem(c.mask, f, c.attr, c.exclusion); more; more = z.FindNextItem(f))
       got.insert(z.DirManager()->Dir().ItemRef(f.Handle.ItemIndex).Name);
     EXPECT_EQ(got, c.names) << c.mask << " attr " << c.attr << " recurse " << c.recurse;
   }
+
   TZFArchiveItem f;
   ASSERT_TRUE(z.FindFirstItem("iconsetup.bmp", f, 10431, ""));
   EXPECT_EQ(f.FileName, "iconsetup.bmp");
@@ -611,6 +628,22 @@ TEST_F(ExtractTest, Selection) {
   z.Extract("iconsetup.bmp", 10431, "");
   EXPECT_EQ(Listing(), std::vector<std::string>{"pics"});
   EXPECT_EQ(Read("pics/iconsetup.bmp"), "i");
+
+  // One run over the lists: readme.txt, which both masks match, is written
+  // once.
+  z.FileMasks().Clear();
+  z.FileMasks().Add("*.txt");
+  z.FileMasks().Add("readme*");
+  z.ExclusionMasks().Clear();
+  z.ExclusionMasks().Add("hidden.txt");
+  int started = 0;
+  z.OnFileProgress = [&](TZFBaseArchiver*, const std::string&, double, TZFProcessOperation,
+                         TZFProgressPhase p, bool&) { started += p == ppStart; };
+  z.Extract("", 10431, "");
+  EXPECT_EQ(z.EntriesSelected, 2);
+  EXPECT_EQ(started, 2);
+  EXPECT_EQ(Read("readme.txt"), "r");
+  EXPECT_EQ(Read("sub/readme"), "s");
 }
 
 // ---- times and attributes -----------------------------------------------------------------

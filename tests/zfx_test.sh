@@ -202,6 +202,22 @@ zfx x -q -j -d sel td/deflate.zip
 zfx x -d sel td/deflate.zip nothing.at.all
 expect_rc 1 "x with a mask that matches nothing"
 expect_in err.txt "nothing.at.all: no matching entries" "x with a mask that matches nothing"
+# Masks and exclusions make one run: an entry that two masks match is
+# extracted and reported once, a damaged one fails once; a mask whose
+# entries are all excluded matched something.
+rm -rf sel
+zfx x -d sel td/deflate.zip '*.txt' 'readme*'
+expect_rc 0 "x with two masks matching readme.txt"
+[ "$(tr '\\' / <out.txt | grep -cx readme.txt)" = 1 ] || fail "x with two masks: readme.txt not reported once"
+zfx x -d sel td/corrupt.zip '*.txt' readme.txt
+expect_rc 1 "x of a damaged entry that two masks match"
+[ "$(grep -c 'readme.txt: Invalid size' err.txt)" = 1 ] || fail "x with two masks: readme.txt did not fail once"
+expect_in err.txt "zfx: 1 of 3 selected entries not extracted" "x of a damaged entry that two masks match"
+rm -rf sel
+zfx x -d sel -x readme.txt td/deflate.zip readme.txt
+expect_rc 0 "x with a mask whose entry is excluded"
+[ ! -s err.txt ] || fail "x with a mask whose entry is excluded: $(cat err.txt)"
+[ -z "$(find sel -type f 2>/dev/null)" ] || fail "x with a mask whose entry is excluded: something extracted"
 
 # ---- damaged data ------------------------------------------------------------------
 rm -rf bad

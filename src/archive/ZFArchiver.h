@@ -85,7 +85,7 @@ struct TInternalSearchRec {
   bool HasWildcards = false;   // the mask holds "*" or "?"
   int32_t SearchAttributes = 0;
   std::string ExclusionMask;
-  bool UseMaskLists = false;
+  bool UseMaskLists = false;   // Mask was empty: FileMasks and ExclusionMasks choose
 };
 
 // The public view of one directory item, filled by the selection.
@@ -131,7 +131,9 @@ class TZFBaseArchiver : public TComponent {
   void Open();
   // Closes; gives a new, empty archive its end record. Never raises.
   void Close();
-  // Extracts the entries matching Mask and SearchAttr into BaseDir.
+  // Extracts the entries matching Mask and SearchAttr into BaseDir, without
+  // those ExclusionMask matches. An empty Mask selects by the lists instead:
+  // the entries one of FileMasks matches and none of ExclusionMasks does.
   void Extract(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask);
   bool Active() const { return active_; }
 
@@ -159,6 +161,7 @@ class TZFBaseArchiver : public TComponent {
   void SetSFXStub(const std::string& v) { sfxStub_ = v; }
   TZFOptions& Options() { return options_; }
   const TZFOptions& Options() const { return options_; }
+  // The masks of a selection without a mask (see Extract).
   TStringList& FileMasks() { return fileMasks_; }
   void SetFileMasks(const TStringList& v) { CopyLines(v, fileMasks_); }
   TStringList& ExclusionMasks() { return exclusionMasks_; }
@@ -276,6 +279,9 @@ class TZFBaseArchiver : public TComponent {
   // Selection: the first item from index first that passes the tests of
   // F.Handle, with F filled; the name test of a mask.
   bool SearchFrom(int32_t first, TZFArchiveItem& F);
+  // A mask as the selection compares it: a drive prefix dropped (unless
+  // StorePath keeps drives), "/" as the separator.
+  std::string SearchMaskOf(const std::string& Mask) const;
   static bool NameMatches(const std::string& storedName, const std::string& mask);
   // The run's steps (ZFExtract.cpp): one selected item with its retries
   // (false: leave the run), the entry's target rules, the file written (an

@@ -194,24 +194,31 @@ bool TZFBaseArchiver::MatchesMask(const std::string& Name, const std::string& Ma
   return MaskMatch(Name, Mask);
 }
 
-bool TZFBaseArchiver::FindFirstItem(const std::string& Mask, TZFArchiveItem& F,
-                                    int32_t SearchAttr, const std::string& ExclusionMask) {
+std::string TZFBaseArchiver::SearchMaskOf(const std::string& Mask) const {
   std::string mask = Mask;
   const size_t drive = ExtractFileDrive(mask).size();
   if (drive > 0 && options_.GetStorePath() != spFullPathWithDrive) {
-    // "C:\*.txt" means the names below the drive's root; stored names are
+    // "C:\\*.txt" means the names below the drive's root; stored names are
     // relative, so the root's separator goes with the drive, or the mask
     // could never match.
     mask.erase(0, drive);
     if (!mask.empty() && IsSeparator(mask.front())) mask.erase(0, 1);
   }
   std::replace(mask.begin(), mask.end(), '\\', '/');
+  return mask;
+}
+
+bool TZFBaseArchiver::FindFirstItem(const std::string& Mask, TZFArchiveItem& F,
+                                    int32_t SearchAttr, const std::string& ExclusionMask) {
   TInternalSearchRec& h = F.Handle;
-  h.SearchMask = mask;
-  h.HasWildcards = mask.find_first_of("*?") != std::string::npos;
+  h.SearchMask = SearchMaskOf(Mask);
+  h.HasWildcards = h.SearchMask.find_first_of("*?") != std::string::npos;
   h.SearchAttributes = SearchAttr;
   h.ExclusionMask = ExclusionMask;
-  h.UseMaskLists = false;
+  // Without a mask the lists choose: an entry one of FileMasks selects and
+  // none of ExclusionMasks takes out. So several masks make one run, and an
+  // entry two of them match is selected once.
+  h.UseMaskLists = Mask.empty();
   h.ItemIndex = 0;
   return SearchFrom(0, F);
 }
@@ -237,18 +244,41 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
     if (!name.empty() && name.back() == '/') name.pop_back();
     return os::UpperString(DirectoryPart(WithBackslashes(name)));
   };
-  const std::string maskFolder = options_.GetRecurse() ? std::string() : folderKey(h.SearchMask);
+  struct TSelectionMask {
+    std::string mask, folder;
+  };
+  std::vector<TSelectionMask> selection;
+  std::vector<std::string> exclusions;
+  const auto select = [&](const std::string& mask) {
+    selection.push_back({mask, options_.GetRecurse() ? std::string() : folderKey(mask)});
+  };
+  if (!h.ExclusionMask.empty()) exclusions.push_back(h.ExclusionMask);
+  if (h.UseMaskLists) {
+    for (int k = 0; k < fileMasks_.Count(); ++k) select(SearchMaskOf(fileMasks_.Get(k)));
+    for (int k = 0; k < exclusionMasks_.Count(); ++k)
+      exclusions.push_back(SearchMaskOf(exclusionMasks_.Get(k)));
+  } else {
+    select(h.SearchMask);
+  }
+  const auto selected = [&](const TDirItem& item) {
+    for (const TSelectionMask& s : selection) {
+      if (!options_.GetRecurse() && folderKey(item.Name) != s.folder) continue;
+      if (NameMatches(item.Name, s.mask)) return true;
+    }
+    return false;
+  };
   const TZFDirArray& dir = dirManager_->Dir();
   for (int32_t i = first; i < dir.Count(); ++i) {
     const TDirItem& item = dir.ItemRef(i);
-    if (!options_.GetRecurse() && folderKey(item.Name) != maskFolder) continue;
-    if (!NameMatches(item.Name, h.SearchMask)) continue;
+    if (!selected(item)) continue;
     if (item.Header.ExternalAttributes & kTestedAttributes &
         ~static_cast<uint32_t>(h.SearchAttributes))
       continue;
-    // The exclusion mask, when given, takes out what it matches by the same
-    // name test as the mask.
-    if (!h.ExclusionMask.empty() && NameMatches(item.Name, h.ExclusionMask)) continue;
+    // An exclusion mask takes out what it matches by the same name test as
+    // a mask.
+    if (std::any_of(exclusions.begin(), exclusions.end(),
+                    [&](const std::string& mask) { return NameMatches(item.Name, mask); }))
+      continue;
 
     F.Handle.ItemIndex = i;
     // Assigned in place: F's strings keep their buffers from item to item.

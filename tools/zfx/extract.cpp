@@ -1,11 +1,12 @@
-// The "x" command: one Extract run of the component per mask, with handlers
-// that skip excluded entries, ask for passwords only when someone can
-// answer, report every failure with the engine's own message and keep the
-// counts that decide the exit status.
+// The "x" command: one Extract run of the component over its mask lists
+// (the masks, or every entry, less the exclusions), with handlers that ask
+// for passwords only when someone can answer, report every failure with
+// the engine's own message and keep the counts that decide the exit status.
 #include "extract.h"
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 #include <string>
 
 #include "archive/ZFArchiver.h"
@@ -22,28 +23,6 @@ namespace {
 // A name as the user reads it: the file system's separator.
 std::string DisplayName(const std::string& name) { return zf::ToPlatformDelimiters(name); }
 
-// Names in the archive's separator, without a trailing one (a folder entry).
-std::string ForMatching(std::string name) {
-  std::replace(name.begin(), name.end(), '\\', '/');
-  if (!name.empty() && name.back() == '/') name.pop_back();
-  return name;
-}
-
-// An exclusion mask matches an entry the way a selection mask does: by the
-// whole stored name or by its file-name part.
-bool IsExcluded(const std::string& entryName, const std::vector<std::string>& exclusions) {
-  const std::string name = ForMatching(entryName);
-  const size_t slash = name.find_last_of('/');
-  const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
-  for (const std::string& raw : exclusions) {
-    const std::string mask = ForMatching(raw);
-    if (zf::TZFBaseArchiver::MatchesMask(name, mask) ||
-        zf::TZFBaseArchiver::MatchesMask(leaf, mask))
-      return true;
-  }
-  return false;
-}
-
 class Extraction {
  public:
   Extraction(const CommandLine& cmd, Console& console) : cmd_(cmd), console_(console) {}
@@ -52,7 +31,7 @@ class Extraction {
     std::string dest = cmd_.destination;
     if (zf::kPathDelim == '\\') std::replace(dest.begin(), dest.end(), '/', '\\');
 
-    zf::TZipArchiver archiver;
+    Archiver archiver(console_);
     Configure(archiver, zf::AddTrailingDelimiter(dest));
     if (!OpenArchive(archiver, cmd_.archive, console_)) return kExitFatal;
     // The engine creates the folders of the entries but, with -j, not the
@@ -63,26 +42,21 @@ class Extraction {
       return kExitFatal;
     }
 
-    std::vector<std::string> masks = cmd_.masks;
-    const bool explicitMasks = !masks.empty();
-    if (!explicitMasks) masks.push_back("*.*");
     bool broken = false;
-    for (const std::string& mask : masks) {
-      try {
-        archiver.Extract(mask, kSearchAttributes, "");
-      } catch (const std::exception& e) {
-        // Not an entry's failure (those go to the failure event): the
-        // archive itself cannot be read on.
-        console_.Error("zfx: " + cmd_.archive + ": " + e.what());
-        broken = true;
-      }
-      selected_ += archiver.EntriesSelected;
-      if (explicitMasks && archiver.EntriesSelected == 0 && !broken) {
-        console_.Error("zfx: " + mask + ": no matching entries");
-        ++unmatched_;
-      }
-      if (broken || zftool::Interrupted()) break;
+    try {
+      ReportUnmatchedMasks(archiver);
+      for (const std::string& mask : cmd_.masks.empty() ? std::vector<std::string>{"*.*"}
+                                                        : cmd_.masks)
+        archiver.FileMasks().Add(mask);
+      for (const std::string& mask : cmd_.exclusions) archiver.ExclusionMasks().Add(mask);
+      archiver.Extract("", kSearchAttributes, "");
+    } catch (const std::exception& e) {
+      // Not an entry's failure (those go to the failure event): the
+      // archive itself cannot be read on.
+      console_.Error("zfx: " + cmd_.archive + ": " + e.what());
+      broken = true;
     }
+    selected_ = archiver.EntriesSelected;
     archiver.Close();
     console_.EndProgress();
     return Report(broken);
@@ -97,13 +71,6 @@ class Extraction {
     options.SetOverwriteMode(cmd_.overwrite);
     options.SetCreateDirs(!cmd_.junkPaths);
 
-    archiver.OnConfirmProcessFile = [this](zf::TZFBaseArchiver*, const std::string& name,
-                                           zf::TZFProcessOperation, bool& confirm) {
-      if (!cmd_.exclusions.empty() && IsExcluded(name, cmd_.exclusions)) {
-        confirm = false;
-        ++excluded_;
-      }
-    };
     archiver.OnFileProgress = [this](zf::TZFBaseArchiver*, const std::string& name, double,
                                      zf::TZFProcessOperation, zf::TZFProgressPhase phase,
                                      bool& cancel) {
@@ -147,6 +114,17 @@ class Extraction {
     };
   }
 
+  // A mask named on the command line that selects no entry (exclusions
+  // aside) is reported, and makes the exit status 1.
+  void ReportUnmatchedMasks(zf::TZipArchiver& archiver) {
+    for (const std::string& mask : cmd_.masks) {
+      zf::TZFArchiveItem item;
+      if (archiver.FindFirstItem(mask, item, kSearchAttributes, "")) continue;
+      console_.Error("zfx: " + mask + ": no matching entries");
+      ++unmatched_;
+    }
+  }
+
   int Report(bool broken) {
     if (zftool::Interrupted()) {
       console_.Error("zfx: aborted");
@@ -155,7 +133,7 @@ class Extraction {
     const int bad = failed_ + skipped_;
     if (bad > 0)
       console_.Error("zfx: " + std::to_string(bad) + " of " +
-                     std::to_string(selected_ - excluded_) + " selected entries not extracted");
+                     std::to_string(selected_) + " selected entries not extracted");
     if (broken || bad > 0 || unmatched_ > 0) return kExitSomeFailed;
     return kExitOk;
   }
@@ -165,7 +143,7 @@ class Extraction {
   std::string current_;
   double overall_ = 0;
   bool currentSkipped_ = false;
-  int selected_ = 0, failed_ = 0, skipped_ = 0, excluded_ = 0, unmatched_ = 0;
+  int selected_ = 0, failed_ = 0, skipped_ = 0, unmatched_ = 0;
 };
 
 }  // namespace

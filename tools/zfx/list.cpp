@@ -15,6 +15,7 @@
 #include "archive/ZFDirManager.h"
 #include "archive/ZFStrFunc.h"
 #include "open_archive.h"
+#include "volume_requests.h"
 
 namespace zfx {
 
@@ -137,7 +138,7 @@ int64_t AddSizes(int64_t total, int64_t size) {
 }  // namespace
 
 int RunList(const CommandLine& cmd, Console& console) {
-  zf::TZipArchiver archiver;
+  Archiver archiver(console);
   if (!OpenArchive(archiver, cmd.archive, console)) return kExitFatal;
 
   console.Info("Archive: " + cmd.archive);

@@ -17,7 +17,6 @@ bool OpenArchive(zf::TZipArchiver& archiver, const std::string& path, Console& c
   archiver.SetFileName(path);
   // A split set is opened by its last volume's name; the component finds
   // the others beside it, and asks for the disks of a spanned set.
-  AttachVolumeRequests(archiver, console);
   try {
     archiver.Open();
   } catch (const zf::EZFException& e) {
