@@ -22,6 +22,8 @@
 
 namespace {
 
+constexpr size_t kMostForReference = 400;
+
 // The recursive rules, one call per (name position, mask position).
 class ReferenceMatcher {
  public:
@@ -132,7 +134,7 @@ const zf::TZFCharTables& Tables(unsigned which) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0 || size > 4096) return 0;
+  if (size == 0) return 0;
   const unsigned flags = data[0];
   const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
   const size_t cut = rest.find('\0');
@@ -143,6 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool ignoreCase = flags & 1;
   const zf::TZFCharTables& tables = Tables(flags >> 1);
   const bool got = zf::WildcardMatch(tables, name, mask, ignoreCase);
+  // The reference costs up to |name|^2 x |mask|: longer inputs only show
+  // that the matcher itself stays fast.
+  if (size > kMostForReference) return 0;
   if (got != ReferenceWildcardMatch(tables, name, mask, ignoreCase))
     Differ("WildcardMatch", name, mask, got);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "archive/ZFClasses.h"
 #include "archive/ZFStrFunc.h"
 #include "platform/platform.h"
 #include "wizard/IniFile.h"
@@ -36,9 +37,12 @@ class View : public setup::IWizardView {
   void SetButtonEnabled(setup::TaFormButton, bool) override {}
   void SetButtonCaption(setup::TaFormButton, const std::string&) override {}
   void SetProgress(int) override {}
-  // The window loads the picture; here it must at least exist.
+  // The window's contract: a file that is no bitmap (here: none at all,
+  // as when the listing found the picture under another letter case on a
+  // system whose names keep case) is an error.
   void LoadPicture(const std::string& path) override {
-    if (!zf::os::FileExists(zf::os::Utf8ToAnsi(path))) std::abort();
+    if (!zf::os::FileExists(zf::os::Utf8ToAnsi(path)))
+      throw zf::Exception("Bitmap image is not valid");
   }
   void ProcessMessages() override {}
   void Close() override {}
