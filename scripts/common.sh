@@ -1,5 +1,5 @@
 # Shared by the project's scripts: installing what is missing, building the
-# three configurations, preparing Wine. Sourced, not run.
+# four configurations, preparing Wine. Sourced, not run.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -7,6 +7,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 # Debian packages the build, the tests and the demo need.
 ZF_PACKAGES=(
   cmake ninja-build g++ make pkg-config zlib1g-dev
+  clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine wine32:i386 locales
   zip unzip 7zip libarchive-tools python3
@@ -57,6 +58,13 @@ configure_and_build() {
 
 build_native() { configure_and_build native -DCMAKE_BUILD_TYPE=Release; }
 build_asan() { configure_and_build asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZF_SANITIZE=ON; }
+# The libFuzzer targets only (tests/fuzz), built with clang.
+build_fuzz() {
+  log "building fuzz"
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$ROOT/build/fuzz" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZF_FUZZ=ON >/dev/null
+  cmake --build "$ROOT/build/fuzz" -j "$JOBS" --target fuzz_targets
+}
 build_win32() {
   configure_and_build win32 -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 #   native Linux, native with AddressSanitizer + UndefinedBehaviorSanitizer,
+#   the libFuzzer targets (each a short run from a fixed seed),
 #   and 32-bit Windows under Wine in three locales (ANSI 1252/OEM 437,
 #   1251/866 and the Turkish locale), each in a fresh Wine prefix.
 # Exits non-zero when anything fails.
@@ -10,6 +11,7 @@ set -euo pipefail
 install_dependencies
 build_native
 build_asan
+build_fuzz
 build_win32
 
 failed=()
@@ -24,6 +26,8 @@ run_ctest() {  # run_ctest LABEL BUILD_DIR [env...]
 run_ctest "native (en_US)" "$ROOT/build/native" LC_ALL=en_US.UTF-8 ZF_TEST_LOCALE=en
 run_ctest "native asan+ubsan (ru_RU)" "$ROOT/build/asan" LC_ALL=ru_RU.UTF-8 ZF_TEST_LOCALE=ru \
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+run_ctest "fuzz targets (libFuzzer)" "$ROOT/build/fuzz" LC_ALL=en_US.UTF-8 \
+  UBSAN_OPTIONS=print_stacktrace=1
 
 for loc in "${ZF_LOCALES[@]}"; do
   short=${loc%%_*}
