@@ -6,7 +6,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages the build, the tests and the demo need.
 ZF_PACKAGES=(
-  cmake ninja-build g++ make pkg-config zlib1g-dev
+  cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine wine32:i386 locales

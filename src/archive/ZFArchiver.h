@@ -22,11 +22,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "archive/ZFClasses.h"
-#include "archive/ZFDirItem.h"
-#include "archive/ZFOptions.h"
-#include "archive/ZFStringList.h"
-#include "archive/ZFTypes.h"
+#include "ZFClasses.h"
+#include "ZFOptions.h"
+#include "ZFStringList.h"
+#include "ZFTypes.h"
 
 namespace zf {
 
@@ -34,6 +33,7 @@ class TZFBaseArchiver;
 class TZFDirManager;
 class TEntryFile;
 class TZFDecodeAhead;
+struct TDirItem;
 
 // ---- events: Sender first, then the parameters; in/out ones by reference ---
 using TNotifyEvent = std::function<void(TZFBaseArchiver* Sender)>;

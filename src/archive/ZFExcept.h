@@ -22,7 +22,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "archive/ZFClasses.h"
+#include "ZFClasses.h"
 
 namespace zf {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "archive/ZFTypes.h"
+#include "ZFTypes.h"
 
 namespace zf {
 

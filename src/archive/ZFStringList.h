@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZFClasses.h"
+#include "ZFClasses.h"
 
 namespace zf {
 

@@ -65,6 +65,17 @@ constexpr uint32_t faSysFile = 0x04;
 constexpr uint32_t faVolumeID = 0x08;
 constexpr uint32_t faDirectory = 0x10;
 constexpr uint32_t faArchive = 0x20;
+constexpr uint32_t faNormal = 0x80;
+constexpr uint32_t faCompressed = 0x800;
+constexpr uint32_t faNotContentIndexed = 0x2000;
+// The attribute filter that selects every entry (10431, 0x28BF): what the
+// wizard and the tools pass to Extract and FindFirstItem, and the default
+// of Options.SearchAttr. Selection tests only hidden, system, volume label
+// and directory, an entry carrying one of them qualifying only when the
+// filter has it too; this filter has all four.
+constexpr int32_t faSearchAll = faReadOnly | faHidden | faSysFile | faVolumeID | faDirectory |
+                                faArchive | faNormal | faCompressed | faNotContentIndexed;
+static_assert(faSearchAll == 10431);
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
 // ---- files ----------------------------------------------------------------
