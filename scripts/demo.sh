@@ -54,7 +54,7 @@ run_wizard() {
   fresh_wine_prefix "$prefix" "$loc"
   walk_display_start use_current
   local ok=0
-  LC_ALL=$loc WINEPREFIX=$prefix walk_wizard "$ROOT/dist/setup.exe" "$shots" 'C:\Demo\Hello' && ok=1
+  WINEPREFIX=$prefix walk_wizard "$ROOT/dist/setup.exe" "$shots" 'C:\Demo\Hello' "$loc" && ok=1
   walk_display_stop
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   ls -l "$shots"

@@ -18,11 +18,18 @@
 #   walk_display_start [use_current]   sets DISPLAY: the current one when
 #                                      asked and usable, else a new Xvfb
 #   walk_display_stop                  ends the Xvfb started here
-#   walk_wizard EXE SHOTDIR FOLDER     runs EXE (WINEPREFIX, LC_ALL from the
-#                                      caller), types FOLDER (a Windows path)
+#   walk_wizard EXE SHOTDIR FOLDER [LOCALE]
+#                                      runs EXE (WINEPREFIX from the caller)
+#                                      in LOCALE (default: the caller's
+#                                      LC_ALL), types FOLDER (a Windows path)
 #                                      on page 1, installs, saves
 #                                      SHOTDIR/page0..3.png, presses "Выход"
 #                                      and waits for the program's end
+#
+# The locale goes to Wine alone, never to this shell: a shell that started
+# before the locale was generated (scripts/demo.sh on a fresh machine
+# generates it) cannot switch to it, and would warn at every command run
+# with LC_ALL=C here.
 
 WALK_DESKTOP=zfwizard
 WALK_DESKTOP_SIZE=800x600
@@ -168,7 +175,7 @@ walk_click() {
 walk_key() { timeout 5 xdotool key --clearmodifiers "$@"; }
 
 walk_wizard() {
-  local exe=$1 shots=$2 folder=$3
+  local exe=$1 shots=$2 folder=$3 loc=${4:-${LC_ALL:-}}
   local tmp
   tmp=$(mktemp -d)
   mkdir -p "$shots"
@@ -176,7 +183,7 @@ walk_wizard() {
 
   WALK_DESK=
   WALK_BOX=
-  wine explorer "/desktop=$WALK_DESKTOP,$WALK_DESKTOP_SIZE" "$exe" >/dev/null 2>&1 &
+  env ${loc:+LC_ALL="$loc"} wine explorer "/desktop=$WALK_DESKTOP,$WALK_DESKTOP_SIZE" "$exe" >/dev/null 2>&1 &
   WALK_WINE_PID=$!
   local ok=0
   walk_walk_pages "$tmp" "$shots" "$folder" && ok=1
