@@ -3,6 +3,8 @@
 // report.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "archive/ZFArchiver.h"
 #include "archive/ZFConst.h"
 #include "archive/ZFDirManager.h"
@@ -161,6 +163,34 @@ TEST(ArchiverOpen, BlankNamePartFailsAndLeavesTheOpenArchiveOpen) {
 TEST(ArchiverOpen, ExtractOnClosedComponentFails) {
   TZipArchiver z;
   EXPECT_EQ(NativeErrorOf([&] { z.Extract("*.*", 10431, ""); }), neArchiveNotOpen);
+}
+
+// The component's name stands before its own errors, never before what the
+// directory reader says about the archive.
+TEST(ArchiverOpen, ErrorsNameTheComponentExceptTheDirectoryReaders) {
+  TempDir dir;
+  test::WriteFile(dir / "junk.zip", std::string(4096, 'x'));
+  struct Case {
+    const char* what;
+    std::function<void(TZipArchiver&)> action;
+    std::string message;
+  } cases[] = {
+      {"not an archive", [&](TZipArchiver& z) { z.SetFileName(dir / "junk.zip"); z.Open(); },
+       "Invalid archive file. - Native error: 00035"},
+      {"nothing open", [](TZipArchiver& z) { z.Extract("*.*", os::faSearchAll, ""); },
+       "ZipArchiver1: Archive is not open - Native error: 00013"},
+  };
+  for (const Case& c : cases) {
+    TZipArchiver z;
+    z.SetName("ZipArchiver1");
+    std::string message;
+    try {
+      c.action(z);
+    } catch (const EZFException& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, c.message) << c.what;
+  }
 }
 
 TEST(ArchiverOpen, SpanningModeIsRefusedWhileOpen) {

@@ -11,6 +11,9 @@
 //                     local header and, when the recorded offsets count from
 //                     the archive proper, added to every offset
 //   data limits       where each entry's data must end (DataLimitOf)
+//
+// Its errors describe the archive, not the component reading it: they name
+// no component (no "ZipArchiver1: " in front of "Invalid archive file.").
 #include "archive/ZFDirManager.h"
 
 #include <algorithm>
@@ -349,7 +352,7 @@ void TZFDirManager::ReadDirectory() {
     const int64_t behind = endRecords - static_cast<int64_t>(kZip64EndOfCentralDirSize);
     if (behind <= 0 || (!ReadZip64EndRecordAt(zip64Locator_.Zip64RecordOffset) &&
                         !ReadZip64EndRecordAt(static_cast<uint64_t>(behind))))
-      throw EZFException(neNoZip64EndRecord, owner_);
+      throw EZFException(neNoZip64EndRecord, nullptr);
     endRecords = behind;
   }
 
@@ -416,11 +419,11 @@ void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
   // record that names others is damaged, and no volume is asked for twice.
   const int32_t lastVolume = LastVolumeNumber();
   if (!singleFile && firstVolume > static_cast<uint32_t>(lastVolume))
-    throw EZFException(neInvalidArchive, owner_);
+    throw EZFException(neInvalidArchive, nullptr);
   int32_t volume = static_cast<int32_t>(std::min<uint32_t>(firstVolume, INT32_MAX));
   if (!singleFile) SwitchVolume(volume);
   const auto nextVolume = [&]() -> TStream* {
-    if (volume >= lastVolume) throw EZFException(neInvalidArchive, owner_);
+    if (volume >= lastVolume) throw EZFException(neInvalidArchive, nullptr);
     SwitchVolume(++volume);
     return archiveStream_;
   };
@@ -433,19 +436,19 @@ void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
   // directory cannot hold is damage, never an allocation size.
   if (entries > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) ||
       entries * kCentralFileHeaderSize > directorySize)
-    throw EZFException(neInvalidArchive, owner_);
+    throw EZFException(neInvalidArchive, nullptr);
 
   int64_t start;
   if (singleFile) {
     // Counted back from the end records rather than taken from the recorded
     // offset, so that a directory that moved with a stub in front is found.
     if (directorySize > static_cast<uint64_t>(endRecords))
-      throw EZFException(neInvalidArchive, owner_);
+      throw EZFException(neInvalidArchive, nullptr);
     start = endRecords - static_cast<int64_t>(directorySize);
   } else {
     const uint64_t recorded =
         isZip64_ ? zip64EndRecord_.DirectoryOffset : endRecord_.DirectoryOffset;
-    if (recorded > static_cast<uint64_t>(StreamSize())) throw EZFException(neInvalidArchive, owner_);
+    if (recorded > static_cast<uint64_t>(StreamSize())) throw EZFException(neInvalidArchive, nullptr);
     start = static_cast<int64_t>(recorded);
   }
 
@@ -580,10 +583,10 @@ void TZFDirManager::RecoverDirectory() {
   dir_->Clear();
   dataLimits_.clear();
   // The pieces of a volume set cannot be told apart by local headers alone.
-  if (owner_->GetSpanningMode() != smNone) throw EZFException(neOpenAborted, owner_);
+  if (owner_->GetSpanningMode() != smNone) throw EZFException(neOpenAborted, nullptr);
   ForgetScanWindows();
   int64_t position = FindNextLocalHeader(0);
-  if (position < 0) throw EZFException(neInvalidArchive, owner_);
+  if (position < 0) throw EZFException(neInvalidArchive, nullptr);
   while (position >= 0) {
     RecoverItemAt(position);
     // On from just past the signature: the data may hold entries of its own.
@@ -756,7 +759,7 @@ void TZFDirManager::WriteStub() {
     TZFVolumeNumberInfo first;
     first.SetFirst(true);
     const int64_t limit = owner_->SpanningOptions().VolumeLimit(first);
-    if (limit > 0 && limit < stubSize) throw EZFException(neStubTooLarge, owner_);
+    if (limit > 0 && limit < stubSize) throw EZFException(neStubTooLarge, nullptr);
   }
   archiveStream_->SetSize(0);
   archiveStream_->SetPosition(0);
