@@ -108,7 +108,7 @@ TEST(ArchiverOpen, MissingFileBecomesAnEmptyArchive) {
   EXPECT_TRUE(z.Active());
   EXPECT_EQ(afterOpen, 1);
   EXPECT_TRUE(os::FileExists(dir / "new.zip"));
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(z.EntriesSelected, 0);
   z.Close();
   EXPECT_FALSE(z.Active());
@@ -142,7 +142,7 @@ TEST(ArchiverOpen, ReadOnlyArchiveOpensAndExtracts) {
   z.SetFileName(path);
   z.SetBaseDir(dir / "out");
   z.Open();
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   z.Close();
   EXPECT_EQ(test::ReadFile(dir / "out" + test::kSep + "a.txt"), "alpha");
   EXPECT_EQ(test::ReadFile(path), before);
@@ -162,7 +162,7 @@ TEST(ArchiverOpen, BlankNamePartFailsAndLeavesTheOpenArchiveOpen) {
 
 TEST(ArchiverOpen, ExtractOnClosedComponentFails) {
   TZipArchiver z;
-  EXPECT_EQ(NativeErrorOf([&] { z.Extract("*.*", 10431, ""); }), neArchiveNotOpen);
+  EXPECT_EQ(NativeErrorOf([&] { z.Extract("*.*", os::faSearchAll, ""); }), neArchiveNotOpen);
 }
 
 // The component's name stands before its own errors, never before what the

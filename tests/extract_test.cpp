@@ -161,7 +161,7 @@ TEST_F(ExtractTest, EventsArriveInOrderWithTheirProgressValues) {
     }
     log.push_back(std::string("file ") + phase(p) + " " + name + " " + std::to_string(int(progress)));
   };
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   const std::vector<std::string> expected = {
       "overall start 0",
       "confirm a.txt", "file start a.txt 0", "extract a.txt", "file process a.txt",
@@ -215,7 +215,7 @@ TEST_F(ExtractTest, CancelStopsTheRunAndLeavesNoPartialFile) {
           (p == ppEnd && when == "file end first"))
         cancel = true;
     };
-    fresh.Extract("*.*", 10431, "");
+    fresh.Extract("*.*", os::faSearchAll, "");
     EXPECT_TRUE(fresh.CancelFlag) << when;
     EXPECT_EQ(overallEnds, 1) << when;
     EXPECT_EQ(fileEnds, when == "file process first" || when == "file end first" ? 1 : 0) << when;
@@ -228,7 +228,7 @@ TEST_F(ExtractTest, RefusedConfirmationPassesTheEntryOver) {
   OpenWith(ZipBuilder().Add(Entry("skip.txt", "s")).Add(Entry("keep.txt", "k")));
   z.OnConfirmProcessFile = [](TZFBaseArchiver*, const std::string& name, TZFProcessOperation,
                               bool& confirm) { confirm = name != "skip.txt"; };
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(Listing(), std::vector<std::string>{"keep.txt"});
   EXPECT_EQ(z.EntriesDone, 1);
 }
@@ -259,7 +259,7 @@ TEST_F(ExtractTest, FailureActionsRetryIgnoreAbort) {
     int confirms = 0;
     z.OnConfirmProcessFile = [&](TZFBaseArchiver*, const std::string& name, TZFProcessOperation,
                                  bool&) { confirms += name == "bad.txt"; };
-    z.Extract("*.*", 10431, "");
+    z.Extract("*.*", os::faSearchAll, "");
     EXPECT_EQ(failures, std::vector<int32_t>(c.reports, neExtractFailed));
     EXPECT_EQ(confirms, static_cast<int>(c.reports));  // each retry starts from the confirmation
     EXPECT_FALSE(Exists("bad.txt"));
@@ -272,7 +272,7 @@ TEST_F(ExtractTest, DefaultFailureDialogAsksAndAnswers) {
   OpenWith(BadThenGood());
   DialogAnswers answers;
   answers.messageAnswers = {os::idRetry, os::idIgnore};
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   ASSERT_EQ(answers.texts.size(), 2u);
   EXPECT_NE(answers.texts[0].find("Invalid size or check sum of file"), std::string::npos);
   EXPECT_NE(answers.texts[0].find(". File processing error, possibly disk is full"),
@@ -290,7 +290,7 @@ TEST_F(ExtractTest, CorruptedEntriesAreKeptOnlyOnRequest) {
   OpenWith(BadThenGood());
   AnswerFailures({});
   z.SetExtractCorruptedFiles(true);
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_TRUE(failures.empty());
   EXPECT_EQ(Read("bad.txt"), "payload");
   EXPECT_EQ(z.EntriesDone, 2);
@@ -301,7 +301,7 @@ TEST_F(ExtractTest, FailedEntryLeavesTheOldFileAndNoTemporaryFile) {
   test::WriteFile(Out("bad.txt"), "old contents");
   OpenWith(BadThenGood());
   AnswerFailures({});
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(failures, std::vector<int32_t>{neExtractFailed});
   EXPECT_EQ(Read("bad.txt"), "old contents");
   EXPECT_EQ(Listing(), (std::vector<std::string>{"bad.txt", "good.txt"}));
@@ -317,7 +317,7 @@ TEST_F(ExtractTest, HostileNamesFailWithoutWritingOutsideBaseDir) {
   b.Add(Entry("safe.txt", "ok"));
   OpenWith(b);
   AnswerFailures({});
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   ASSERT_EQ(failures.size(), std::size(names));
   for (size_t i = 0; i < failures.size(); ++i) {
     EXPECT_EQ(failures[i], neCannotCreateFile) << names[i];
@@ -338,7 +338,7 @@ TEST_F(ExtractTest, NameChosenByTheHandlerIsUsed) {
     if (name == "..\\stored.txt") name = chosen;
     if (name == "plain.txt") name = "renamed.txt";
   };
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(test::ReadFile(chosen), "x");
   EXPECT_EQ(Read("renamed.txt"), "y");
 }
@@ -385,7 +385,7 @@ TEST_F(ExtractTest, OverwriteModes) {
     fresh.Open();
     DialogAnswers answers;
     if (c.dialogAnswer >= 0) answers.choiceAnswers = {c.dialogAnswer};
-    fresh.Extract("*.*", 10431, "");
+    fresh.Extract("*.*", os::faSearchAll, "");
     EXPECT_EQ(Read("f.txt"), c.replaced ? "new" : "old") << c.label;
     EXPECT_EQ(fresh.Options().GetOverwriteMode(), c.modeAfter) << c.label;
     EXPECT_EQ(fresh.EntriesDone, 1) << c.label;
@@ -405,7 +405,7 @@ TEST_F(ExtractTest, NoToAllHoldsForTheRestOfTheRun) {
   z.Options().SetOverwriteMode(omPrompt);
   DialogAnswers answers;
   answers.choiceAnswers = {2};
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(answers.texts.size(), 1u);
   EXPECT_EQ(Read("a.txt"), "old");
   EXPECT_EQ(Read("b.txt"), "old");
@@ -422,7 +422,7 @@ TEST_F(ExtractTest, ReadOnlyTargets) {
     OpenWith(ZipBuilder().Add(Entry("r.txt", "new")));
     z.Options().SetReplaceReadOnly(replace);
     AnswerFailures({});
-    z.Extract("*.*", 10431, "");
+    z.Extract("*.*", os::faSearchAll, "");
     EXPECT_TRUE(failures.empty());
     EXPECT_EQ(Read("r.txt"), replace ? "new" : "old");
     EXPECT_EQ(z.EntriesDone, 1);
@@ -434,14 +434,14 @@ TEST_F(ExtractTest, CreateDirsOffPutsEveryEntryIntoBaseDir) {
   OpenWith(ZipBuilder().Add(Entry("x/", "", 0x10)).Add(Entry("x/y/z.txt", "deep")));
   z.Options().SetCreateDirs(false);
   os::ForceDirectories(out);  // nothing creates BaseDir itself now
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(Listing(), std::vector<std::string>{"z.txt"});
   EXPECT_EQ(Read("z.txt"), "deep");
 }
 
 TEST_F(ExtractTest, FoldersAreRebuilt) {
   OpenWith(ZipBuilder().Add(Entry("empty/", "", 0x10)).Add(Entry("a/b/c.txt", "c")));
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_TRUE(os::DirectoryExists(Out("empty")));
   EXPECT_EQ(Read("a/b/c.txt"), "c");
 }
@@ -457,7 +457,7 @@ TEST_F(ExtractTest, PasswordDialogRepeatsUntilThePasswordFits) {
   z.SetPassword("bad");
   DialogAnswers answers;
   answers.passwords = {"still bad", "right"};
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(Read("one.txt"), "first secret");
   EXPECT_EQ(Read("two.txt"), "second secret");
   EXPECT_EQ(z.GetPassword(), "right");
@@ -474,7 +474,7 @@ TEST_F(ExtractTest, CancelledPasswordDropsTheEntrySilently) {
   OpenWith(ZipBuilder().Add(enc).Add(Entry("plain.txt", "p")));
   AnswerFailures({});
   DialogAnswers answers;  // no password given: the dialog is cancelled
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_TRUE(failures.empty());
   EXPECT_EQ(Read("enc.txt"), "old");
   EXPECT_EQ(Read("plain.txt"), "p");
@@ -525,7 +525,7 @@ TEST_F(ExtractTest, LongRunsKeepTheirOrderFailuresAndPasswordRequests) {
     if (p == ppStart) started.push_back(name);
     if (p == ppEnd && name == NumberedName(25, '\\')) z.SetPassword("stale");
   };
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
 
   EXPECT_EQ(failures, std::vector<int32_t>(2, neExtractFailed));
   EXPECT_EQ(answers.texts,
@@ -554,7 +554,7 @@ TEST_F(ExtractTest, LongRunsSkipAndCancelWherever) {
                         TZFProgressPhase p, bool& cancel) {
     cancel = p == ppEnd && name == NumberedName(50, '\\');
   };
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_TRUE(z.CancelFlag);
   for (int i = 0; i < 80; ++i) EXPECT_EQ(Exists(NumberedName(i)), i >= 10 && i <= 50) << i;
 }
@@ -579,33 +579,34 @@ TEST_F(ExtractTest, Selection) {
   };
   const std::set<std::string> all = {"readme.txt", "hidden.txt", "noext", "dir/",
                                      "pics/iconsetup.bmp", "sub/readme"};
+  constexpr int32_t kAll = os::faSearchAll, kNoHidden = kAll & ~os::faHidden;
   const Case cases[] = {
-      {"*.*", 10431, true, "", all},
-      {"*", 10431, true, "", all},
-      {"iconsetup.bmp", 10431, true, "", {"pics/iconsetup.bmp"}},
+      {"*.*", kAll, true, "", all},
+      {"*", kAll, true, "", all},
+      {"iconsetup.bmp", kAll, true, "", {"pics/iconsetup.bmp"}},
       // Case differs only where no "i" is involved: in the Turkish locale "I"
       // and "i" are different letters.
-      {"iconSETUP.BMP", 10431, true, "", {"pics/iconsetup.bmp"}},
-      {"*.*", 10431, false, "", {"readme.txt", "hidden.txt", "noext", "dir/"}},
-      {"sub\\*", 10431, false, "", {"sub/readme"}},
-      {"*.*", 10431 & ~2, true, "", {"readme.txt", "noext", "dir/", "pics/iconsetup.bmp",
-                                     "sub/readme"}},
+      {"iconSETUP.BMP", kAll, true, "", {"pics/iconsetup.bmp"}},
+      {"*.*", kAll, false, "", {"readme.txt", "hidden.txt", "noext", "dir/"}},
+      {"sub\\*", kAll, false, "", {"sub/readme"}},
+      {"*.*", kNoHidden, true, "",
+       {"readme.txt", "noext", "dir/", "pics/iconsetup.bmp", "sub/readme"}},
       {"*.*", 0, true, "", {"readme.txt", "noext", "pics/iconsetup.bmp", "sub/readme"}},
-      {"*.", 10431, true, "", {"noext", "dir/", "sub/readme"}},
-      {"C:\\*.txt", 10431, true, "", {"readme.txt", "hidden.txt"}},
-      {"*.*", 10431, true, "*.txt", {"noext", "dir/", "pics/iconsetup.bmp", "sub/readme"}},
-      {"", 10431, true, "", {}},
+      {"*.", kAll, true, "", {"noext", "dir/", "sub/readme"}},
+      {"C:\\*.txt", kAll, true, "", {"readme.txt", "hidden.txt"}},
+      {"*.*", kAll, true, "*.txt", {"noext", "dir/", "pics/iconsetup.bmp", "sub/readme"}},
+      {"", kAll, true, "", {}},
       // An empty mask selects by the lists: each entry once, whatever number
       // of masks match it.
-      {"", 10431, true, "", {"readme.txt", "hidden.txt", "sub/readme"}, {"*.txt", "readme*"}},
-      {"", 10431, true, "", {"noext", "pics/iconsetup.bmp", "sub/readme"}, {"*.*"},
+      {"", kAll, true, "", {"readme.txt", "hidden.txt", "sub/readme"}, {"*.txt", "readme*"}},
+      {"", kAll, true, "", {"noext", "pics/iconsetup.bmp", "sub/readme"}, {"*.*"},
        {"*.txt", "dir"}},
-      {"", 10431, true, "noext", {"dir/", "pics/iconsetup.bmp", "sub/readme"}, {"*.*"},
+      {"", kAll, true, "noext", {"dir/", "pics/iconsetup.bmp", "sub/readme"}, {"*.*"},
        {"*.TXT"}},
-      {"", 10431, false, "", {"readme.txt", "sub/readme"}, {"*.txt", "sub\\*"}, {"hidden*"}},
-      {"", 10431 & ~2, true, "", {"readme.txt"}, {"C:\\*.txt"}},
+      {"", kAll, false, "", {"readme.txt", "sub/readme"}, {"*.txt", "sub\\*"}, {"hidden*"}},
+      {"", kNoHidden, true, "", {"readme.txt"}, {"C:\\*.txt"}},
       // A mask given: the lists play no part.
-      {"noext", 10431, true, "", {"noext"}, {"*.txt"}, {"noext"}},
+      {"noext", kAll, true, "", {"noext"}, {"*.txt"}, {"noext"}},
   };
   for (const Case& c : cases) {
     z.Options().SetRecurse(c.recurse);
@@ -621,11 +622,11 @@ TEST_F(ExtractTest, Selection) {
   }
 
   TZFArchiveItem f;
-  ASSERT_TRUE(z.FindFirstItem("iconsetup.bmp", f, 10431, ""));
+  ASSERT_TRUE(z.FindFirstItem("iconsetup.bmp", f, os::faSearchAll, ""));
   EXPECT_EQ(f.FileName, "iconsetup.bmp");
   EXPECT_EQ(f.StoredPath, "pics\\");
   z.Options().SetRecurse(true);
-  z.Extract("iconsetup.bmp", 10431, "");
+  z.Extract("iconsetup.bmp", os::faSearchAll, "");
   EXPECT_EQ(Listing(), std::vector<std::string>{"pics"});
   EXPECT_EQ(Read("pics/iconsetup.bmp"), "i");
 
@@ -639,7 +640,7 @@ TEST_F(ExtractTest, Selection) {
   int started = 0;
   z.OnFileProgress = [&](TZFBaseArchiver*, const std::string&, double, TZFProcessOperation,
                          TZFProgressPhase p, bool&) { started += p == ppStart; };
-  z.Extract("", 10431, "");
+  z.Extract("", os::faSearchAll, "");
   EXPECT_EQ(z.EntriesSelected, 2);
   EXPECT_EQ(started, 2);
   EXPECT_EQ(Read("readme.txt"), "r");
@@ -652,14 +653,14 @@ TEST_F(ExtractTest, TimesAndAttributesAreApplied) {
   ZipEntry ro = Entry("ro.txt", "r", 0x21);
   ro.date = EncodeDosDate(2001, 2, 3);
   ro.time = EncodeDosTime(4, 5, 6);
-  ZipEntry unixExec = Entry("tool.sh", "#!", (0100755u << 16) | 0x20);
-  unixExec.versionMadeBy = 0x031E;
-  ZipEntry setuid = Entry("suid", "x", (0104755u << 16));
-  setuid.versionMadeBy = 0x031E;
-  ZipEntry link = Entry("link", "/etc/passwd", (0120777u << 16));
-  link.versionMadeBy = 0x031E;
+  ZipEntry unixExec = Entry("tool.sh", "#!", ((kUnixRegular | 0755u) << 16) | os::faArchive);
+  unixExec.versionMadeBy = MadeBy(kHostUnix, 30);
+  ZipEntry setuid = Entry("suid", "x", (kUnixRegular | kUnixSetId | 0755u) << 16);
+  setuid.versionMadeBy = MadeBy(kHostUnix, 30);
+  ZipEntry link = Entry("link", "/etc/passwd", (kUnixSymlink | 0777u) << 16);
+  link.versionMadeBy = MadeBy(kHostUnix, 30);
   OpenWith(ZipBuilder().Add(ro).Add(unixExec).Add(setuid).Add(link));
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
 
   uint32_t when = 0;
   ASSERT_TRUE(os::GetFileDosDateTime(Out("ro.txt"), when));
@@ -681,7 +682,7 @@ TEST_F(ExtractTest, TimesAndAttributesAreApplied) {
 TEST_F(ExtractTest, AttributesLeftAloneWhenSetAttributesIsOff) {
   OpenWith(ZipBuilder().Add(Entry("ro.txt", "r", 0x21)));
   z.Options().SetSetAttributes(false);
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   EXPECT_FALSE(os::GetAttributes(Out("ro.txt")) & os::faReadOnly);
 }
 

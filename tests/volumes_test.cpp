@@ -127,7 +127,7 @@ struct Sample {
 void ExpectExtracted(TZipArchiver& z, const TempDir& out,
                      const std::map<std::string, std::string>& files) {
   z.SetBaseDir(out.Path());
-  z.Extract("*.*", 10431, "");
+  z.Extract("*.*", os::faSearchAll, "");
   for (const auto& [name, data] : files) {
     std::string path = out.Path() + name;
     if (test::kSep != '/') std::replace(path.begin(), path.end(), '/', test::kSep);
@@ -466,7 +466,7 @@ TEST(MissingVolume, RequestsCarryOneBasedNumbersAndCancelGives45) {
   std::vector<int32_t> failures;
   RecordFailures(zip, failures);
   zip.SetBaseDir(out.Path());
-  zip.Extract("*.*", 10431, "");
+  zip.Extract("*.*", os::faSearchAll, "");
   ASSERT_EQ(failures, std::vector<int32_t>{neVolumeRequestCancelled});  // big.bin
   EXPECT_TRUE(os::FileExists(out / "first.txt"));
   EXPECT_FALSE(os::FileExists(out / "big.bin"));
@@ -485,7 +485,7 @@ TEST(MissingVolume, DefaultRequestCancelsAndTheDefaultFailureActionAborts) {
   zip.SetFileName(dir / "arc.zip");
   zip.Open();
   zip.SetBaseDir(out.Path());
-  zip.Extract("*.*", 10431, "");
+  zip.Extract("*.*", os::faSearchAll, "");
   EXPECT_TRUE(os::FileExists(out / "first.txt"));
   EXPECT_FALSE(os::FileExists(out / "big.bin"));
   // Aborted at big.bin: the entry after it is not tried.
@@ -572,7 +572,7 @@ TEST(SpannedSet, DefaultDialogAsksForTheDiskAndCancelGives45) {
   zip.Open();  // the directory lies on the last disk
   EXPECT_EQ(zip.GetSpanningMode(), smSpanning);
   zip.SetBaseDir(root / "out");
-  zip.Extract("first.txt", 10431, "");
+  zip.Extract("first.txt", os::faSearchAll, "");
   EXPECT_EQ(dialogs.texts, std::vector<std::string>{"Please insert the first disk"});
 }
 
@@ -782,7 +782,7 @@ TEST(HostileVolumes, EntryOnAVolumeOutsideTheSetAsksForNothing) {
   std::vector<int32_t> failures;
   RecordFailures(zip, failures);
   zip.SetBaseDir(out.Path());
-  zip.Extract("first.txt", 10431, "");
+  zip.Extract("first.txt", os::faSearchAll, "");
   EXPECT_EQ(failures, std::vector<int32_t>{neOpenAborted});
   EXPECT_TRUE(requests.log.empty() || requests.log.back().rfind("middle 41", 0) != 0);
 }

@@ -21,11 +21,6 @@ namespace zf {
 
 namespace {
 
-// Open modes in the platform's file-open flags, as the component keeps them.
-constexpr int16_t kOpenModeCreate = -1;
-constexpr int16_t kOpenModeReadWriteDenyWrite = 34;  // fmOpenReadWrite | fmShareDenyWrite
-constexpr int16_t kOpenModeReadOnly = 64;            // fmOpenRead | fmShareDenyNone
-
 // The dialog texts of the component.
 constexpr const char* kOverwriteText = "Overwrite file \"%s\" with \"%s\"";
 constexpr const char* kPasswordCaption = "Password for \"%s\"";
@@ -111,20 +106,21 @@ void TZFBaseArchiver::Open() {
   if (!inMemory_ && FileNamePart(fileName_).empty())
     throw EZFException(neBlankFileName, this);
 
-  int16_t mode = kOpenModeCreate;
+  int16_t mode = os::kOpenFlagsCreate;
   if (!inMemory_ && os::FileExists(fileName_)) {
     os::File probe;
-    mode = probe.Open(fileName_, os::OpenMode::ReadWriteDenyWrite) ? kOpenModeReadWriteDenyWrite
-                                                                   : kOpenModeReadOnly;
+    mode = probe.Open(fileName_, os::OpenMode::ReadWriteDenyWrite)
+               ? os::kOpenFlagsReadWriteDenyWrite
+               : os::kOpenFlagsReadOnlyDenyNone;
   }
-  if (mode != kOpenModeCreate && !os::FileExists(fileName_) && spanningMode_ != smSpanning &&
+  if (mode != os::kOpenFlagsCreate && !os::FileExists(fileName_) && spanningMode_ != smSpanning &&
       !IsRemovablePath(fileName_))
     throw EZFException(neArchiveVanished, {fileName_}, this);
 
   Close();
   openMode_ = mode;
   newArchive_ = false;
-  if (mode == kOpenModeCreate || inMemory_) {
+  if (mode == os::kOpenFlagsCreate || inMemory_) {
     if (inMemory_) {
       archiveStream_ = std::make_unique<TMemoryStream>();
     } else if (spanningMode_ != smNone) {
@@ -321,7 +317,7 @@ void TZFBaseArchiver::DoRequestFirstVolume(std::string& VolumeFileName, bool& Ca
     // The disk now in the drive may carry either naming.
     if (!Cancel) VolumeFileName = BuildVolumeName(fileName_, 0, true);
   } else if (spanningMode_ == smSplitting) {
-    Cancel = !os::FileExists(VolumeFileName) && openMode_ != kOpenModeCreate;
+    Cancel = !os::FileExists(VolumeFileName) && openMode_ != os::kOpenFlagsCreate;
   }
 }
 

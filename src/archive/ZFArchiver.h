@@ -299,7 +299,7 @@ class TZFBaseArchiver : public TComponent {
   std::unique_ptr<TZFDecodeAhead> StartDecodingAhead();
 
   bool active_ = false;
-  int16_t openMode_ = -1;  // -1 create, 34 read/write deny write, 64 read-only
+  int16_t openMode_ = os::kOpenFlagsCreate;  // one of os::kOpenFlags*
   bool tolerantOpen_ = true;
   bool extractCorruptedFiles_ = false;
   TZFCompressionLevel compressionLevel_ = clFastest;

@@ -10,6 +10,7 @@
 
 #include "archive/ZFRecords.h"
 #include "archive/ZFTypes.h"
+#include "platform/platform.h"
 
 namespace zf {
 
@@ -43,7 +44,7 @@ struct TDirItem {
     if (Header.DiskNumberStart != kSentinel16) return Header.DiskNumberStart;
     return archiveIsZip64 ? Zip64DiskStart : 0;
   }
-  bool IsDirectory() const { return (Header.ExternalAttributes & 0x10) != 0; }
+  bool IsDirectory() const { return (Header.ExternalAttributes & os::faDirectory) != 0; }
   bool IsEncrypted() const { return (Header.Flags & kFlagEncrypted) != 0; }
   uint32_t DosDateTime() const { return MakeDosDateTime(Header.ModDate, Header.ModTime); }
 };

@@ -40,8 +40,6 @@ constexpr int64_t kLocalScanWindow = 65535;  // local headers, data descriptors
 constexpr int64_t kPrefixScanWindow = 10000;
 constexpr int64_t kDirectoryBuffer = 65536;
 constexpr uint16_t kMaxRecoveredNameLength = 260;  // MAX_PATH: longer is no header
-constexpr uint32_t kAttrArchive = 0x20;
-constexpr uint32_t kAttrDirectory = 0x10;
 constexpr int64_t kMaxPosition = std::numeric_limits<int64_t>::max();
 
 uint32_t SignatureAt(const uint8_t* p) { return Get32(p); }
@@ -650,8 +648,8 @@ void TZFDirManager::RecoverItemAt(int64_t position) {
   h.NameLength = local.NameLength;
   h.ExtraLength = local.ExtraLength;
   h.ExternalAttributes =
-      (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? kAttrArchive
-                                                                           : kAttrDirectory;
+      (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? os::faArchive
+                                                                           : os::faDirectory;
   SetLocalHeaderOffset(item, position);
 
   const int64_t nameEnd = position + static_cast<int64_t>(kLocalFileHeaderSize) + local.NameLength;

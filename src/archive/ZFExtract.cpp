@@ -42,9 +42,10 @@ namespace zf {
 
 namespace {
 
-constexpr uint32_t kTestedAttributes = 0x1E;  // hidden, system, volume label, directory
-constexpr uint8_t kHostUnix = 3;              // high byte of "version made by"
-constexpr uint32_t kUnixTypeMask = 0170000, kUnixRegular = 0100000;
+// The attributes the selection's filter decides on; the others never
+// exclude an entry.
+constexpr uint32_t kTestedAttributes =
+    os::faHidden | os::faSysFile | os::faVolumeID | os::faDirectory;
 
 // A stored name that would land outside the destination folder: a leading
 // separator (the root), a colon (a drive, or an NTFS stream), a doubled
@@ -103,9 +104,9 @@ void ApplyAttributes(os::File& file, uint32_t attr, uint16_t versionMadeBy) {
   (void)versionMadeBy;
   file.SetAttributes(attr & 0xFFFF & ~(os::faDirectory | os::faVolumeID));
 #else
-  const uint32_t unixMode = attr >> 16;
-  if ((versionMadeBy >> 8) == kHostUnix && (unixMode & kUnixTypeMask) == kUnixRegular)
-    file.SetUnixPermissions(unixMode & 0777);
+  const uint32_t unixMode = UnixModeOf(attr);
+  if (HostOf(versionMadeBy) == kHostUnix && (unixMode & kUnixTypeMask) == kUnixRegular)
+    file.SetUnixPermissions(unixMode & kUnixPermissions);
   if (attr & os::faReadOnly) file.SetAttributes(os::faReadOnly);
 #endif
 }

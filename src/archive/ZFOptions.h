@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ZFTypes.h"
+#include "platform/platform.h"
 
 namespace zf {
 
@@ -44,7 +45,7 @@ class TZFOptions {
   bool createDirs_ = true;
   bool replaceReadOnly_ = true;
   bool setAttributes_ = true;
-  int32_t searchAttr_ = 10431;  // 0x28BF: every attribute the selection tests
+  int32_t searchAttr_ = os::faSearchAll;
   bool flushBuffers_ = true;
   bool oemFileNames_ = true;
 };

@@ -49,6 +49,26 @@ inline constexpr uint16_t kMethodDeflate64 = 9;  // refused, never decoded
 // needs this version or more to extract.
 inline constexpr uint16_t kBlockFormatMinVersion = 11;
 
+// ---- version made by: the writer's host system in the high byte -----------
+inline constexpr uint8_t kHostMsDos = 0;  // external attributes are DOS/Windows bits
+inline constexpr uint8_t kHostUnix = 3;   // ... with the Unix mode in their high 16 bits
+inline constexpr uint8_t HostOf(uint16_t versionMadeBy) {
+  return static_cast<uint8_t>(versionMadeBy >> 8);
+}
+inline constexpr uint16_t MadeBy(uint8_t host, uint8_t version) {
+  return static_cast<uint16_t>(host << 8 | version);
+}
+
+// ---- Unix mode bits (external attributes >> 16, host kHostUnix) -----------
+inline constexpr uint32_t kUnixTypeMask = 0170000;
+inline constexpr uint32_t kUnixRegular = 0100000;
+inline constexpr uint32_t kUnixSymlink = 0120000;
+inline constexpr uint32_t kUnixSetId = 06000;       // set-user-id, set-group-id
+inline constexpr uint32_t kUnixPermissions = 0777;  // read, write, execute for all three
+inline constexpr uint32_t UnixModeOf(uint32_t externalAttributes) {
+  return externalAttributes >> 16;
+}
+
 // ---- general purpose flag bits ---------------------------------------------
 inline constexpr uint16_t kFlagEncrypted = 0x0001;       // traditional PKWARE
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data

@@ -21,14 +21,13 @@ namespace zf {
 
 namespace {
 
-constexpr int16_t kOpenModeCreate = -1;
 // A blank volume needs more free space than this, whatever its limit.
 constexpr int64_t kMinFreeSpace = 65536;
 
 TFileMode FileModeOf(int16_t openMode) {
   switch (openMode) {
-    case -1: return TFileMode::fmCreate;
-    case 34: return TFileMode::fmOpenReadWriteDenyWrite;
+    case os::kOpenFlagsCreate: return TFileMode::fmCreate;
+    case os::kOpenFlagsReadWriteDenyWrite: return TFileMode::fmOpenReadWriteDenyWrite;
     default: return TFileMode::fmOpenReadDenyNone;
   }
 }
@@ -118,7 +117,7 @@ void TZFBaseArchiver::OpenVolume(const TZFVolumeNumberInfo& volume) {
     currentVolume_ = volume;
     return;
   }
-  if (openMode_ == kOpenModeCreate)
+  if (openMode_ == os::kOpenFlagsCreate)
     OpenBlankVolume(volume);
   else
     OpenExistingVolume(volume);
@@ -171,7 +170,7 @@ void TZFBaseArchiver::OpenExistingVolume(const TZFVolumeNumberInfo& volume) {
     }
     if (cancel) throw EZFException(neVolumeRequestCancelled, this);
     if (name.empty() && spanningMode_ != smSpanning) return;
-    if (os::FileExists(name) || openMode_ == kOpenModeCreate) {
+    if (os::FileExists(name) || openMode_ == os::kOpenFlagsCreate) {
       archiveStream_ = std::make_unique<TFileStream>(name, FileModeOf(openMode_));
       currentVolumeFileName_ = name;
       currentVolume_ = volume;

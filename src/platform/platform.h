@@ -87,6 +87,12 @@ enum class OpenMode {
   ReadWriteDenyWrite,  // existing file, read/write, others may not write
   ReadOnlyDenyNone,    // existing file, read-only, others may do anything
 };
+// The archive component keeps the mode of its archive file as a number in
+// the classic file-open flags (access in the low bits: 0 read, 2 read and
+// write; sharing above them: 0x20 deny write, 0x40 deny none; -1 create).
+constexpr int16_t kOpenFlagsCreate = -1;
+constexpr int16_t kOpenFlagsReadWriteDenyWrite = 0x02 | 0x20;  // 34
+constexpr int16_t kOpenFlagsReadOnlyDenyNone = 0x00 | 0x40;    // 64
 
 enum class SeekOrigin { Begin, Current, End };
 

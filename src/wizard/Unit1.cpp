@@ -16,9 +16,6 @@
 namespace setup {
 namespace {
 
-// Every attribute the selection looks at, so no entry is left out for its
-// attributes (0x28BF).
-constexpr int32_t kSearchAttr = 10431;
 // Files of the install folder that get a shortcut in the group.
 constexpr std::string_view kShortcutMasks = "*.exe;*.hlp;readme.txt;readme.htm;readme.html";
 // The Shell Folders value naming the user's Start-menu programs folder.
@@ -85,8 +82,8 @@ void TaForm::FormCreate() {
   ZipArchiver1.SetBaseDir(tempDir);
   ZipArchiver1.Open();
   packageName_ = FileNamePart(packagePath_);
-  ZipArchiver1.Extract(ConfigFileName(), kSearchAttr, "");
-  ZipArchiver1.Extract(S(kPictureName), kSearchAttr, "");
+  ZipArchiver1.Extract(ConfigFileName(), zf::os::faSearchAll, "");
+  ZipArchiver1.Extract(S(kPictureName), zf::os::faSearchAll, "");
   ZipArchiver1.Close();
 
   ReadConfiguration(tempDir + ConfigFileName());
@@ -169,7 +166,7 @@ void TaForm::InstallSequence() {
   ZipArchiver1.SetFileName(packagePath_);
   ZipArchiver1.SetBaseDir(folder);
   ZipArchiver1.Open();
-  ZipArchiver1.Extract("*.*", kSearchAttr, "");
+  ZipArchiver1.Extract("*.*", zf::os::faSearchAll, "");
   ZipArchiver1.Close();
 
   view_.SetLabelCaption(TaFormLabel::Label8, S(texts::kRegistering));

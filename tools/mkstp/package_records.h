@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/ZFRecords.h"
+
 namespace mkstp {
 
 // Everything the package records of one entry.
@@ -29,7 +31,7 @@ struct EntryRecord {
 
 // Version made by: 2.0 on MS-DOS (host 0), so readers take the external
 // attributes as Windows attribute bits.
-inline constexpr uint16_t kVersionMadeBy = 20;
+inline constexpr uint16_t kVersionMadeBy = zf::MadeBy(zf::kHostMsDos, 20);
 // Version needed: 2.0 for deflate and encryption, 4.5 with Zip64 values.
 inline constexpr uint16_t kVersionNeeded = 20;
 inline constexpr uint16_t kVersionNeededZip64 = 45;

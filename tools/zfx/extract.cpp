@@ -49,7 +49,7 @@ class Extraction {
                                                         : cmd_.masks)
         archiver.FileMasks().Add(mask);
       for (const std::string& mask : cmd_.exclusions) archiver.ExclusionMasks().Add(mask);
-      archiver.Extract("", kSearchAttributes, "");
+      archiver.Extract("", zf::os::faSearchAll, "");
     } catch (const std::exception& e) {
       // Not an entry's failure (those go to the failure event): the
       // archive itself cannot be read on.
@@ -119,7 +119,7 @@ class Extraction {
   void ReportUnmatchedMasks(zf::TZipArchiver& archiver) {
     for (const std::string& mask : cmd_.masks) {
       zf::TZFArchiveItem item;
-      if (archiver.FindFirstItem(mask, item, kSearchAttributes, "")) continue;
+      if (archiver.FindFirstItem(mask, item, zf::os::faSearchAll, "")) continue;
       console_.Error("zfx: " + mask + ": no matching entries");
       ++unmatched_;
     }

@@ -42,11 +42,11 @@ std::string MethodName(uint16_t method) {
 // Directory, archive, read-only, hidden, system: a letter when set.
 std::string AttributeLetters(uint32_t attributes) {
   std::string s = "-----";
-  if (attributes & 0x10) s[0] = 'd';
-  if (attributes & 0x20) s[1] = 'a';
-  if (attributes & 0x01) s[2] = 'r';
-  if (attributes & 0x02) s[3] = 'h';
-  if (attributes & 0x04) s[4] = 's';
+  if (attributes & zf::os::faDirectory) s[0] = 'd';
+  if (attributes & zf::os::faArchive) s[1] = 'a';
+  if (attributes & zf::os::faReadOnly) s[2] = 'r';
+  if (attributes & zf::os::faHidden) s[3] = 'h';
+  if (attributes & zf::os::faSysFile) s[4] = 's';
   return s;
 }
 
@@ -151,7 +151,7 @@ int RunList(const CommandLine& cmd, Console& console) {
   int entries = 0, encrypted = 0;
   try {
     zf::TZFArchiveItem item;
-    bool found = archiver.FindFirstItem("*.*", item, kSearchAttributes, "");
+    bool found = archiver.FindFirstItem("*.*", item, zf::os::faSearchAll, "");
     while (found) {
       const zf::TDirItem& dirItem = archiver.DirManager()->Dir().ItemRef(item.Handle.ItemIndex);
       console.Info(EntryLine(item, dirItem));

@@ -17,11 +17,6 @@ enum ExitStatus : int {
   kExitAborted = 3,   // stopped by Ctrl-C
 };
 
-// The attribute filter of every selection: read-only, hidden, system,
-// volume label, directory, archive and the higher bits, so that every
-// entry whose name matches qualifies.
-inline constexpr int kSearchAttributes = 10431;
-
 enum class Command { Extract, List, Help };
 
 struct CommandLine {
