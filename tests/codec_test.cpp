@@ -230,20 +230,16 @@ TEST(CodecDecode, TruncatedArchiveFailsWithoutRereadingItsStart) {
 
 // ---- block-structured entries -----------------------------------------------------
 
-// The 50-byte header and the blocks of a block-structured entry.
+// The header and the blocks of a block-structured entry.
 std::string BlockEntryData(uint32_t blockSize, uint32_t total, uint32_t count, bool compressed,
                            const std::vector<std::string>& blocks) {
+  TBlockFormatHeader h;
+  h.BlockSize = blockSize;
+  h.TotalSize = total;
+  h.BlockCount = count;
+  h.Compressed = compressed ? 1 : 0;
   std::vector<uint8_t> b;
-  Put32(b, blockSize);
-  Put32(b, 0);
-  Put32(b, total);
-  Put32(b, 0);
-  Put32(b, count);
-  b.push_back(0);  // zlib
-  b.push_back(compressed ? 1 : 0);
-  Put16(b, 0xFFFF);  // not encrypted
-  Put32(b, 0);
-  b.resize(50, 0);
+  PutBlockFormatHeader(b, h);
   for (const std::string& block : blocks) {
     Put32(b, static_cast<uint32_t>(block.size()));
     b.insert(b.end(), block.begin(), block.end());

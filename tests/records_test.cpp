@@ -284,6 +284,44 @@ TEST(DataDescriptor, ReadsEveryFieldAndWritesTheSameBytes) {
   EXPECT_FALSE(ReadDataDescriptor(std::span(bytes).first(15), d));
 }
 
+TEST(BlockFormatHeader, ReadsEveryFieldAndWritesTheSameBytes) {
+  Bytes check(16);
+  for (size_t i = 0; i < check.size(); ++i) check[i] = static_cast<uint8_t>(0xA0 + i);
+  const Bytes bytes = Cat({Le32(4096), Le32(0), Le32(10000), Le32(0), Le32(3), {0, 1},
+                           Le16(0x6601), Le32(0x12345678), check, Bytes(6)});
+  ASSERT_EQ(bytes.size(), kBlockFormatHeaderSize);
+  TBlockFormatHeader h;
+  ASSERT_TRUE(ReadBlockFormatHeader(bytes, h));
+  EXPECT_EQ(h.BlockSize, 4096u);
+  EXPECT_EQ(h.TotalSize, 10000u);
+  EXPECT_EQ(h.BlockCount, 3u);
+  EXPECT_EQ(h.Algorithm, 0);
+  EXPECT_EQ(h.Compressed, 1);
+  EXPECT_EQ(h.Encryption, 0x6601);
+  EXPECT_EQ(h.CheckCrc, 0x12345678u);
+  EXPECT_EQ(Bytes(std::begin(h.Check), std::end(h.Check)), check);
+  Bytes out;
+  PutBlockFormatHeader(out, h);
+  EXPECT_EQ(out, bytes);
+  EXPECT_FALSE(ReadBlockFormatHeader(std::span(bytes).first(49), h));
+}
+
+TEST(Methods, NamesForListings) {
+  const struct {
+    uint16_t method;
+    const char* name;
+  } cases[] = {{kMethodStored, "Stored"}, {kMethodShrunk, "Shrunk"}, {2, "Reduced"},
+               {5, "Reduced"},           {kMethodImploded, "Implode"}, {7, "M7"},
+               {kMethodDeflated, "Deflate"}, {kMethodDeflate64, "Deflat64"},
+               {kMethodBZip2, "BZip2"},  {kMethodLzma, "LZMA"},     {kMethodZstd, "Zstd"},
+               {kMethodXz, "XZ"},        {kMethodPpmd, "PPMd"},     {kMethodAes, "AES"},
+               {65535, "M65535"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(MethodName(c.method), c.name) << c.method;
+    EXPECT_LE(MethodName(c.method).size(), 8u) << "the listing's column";
+  }
+}
+
 // ---- extra field -------------------------------------------------------------------
 
 TEST(ExtraField, KeepsEveryBlockInFileOrder) {

@@ -37,8 +37,6 @@ constexpr uint32_t kChunkSize = 0x100000;  // compressed bytes per read, at most
 constexpr uint32_t kMinChunkSize = 512;    // the memory rule stops halving below this
 constexpr uint32_t kMemoryShare = 20;      // a chunk's output may take 1/20 of free memory
 constexpr std::chrono::milliseconds kMemoryRefresh{100};  // how old the memory status may get
-constexpr size_t kBlockHeaderSize = 50;    // block-structured entries
-constexpr size_t kBlockCheckSize = 16;     // their password check block
 // A block of the block-structured format is read whole; its length comes
 // from the archive, so it is held to this as well as to the entry's data.
 constexpr int64_t kMaxBlockLength = 16 * 1024 * 1024;
@@ -590,36 +588,8 @@ bool DecodeStandard(TDecodeState& s) {
 
 // ---- block-structured decoding ----------------------------------------------------
 //
-// A 50-byte header, then block-count blocks, each a 32-bit length and that
-// many bytes: one complete zlib stream, or the plain bytes when the header
-// says the blocks are stored. Every block is read whole, within the entry's
-// compressed size.
-
-struct TBlockHeader {
-  uint32_t blockSize = 0;  // uncompressed bytes of every block but the last
-  uint32_t totalSize = 0;  // uncompressed bytes of the entry
-  uint32_t blockCount = 0;
-  uint8_t algorithm = 0;    // 0: zlib
-  bool compressed = false;  // false: blocks are stored
-  uint16_t encryption = 0;  // 0xFFFF: none
-  uint32_t checkCrc = 0;    // CRC-32 of the decrypted check block
-  uint8_t check[kBlockCheckSize] = {};
-};
-
-constexpr uint16_t kNoBlockEncryption = 0xFFFF;
-
-TBlockHeader ParseBlockHeader(const uint8_t (&h)[kBlockHeaderSize]) {
-  TBlockHeader b;
-  b.blockSize = Get32(h + 0);
-  b.totalSize = Get32(h + 8);
-  b.blockCount = Get32(h + 16);
-  b.algorithm = h[20];
-  b.compressed = h[21] != 0;
-  b.encryption = Get16(h + 22);
-  b.checkCrc = Get32(h + 24);
-  std::copy(h + 28, h + 28 + kBlockCheckSize, b.check);
-  return b;
-}
+// The header (TBlockFormatHeader), then the blocks, each read whole within
+// the entry's compressed size.
 
 // Reads n bytes of the entry's data; false when they lie beyond its
 // compressed size or are not there.
@@ -630,21 +600,21 @@ bool ReadEntryBytes(TDecodeState& s, void* buffer, int64_t n) {
   return true;
 }
 
-bool CheckBlockPassword(TDecodeState& s, const TBlockHeader& b) {
-  const uint8_t algorithm = static_cast<uint8_t>(b.encryption);
+bool CheckBlockPassword(TDecodeState& s, const TBlockFormatHeader& b) {
+  const uint8_t algorithm = static_cast<uint8_t>(b.Encryption);
   for (;;) {
-    uint8_t check[kBlockCheckSize];
-    std::copy(std::begin(b.check), std::end(b.check), check);
-    DecryptHook(algorithm, check, kBlockCheckSize, PasswordOf(s));
-    if (~CRC32Update(0xFFFFFFFF, check, kBlockCheckSize) == b.checkCrc) return true;
+    uint8_t check[kBlockFormatCheckSize];
+    std::copy(std::begin(b.Check), std::end(b.Check), check);
+    DecryptHook(algorithm, check, kBlockFormatCheckSize, PasswordOf(s));
+    if (~CRC32Update(0xFFFFFFFF, check, kBlockFormatCheckSize) == b.CheckCrc) return true;
     if (!RequestPassword(s)) return false;
   }
 }
 
 // Stage EXPAND+EMIT of one block: inflated whole, or taken as it is.
-bool EmitBlock(TDecodeState& s, const TBlockHeader& b, std::vector<uint8_t>& block,
+bool EmitBlock(TDecodeState& s, const TBlockFormatHeader& b, std::vector<uint8_t>& block,
                std::vector<uint8_t>& output, uint64_t expected) {
-  if (!b.compressed) {
+  if (!b.Compressed) {
     // A stored block is its own plain data: any other length is damage.
     return block.size() == expected && Emit(s, block.data(), block.size());
   }
@@ -652,23 +622,24 @@ bool EmitBlock(TDecodeState& s, const TBlockHeader& b, std::vector<uint8_t>& blo
     return static_cast<size_t>(std::min<uint64_t>(v, SIZE_MAX));
   };
   if (!SafeDecompress(block, output, clampSize(expected), clampSize(s.declaredSize - s.produced),
-                      b.algorithm == 0))
+                      b.Algorithm == 0))
     return false;
   return Emit(s, output.data(), output.size());
 }
 
 bool DecodeBlocks(TDecodeState& s) {
-  uint8_t raw[kBlockHeaderSize];
-  if (!ReadEntryBytes(s, raw, kBlockHeaderSize)) return false;
-  const TBlockHeader b = ParseBlockHeader(raw);
-  s.encrypted = b.encryption != kNoBlockEncryption;
+  uint8_t raw[kBlockFormatHeaderSize];
+  if (!ReadEntryBytes(s, raw, kBlockFormatHeaderSize)) return false;
+  TBlockFormatHeader b;
+  ReadBlockFormatHeader(raw, b);
+  s.encrypted = b.Encryption != kBlockFormatNotEncrypted;
   if (s.encrypted && !CheckBlockPassword(s, b)) return false;
   s.crc = 0xFFFFFFFF;
 
-  const uint64_t total = s.header.UncompressedSize == kSentinel32 ? s.declaredSize : b.totalSize;
+  const uint64_t total = s.header.UncompressedSize == kSentinel32 ? s.declaredSize : b.TotalSize;
   s.progressTotal = static_cast<long double>(s.volumes.Stream().GetSize());
   std::vector<uint8_t> block, output;
-  for (uint32_t i = 0; i < b.blockCount; ++i) {
+  for (uint32_t i = 0; i < b.BlockCount; ++i) {
     if (!ReportProgress(s)) return false;
     uint8_t lengthBytes[4];
     if (!ReadEntryBytes(s, lengthBytes, sizeof lengthBytes)) return false;
@@ -676,11 +647,11 @@ bool DecodeBlocks(TDecodeState& s) {
     if (length > kMaxBlockLength || length > s.compressedSize - s.consumed) return false;
     block.resize(static_cast<size_t>(length));
     if (!ReadEntryBytes(s, block.data(), length)) return false;
-    const bool last = i + 1 == b.blockCount;
+    const bool last = i + 1 == b.BlockCount;
     if (last && s.produced > total) return false;
-    const uint64_t expected = last ? total - s.produced : b.blockSize;
+    const uint64_t expected = last ? total - s.produced : b.BlockSize;
     if (s.encrypted)
-      DecryptHook(static_cast<uint8_t>(b.encryption), block.data(), length,
+      DecryptHook(static_cast<uint8_t>(b.Encryption), block.data(), length,
                   PasswordOf(s));
     if (!EmitBlock(s, b, block, output, expected)) return false;
   }

@@ -243,6 +243,53 @@ TZip64ExtendedInfo ReadZip64ExtendedInfo(std::span<const uint8_t> data,
   return info;
 }
 
+bool ReadBlockFormatHeader(std::span<const uint8_t> bytes, TBlockFormatHeader& out) {
+  if (bytes.size() < kBlockFormatHeaderSize) return false;
+  const uint8_t* p = bytes.data();
+  out.BlockSize = Get32(p + 0);
+  out.TotalSize = Get32(p + 8);
+  out.BlockCount = Get32(p + 16);
+  out.Algorithm = p[20];
+  out.Compressed = p[21];
+  out.Encryption = Get16(p + 22);
+  out.CheckCrc = Get32(p + 24);
+  std::copy(p + 28, p + 28 + kBlockFormatCheckSize, out.Check);
+  return true;
+}
+
+void PutBlockFormatHeader(std::vector<uint8_t>& out, const TBlockFormatHeader& h) {
+  Put32(out, h.BlockSize);
+  Put32(out, 0);
+  Put32(out, h.TotalSize);
+  Put32(out, 0);
+  Put32(out, h.BlockCount);
+  out.push_back(h.Algorithm);
+  out.push_back(h.Compressed);
+  Put16(out, h.Encryption);
+  Put32(out, h.CheckCrc);
+  out.insert(out.end(), std::begin(h.Check), std::end(h.Check));
+  out.insert(out.end(), kBlockFormatHeaderSize - 44, 0);
+}
+
+std::string MethodName(uint16_t method) {
+  switch (method) {
+    case kMethodStored: return "Stored";
+    case kMethodShrunk: return "Shrunk";
+    case kMethodImploded: return "Implode";
+    case kMethodDeflated: return "Deflate";
+    case kMethodDeflate64: return "Deflat64";
+    case kMethodBZip2: return "BZip2";
+    case kMethodLzma: return "LZMA";
+    case kMethodZstd: return "Zstd";
+    case kMethodXz: return "XZ";
+    case kMethodPpmd: return "PPMd";
+    case kMethodAes: return "AES";
+    default:
+      if (method >= kMethodReduced1 && method <= kMethodReduced4) return "Reduced";
+      return "M" + std::to_string(method);
+  }
+}
+
 std::string NameFromBytes(std::span<const uint8_t> bytes) {
   const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
   return std::string(bytes.begin(), end);

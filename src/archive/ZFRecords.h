@@ -42,12 +42,47 @@ inline constexpr size_t kDataDescriptorSize = 16;      // with its signature
 inline constexpr size_t kExtraBlockHeaderSize = 4;     // ID + data size
 
 // ---- compression methods ---------------------------------------------------
+// Only stored, deflated and the block-structured format are decoded; the
+// others are named for listings.
 inline constexpr uint16_t kMethodStored = 0;
+inline constexpr uint16_t kMethodShrunk = 1;
+inline constexpr uint16_t kMethodReduced1 = 2;  // to kMethodReduced4 = 5: four factors
+inline constexpr uint16_t kMethodReduced4 = 5;
+inline constexpr uint16_t kMethodImploded = 6;
 inline constexpr uint16_t kMethodDeflated = 8;
 inline constexpr uint16_t kMethodDeflate64 = 9;  // refused, never decoded
+inline constexpr uint16_t kMethodBZip2 = 12;
+inline constexpr uint16_t kMethodLzma = 14;
+inline constexpr uint16_t kMethodZstd = 93;
+inline constexpr uint16_t kMethodXz = 95;
+inline constexpr uint16_t kMethodPpmd = 98;
+inline constexpr uint16_t kMethodAes = 99;  // AES encryption; the real method is in an extra block
 // Any other method is the block-structured format, and only when the entry
 // needs this version or more to extract.
 inline constexpr uint16_t kBlockFormatMinVersion = 11;
+
+// The header at the start of a block-structured entry's data: fields at
+// fixed offsets, little-endian (bytes 4-7, 12-15 and 44-49 are not read).
+// Block-count blocks follow, each a 32-bit length and that many bytes: one
+// complete zlib stream, or the plain bytes when the blocks are stored.
+inline constexpr size_t kBlockFormatHeaderSize = 50;
+inline constexpr size_t kBlockFormatCheckSize = 16;
+inline constexpr uint16_t kBlockFormatNotEncrypted = 0xFFFF;
+struct TBlockFormatHeader {
+  uint32_t BlockSize = 0;   // offset 0: uncompressed bytes of every block but the last
+  uint32_t TotalSize = 0;   // 8: uncompressed bytes of the entry
+  uint32_t BlockCount = 0;  // 16
+  uint8_t Algorithm = 0;    // 20: 0 zlib
+  uint8_t Compressed = 0;   // 21: 0 stored blocks
+  uint16_t Encryption = kBlockFormatNotEncrypted;  // 22: the cipher's algorithm id
+  uint32_t CheckCrc = 0;  // 24: CRC-32 of the decrypted check block
+  uint8_t Check[kBlockFormatCheckSize] = {};  // 28
+};
+
+// The short name a listing shows for a method, at most eight characters:
+// "Stored", "Deflate", "Deflat64", ...; "M" and the number for one without
+// a name ("M7").
+std::string MethodName(uint16_t method);
 
 // ---- version made by: the writer's host system in the high byte -----------
 inline constexpr uint8_t kHostMsDos = 0;  // external attributes are DOS/Windows bits
@@ -192,6 +227,7 @@ bool ReadEndOfCentralDir(std::span<const uint8_t> bytes, TEndOfCentralDir& out);
 bool ReadZip64EndOfCentralDir(std::span<const uint8_t> bytes, TZip64EndOfCentralDir& out);
 bool ReadZip64Locator(std::span<const uint8_t> bytes, TZip64Locator& out);
 bool ReadDataDescriptor(std::span<const uint8_t> bytes, TDataDescriptor& out);
+bool ReadBlockFormatHeader(std::span<const uint8_t> bytes, TBlockFormatHeader& out);
 
 // Writers: append the record's fixed bytes to out.
 void PutLocalFileHeader(std::vector<uint8_t>& out, const TLocalFileHeader& h);
@@ -200,6 +236,8 @@ void PutEndOfCentralDir(std::vector<uint8_t>& out, const TEndOfCentralDir& r);
 void PutZip64EndOfCentralDir(std::vector<uint8_t>& out, const TZip64EndOfCentralDir& r);
 void PutZip64Locator(std::vector<uint8_t>& out, const TZip64Locator& r);
 void PutDataDescriptor(std::vector<uint8_t>& out, const TDataDescriptor& r);
+// All 50 bytes; those no reader takes are zero.
+void PutBlockFormatHeader(std::vector<uint8_t>& out, const TBlockFormatHeader& h);
 
 // ---- extra field -------------------------------------------------------------
 

@@ -13,6 +13,7 @@
 
 #include "archive/ZFArchiver.h"
 #include "archive/ZFDirManager.h"
+#include "archive/ZFRecords.h"
 #include "archive/ZFStrFunc.h"
 #include "open_archive.h"
 #include "volume_requests.h"
@@ -20,24 +21,6 @@
 namespace zfx {
 
 namespace {
-
-std::string MethodName(uint16_t method) {
-  switch (method) {
-    case 0: return "Stored";
-    case 1: return "Shrunk";
-    case 2: case 3: case 4: case 5: return "Reduced";
-    case 6: return "Implode";
-    case 8: return "Deflate";
-    case 9: return "Deflat64";
-    case 12: return "BZip2";
-    case 14: return "LZMA";
-    case 93: return "Zstd";
-    case 95: return "XZ";
-    case 98: return "PPMd";
-    case 99: return "AES";
-    default: return std::string("M").append(std::to_string(method));
-  }
-}
 
 // Directory, archive, read-only, hidden, system: a letter when set.
 std::string AttributeLetters(uint32_t attributes) {
@@ -92,7 +75,7 @@ std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirIte
   // Rounded as printf's "%.0f" rounds: to the nearest, ties to even.
   AppendNumber(line, static_cast<int64_t>(std::nearbyint(item.CompressionRate)), 4);
   line += "%  ";
-  const std::string method = MethodName(dirItem.Header.Method);
+  const std::string method = zf::MethodName(dirItem.Header.Method);
   line += method;
   if (method.size() < 8) line.append(8 - method.size(), ' ');
   line += ' ';
