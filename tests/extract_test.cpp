@@ -346,7 +346,7 @@ TEST_F(ExtractTest, NameChosenByTheHandlerIsUsed) {
 // ---- the target rules ---------------------------------------------------------------
 
 TEST_F(ExtractTest, OverwriteModes) {
-  const uint16_t itemDate = EncodeDosDate(2025, 1, 1);
+  const uint16_t itemDate = os::EncodeDosDate(2025, 1, 1);
   struct Case {
     const char* label;
     TZFOverwriteMode mode;
@@ -376,7 +376,7 @@ TEST_F(ExtractTest, OverwriteModes) {
     TempDir::RemoveTree(out);
     os::ForceDirectories(out);
     test::WriteFile(Out("f.txt"), "old");
-    uint32_t itemTime = MakeDosDateTime(EncodeDosDate(c.diskYear, 1, 1), e.time);
+    uint32_t itemTime = os::MakeDosDateTime(os::EncodeDosDate(c.diskYear, 1, 1), e.time);
     ASSERT_TRUE(os::SetFileDosDateTime(Out("f.txt"), itemTime));
     TZipArchiver fresh;
     fresh.SetFileName(archive);
@@ -651,8 +651,8 @@ TEST_F(ExtractTest, Selection) {
 
 TEST_F(ExtractTest, TimesAndAttributesAreApplied) {
   ZipEntry ro = Entry("ro.txt", "r", 0x21);
-  ro.date = EncodeDosDate(2001, 2, 3);
-  ro.time = EncodeDosTime(4, 5, 6);
+  ro.date = os::EncodeDosDate(2001, 2, 3);
+  ro.time = os::EncodeDosTime(4, 5, 6);
   ZipEntry unixExec = Entry("tool.sh", "#!", ((kUnixRegular | 0755u) << 16) | os::faArchive);
   unixExec.versionMadeBy = MadeBy(kHostUnix, 30);
   ZipEntry setuid = Entry("suid", "x", (kUnixRegular | kUnixSetId | 0755u) << 16);
@@ -664,7 +664,7 @@ TEST_F(ExtractTest, TimesAndAttributesAreApplied) {
 
   uint32_t when = 0;
   ASSERT_TRUE(os::GetFileDosDateTime(Out("ro.txt"), when));
-  EXPECT_EQ(when, MakeDosDateTime(ro.date, ro.time));
+  EXPECT_EQ(when, os::MakeDosDateTime(ro.date, ro.time));
   EXPECT_TRUE(os::GetAttributes(Out("ro.txt")) & os::faReadOnly);
   EXPECT_FALSE(os::GetAttributes(Out("tool.sh")) & os::faReadOnly);
   EXPECT_EQ(Read("link"), "/etc/passwd");  // the link's text, as a plain file

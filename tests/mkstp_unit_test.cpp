@@ -69,7 +69,7 @@ TEST(PackageRecords, SmallEntryHasNoZip64) {
   EXPECT_EQ(r.header.CompressedSize, 500u);
   EXPECT_EQ(r.header.LocalHeaderOffset, 1234u);
   EXPECT_EQ(r.header.ExternalAttributes, 0x21u);
-  EXPECT_EQ(zf::MakeDosDateTime(r.header.ModDate, r.header.ModTime), e.dosDateTime);
+  EXPECT_EQ(zf::os::MakeDosDateTime(r.header.ModDate, r.header.ModTime), e.dosDateTime);
   EXPECT_EQ(r.name, "dir/file.txt");
 
   zf::TLocalFileHeader local;

@@ -178,6 +178,92 @@ TEST(PlatformAttributes, DotNameIsHiddenOnLinux) {
 
 // ---- DOS date-time -----------------------------------------------------------
 
+// The encoding itself, then through the file system.
+
+TEST(PlatformDosEncoding, KnownValues) {
+  EXPECT_EQ(os::EncodeDosDate(1980, 1, 1), 0x0021);
+  EXPECT_EQ(os::EncodeDosTime(0, 0, 0), 0x0000);
+  EXPECT_EQ(os::EncodeDosDate(2107, 12, 31), 0xFF9F);
+  EXPECT_EQ(os::EncodeDosTime(23, 59, 58), 0xBF7D);
+  // 2024-02-29 13:45:30: (44 << 9) | (2 << 5) | 29 and (13 << 11) | (45 << 5) | 15.
+  EXPECT_EQ(os::EncodeDosDate(2024, 2, 29), 0x585D);
+  EXPECT_EQ(os::EncodeDosTime(13, 45, 30), 0x6DAF);
+  EXPECT_EQ(os::EncodeDosTime(13, 45, 31), 0x6DAF);  // two-second resolution
+  EXPECT_EQ(os::MakeDosDateTime(0x585D, 0x6DAF), 0x585D6DAFu);
+  EXPECT_EQ(os::DosDateOf(0x585D6DAFu), 0x585D);
+  EXPECT_EQ(os::DosTimeOf(0x585D6DAFu), 0x6DAF);
+}
+
+TEST(PlatformDosEncoding, EncodeDecodeRoundTrips) {
+  const os::DosDateTimeParts cases[] = {
+      {1980, 1, 1, 0, 0, 0},     {2024, 2, 29, 13, 45, 30}, {1999, 12, 31, 23, 59, 58},
+      {2000, 1, 1, 0, 0, 2},     {2107, 12, 31, 23, 59, 58}, {2038, 1, 19, 3, 14, 6},
+  };
+  for (const os::DosDateTimeParts& p : cases) {
+    const uint32_t v = os::EncodeDosDateTime(p);
+    EXPECT_EQ(v, os::MakeDosDateTime(os::EncodeDosDate(p.Year, p.Month, p.Day),
+                                 os::EncodeDosTime(p.Hour, p.Minute, p.Second)));
+    const os::DosDateTimeParts back = os::DecodeDosDateTime(v);
+    EXPECT_EQ(back.Year, p.Year);
+    EXPECT_EQ(back.Month, p.Month);
+    EXPECT_EQ(back.Day, p.Day);
+    EXPECT_EQ(back.Hour, p.Hour);
+    EXPECT_EQ(back.Minute, p.Minute);
+    EXPECT_EQ(back.Second, p.Second);
+  }
+}
+
+TEST(PlatformDosEncoding, OddSecondsDecodeToTheEvenBelow) {
+  const os::DosDateTimeParts back =
+      os::DecodeDosDateTime(os::EncodeDosDateTime({2001, 6, 15, 8, 9, 59}));
+  EXPECT_EQ(back.Second, 58);
+}
+
+TEST(PlatformDosEncoding, EveryStoredValueDecodesAndEncodesBack) {
+  // Fields as stored, whatever they hold (month 0, day 0, second 62): the
+  // decoded parts give the same bits back.
+  for (uint32_t v : {0x00000000u, 0xFFFFFFFFu, 0x585D6DAFu, 0x0021001Fu}) {
+    const os::DosDateTimeParts p = os::DecodeDosDateTime(v);
+    EXPECT_EQ(os::MakeDosDateTime(os::EncodeDosDate(p.Year, p.Month, p.Day),
+                              os::EncodeDosTime(p.Hour, p.Minute, p.Second)),
+              v)
+        << std::hex << v;
+  }
+}
+
+TEST(PlatformDosEncoding, CombinedValueOrdersLikeTime) {
+  const uint32_t earlier = os::EncodeDosDateTime({2020, 5, 1, 23, 59, 58});
+  const uint32_t later = os::EncodeDosDateTime({2020, 5, 2, 0, 0, 0});
+  EXPECT_LT(earlier, later);
+  EXPECT_LT(os::EncodeDosDateTime({2020, 5, 2, 0, 0, 0}),
+            os::EncodeDosDateTime({2020, 5, 2, 0, 0, 2}));
+}
+
+TEST(PlatformDosEncoding, OutOfRangeYearsClampToTheEnds) {
+  EXPECT_EQ(os::EncodeDosDateTime({1970, 6, 15, 12, 0, 0}), 0x00210000u);
+  EXPECT_EQ(os::EncodeDosDateTime({1979, 12, 31, 23, 59, 59}), 0x00210000u);
+  EXPECT_EQ(os::EncodeDosDateTime({2108, 1, 1, 0, 0, 0}), 0xFF9FBF7Du);
+}
+
+TEST(PlatformDosEncoding, PossibleDatesOnly) {
+  const struct {
+    os::DosDateTimeParts parts;
+    bool possible;
+  } cases[] = {
+      {{2024, 2, 29, 23, 59, 58}, true},  {{2023, 2, 29, 0, 0, 0}, false},
+      {{2000, 2, 29, 0, 0, 0}, true},     {{2100, 2, 29, 0, 0, 0}, false},
+      {{2001, 4, 30, 0, 0, 0}, true},     {{2001, 4, 31, 0, 0, 0}, false},
+      {{2001, 13, 1, 0, 0, 0}, false},    {{2001, 0, 1, 0, 0, 0}, false},
+      {{2001, 1, 0, 0, 0, 0}, false},     {{2001, 1, 1, 24, 0, 0}, false},
+      {{2001, 1, 1, 0, 60, 0}, false},    {{2001, 1, 1, 0, 0, 62}, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(os::IsPossibleDosDateTime(c.parts), c.possible)
+        << c.parts.Year << "-" << c.parts.Month << "-" << c.parts.Day << " " << c.parts.Hour
+        << ":" << c.parts.Minute << ":" << c.parts.Second;
+}
+
+
 struct LocalTime {
   int year, month, day, hour, minute, second;
   int expectedSecond;  // after the two-second resolution

@@ -1,7 +1,7 @@
 // The ZIP on-disk records: every reader against bytes written out in the
 // test, the writers against the same bytes, the extra-field and Zip64 block
-// parsers on damaged input, names, DOS date and time, and the end record of
-// a new, empty archive.
+// parsers on damaged input, names, and the end record of a new, empty
+// archive.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -560,71 +560,6 @@ TEST(Names, CutAtTheFirstZeroByte) {
   EXPECT_EQ(NameFromBytes(Bytes{0, 'x'}), "");
   EXPECT_EQ(NameFromBytes({}), "");
   EXPECT_EQ(NameFromBytes(Bytes{'d', 'i', 'r', '/', 0x8E, 0xA0}), "dir/\x8E\xA0");
-}
-
-// ---- DOS date and time -------------------------------------------------------------
-
-TEST(DosDateTime, KnownValues) {
-  EXPECT_EQ(EncodeDosDate(1980, 1, 1), 0x0021);
-  EXPECT_EQ(EncodeDosTime(0, 0, 0), 0x0000);
-  EXPECT_EQ(EncodeDosDate(2107, 12, 31), 0xFF9F);
-  EXPECT_EQ(EncodeDosTime(23, 59, 58), 0xBF7D);
-  // 2024-02-29 13:45:30: (44 << 9) | (2 << 5) | 29 and (13 << 11) | (45 << 5) | 15.
-  EXPECT_EQ(EncodeDosDate(2024, 2, 29), 0x585D);
-  EXPECT_EQ(EncodeDosTime(13, 45, 30), 0x6DAF);
-  EXPECT_EQ(EncodeDosTime(13, 45, 31), 0x6DAF);  // two-second resolution
-  EXPECT_EQ(MakeDosDateTime(0x585D, 0x6DAF), 0x585D6DAFu);
-  EXPECT_EQ(DosDateOf(0x585D6DAFu), 0x585D);
-  EXPECT_EQ(DosTimeOf(0x585D6DAFu), 0x6DAF);
-}
-
-TEST(DosDateTime, EncodeDecodeRoundTrips) {
-  const TDosDateTimeParts cases[] = {
-      {1980, 1, 1, 0, 0, 0},     {2024, 2, 29, 13, 45, 30}, {1999, 12, 31, 23, 59, 58},
-      {2000, 1, 1, 0, 0, 2},     {2107, 12, 31, 23, 59, 58}, {2038, 1, 19, 3, 14, 6},
-  };
-  for (const TDosDateTimeParts& p : cases) {
-    const uint32_t v = EncodeDosDateTime(p);
-    EXPECT_EQ(v, MakeDosDateTime(EncodeDosDate(p.Year, p.Month, p.Day),
-                                 EncodeDosTime(p.Hour, p.Minute, p.Second)));
-    const TDosDateTimeParts back = DecodeDosDateTime(v);
-    EXPECT_EQ(back.Year, p.Year);
-    EXPECT_EQ(back.Month, p.Month);
-    EXPECT_EQ(back.Day, p.Day);
-    EXPECT_EQ(back.Hour, p.Hour);
-    EXPECT_EQ(back.Minute, p.Minute);
-    EXPECT_EQ(back.Second, p.Second);
-  }
-}
-
-TEST(DosDateTime, OddSecondsDecodeToTheEvenBelow) {
-  const TDosDateTimeParts back = DecodeDosDateTime(EncodeDosDateTime({2001, 6, 15, 8, 9, 59}));
-  EXPECT_EQ(back.Second, 58);
-}
-
-TEST(DosDateTime, EveryStoredValueDecodesAndEncodesBack) {
-  // Fields as stored, whatever they hold (month 0, day 0, second 62): the
-  // decoded parts give the same bits back.
-  for (uint32_t v : {0x00000000u, 0xFFFFFFFFu, 0x585D6DAFu, 0x0021001Fu}) {
-    const TDosDateTimeParts p = DecodeDosDateTime(v);
-    EXPECT_EQ(MakeDosDateTime(EncodeDosDate(p.Year, p.Month, p.Day),
-                              EncodeDosTime(p.Hour, p.Minute, p.Second)),
-              v)
-        << std::hex << v;
-  }
-}
-
-TEST(DosDateTime, CombinedValueOrdersLikeTime) {
-  const uint32_t earlier = EncodeDosDateTime({2020, 5, 1, 23, 59, 58});
-  const uint32_t later = EncodeDosDateTime({2020, 5, 2, 0, 0, 0});
-  EXPECT_LT(earlier, later);
-  EXPECT_LT(EncodeDosDateTime({2020, 5, 2, 0, 0, 0}), EncodeDosDateTime({2020, 5, 2, 0, 0, 2}));
-}
-
-TEST(DosDateTime, OutOfRangeYearsClampToTheEnds) {
-  EXPECT_EQ(EncodeDosDateTime({1970, 6, 15, 12, 0, 0}), 0x00210000u);
-  EXPECT_EQ(EncodeDosDateTime({1979, 12, 31, 23, 59, 59}), 0x00210000u);
-  EXPECT_EQ(EncodeDosDateTime({2108, 1, 1, 0, 0, 0}), 0xFF9FBF7Du);
 }
 
 // ---- the empty archive's end record ------------------------------------------------

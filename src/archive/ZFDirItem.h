@@ -46,7 +46,7 @@ struct TDirItem {
   }
   bool IsDirectory() const { return (Header.ExternalAttributes & os::faDirectory) != 0; }
   bool IsEncrypted() const { return (Header.Flags & kFlagEncrypted) != 0; }
-  uint32_t DosDateTime() const { return MakeDosDateTime(Header.ModDate, Header.ModTime); }
+  uint32_t DosDateTime() const { return os::MakeDosDateTime(Header.ModDate, Header.ModTime); }
 };
 
 }  // namespace zf

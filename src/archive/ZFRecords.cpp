@@ -295,37 +295,6 @@ std::string NameFromBytes(std::span<const uint8_t> bytes) {
   return std::string(bytes.begin(), end);
 }
 
-uint16_t EncodeDosDate(int year, int month, int day) {
-  return static_cast<uint16_t>((((year - 1980) & 0x7F) << 9) | ((month & 0x0F) << 5) |
-                               (day & 0x1F));
-}
-
-uint16_t EncodeDosTime(int hour, int minute, int second) {
-  return static_cast<uint16_t>(((hour & 0x1F) << 11) | ((minute & 0x3F) << 5) |
-                               ((second / 2) & 0x1F));
-}
-
-uint32_t EncodeDosDateTime(const TDosDateTimeParts& p) {
-  if (p.Year < 1980) return MakeDosDateTime(EncodeDosDate(1980, 1, 1), EncodeDosTime(0, 0, 0));
-  if (p.Year > 2107)
-    return MakeDosDateTime(EncodeDosDate(2107, 12, 31), EncodeDosTime(23, 59, 58));
-  return MakeDosDateTime(EncodeDosDate(p.Year, p.Month, p.Day),
-                         EncodeDosTime(p.Hour, p.Minute, p.Second));
-}
-
-TDosDateTimeParts DecodeDosDateTime(uint32_t dosDateTime) {
-  const uint16_t date = DosDateOf(dosDateTime);
-  const uint16_t time = DosTimeOf(dosDateTime);
-  TDosDateTimeParts p;
-  p.Year = 1980 + (date >> 9);
-  p.Month = (date >> 5) & 0x0F;
-  p.Day = date & 0x1F;
-  p.Hour = time >> 11;
-  p.Minute = (time >> 5) & 0x3F;
-  p.Second = (time & 0x1F) * 2;
-  return p;
-}
-
 TEndOfCentralDir EmptyArchiveEndRecord(uint32_t volume, uint64_t directoryOffset) {
   TEndOfCentralDir r;
   const uint16_t disk = volume > 65534 ? kSentinel16 : static_cast<uint16_t>(volume);

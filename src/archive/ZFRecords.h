@@ -288,36 +288,6 @@ TZip64ExtendedInfo ReadZip64ExtendedInfo(std::span<const uint8_t> data,
 // A stored name as a string, cut at its first zero byte.
 std::string NameFromBytes(std::span<const uint8_t> bytes);
 
-// ---- MS-DOS date and time (local time, two-second resolution) ------------------
-// time = hour * 2048 + minute * 32 + second / 2
-// date = (year - 1980) * 512 + month * 32 + day
-// The combined 32-bit value holds the date in its high half, so it orders
-// like the time it stands for.
-
-struct TDosDateTimeParts {
-  int Year = 1980;
-  int Month = 1;
-  int Day = 1;
-  int Hour = 0;
-  int Minute = 0;
-  int Second = 0;  // even on decoding
-};
-
-// The fields are taken as given (year 1980-2107, month 1-12, day 1-31,
-// hour 0-23, minute 0-59, second 0-59), each masked to its bits.
-uint16_t EncodeDosDate(int year, int month, int day);
-uint16_t EncodeDosTime(int hour, int minute, int second);
-// A moment before 1980 becomes 1980-01-01 00:00:00 and one after 2107
-// becomes 2107-12-31 23:59:58, the ends of what the encoding can hold.
-uint32_t EncodeDosDateTime(const TDosDateTimeParts& parts);
-TDosDateTimeParts DecodeDosDateTime(uint32_t dosDateTime);
-
-inline uint32_t MakeDosDateTime(uint16_t date, uint16_t time) {
-  return (static_cast<uint32_t>(date) << 16) | time;
-}
-inline uint16_t DosDateOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime >> 16); }
-inline uint16_t DosTimeOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime); }
-
 // ---- the empty archive ----------------------------------------------------------
 
 // The end record that closes a new archive holding no entry: this disk and

@@ -140,7 +140,7 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
       throw Failure(entry.path + ": the package keeps its own " + entry.relativeName +
                     " at this place; rename the file or choose another --base");
   }
-  if (newest == 0) newest = zf::MakeDosDateTime(zf::EncodeDosDate(1980, 1, 1), 0);
+  if (newest == 0) newest = zf::os::MakeDosDateTime(zf::os::EncodeDosDate(1980, 1, 1), 0);
 
   if (!zf::os::DirectoryExists(o.outDir) && !zf::os::ForceDirectories(o.outDir))
     throw Failure(o.outDir + ": cannot create the folder: " + SystemError());

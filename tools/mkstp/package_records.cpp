@@ -26,8 +26,8 @@ std::vector<uint8_t> LocalRecord(const EntryRecord& e) {
   h.VersionNeeded = e.localZip64 ? kVersionNeededZip64 : kVersionNeeded;
   h.Flags = e.flags;
   h.Method = e.method;
-  h.ModTime = zf::DosTimeOf(e.dosDateTime);
-  h.ModDate = zf::DosDateOf(e.dosDateTime);
+  h.ModTime = zf::os::DosTimeOf(e.dosDateTime);
+  h.ModDate = zf::os::DosDateOf(e.dosDateTime);
   h.Crc32 = e.crc;
   h.CompressedSize = Field32(e.compressedSize, e.localZip64);
   h.UncompressedSize = Field32(e.uncompressedSize, e.localZip64);
@@ -56,8 +56,8 @@ std::vector<uint8_t> CentralRecord(const EntryRecord& e) {
   h.VersionNeeded = sizes64 || offset64 ? kVersionNeededZip64 : kVersionNeeded;
   h.Flags = e.flags;
   h.Method = e.method;
-  h.ModTime = zf::DosTimeOf(e.dosDateTime);
-  h.ModDate = zf::DosDateOf(e.dosDateTime);
+  h.ModTime = zf::os::DosTimeOf(e.dosDateTime);
+  h.ModDate = zf::os::DosDateOf(e.dosDateTime);
   h.Crc32 = e.crc;
   h.CompressedSize = Field32(e.compressedSize, sizes64);
   h.UncompressedSize = Field32(e.uncompressedSize, sizes64);

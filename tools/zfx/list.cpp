@@ -65,7 +65,9 @@ void AppendHex8(std::string& out, uint32_t value) {
 }
 
 std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirItem) {
-  const uint16_t d = item.LastModFileDate, t = item.LastModFileTime;
+  namespace os = zf::os;
+  const os::DosDateTimeParts when =
+      os::DecodeDosDateTime(os::MakeDosDateTime(item.LastModFileDate, item.LastModFileTime));
   std::string line;
   line.reserve(96 + dirItem.Name.size());
   AppendNumber(line, item.UncompressedSize, 12);
@@ -79,15 +81,15 @@ std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirIte
   line += method;
   if (method.size() < 8) line.append(8 - method.size(), ' ');
   line += ' ';
-  AppendNumber(line, 1980 + (d >> 9), 4, '0');
+  AppendNumber(line, when.Year, 4, '0');
   line += '-';
-  AppendNumber(line, (d >> 5) & 15, 2, '0');
+  AppendNumber(line, when.Month, 2, '0');
   line += '-';
-  AppendNumber(line, d & 31, 2, '0');
+  AppendNumber(line, when.Day, 2, '0');
   line += ' ';
-  AppendNumber(line, t >> 11, 2, '0');
+  AppendNumber(line, when.Hour, 2, '0');
   line += ':';
-  AppendNumber(line, (t >> 5) & 63, 2, '0');
+  AppendNumber(line, when.Minute, 2, '0');
   line += "  ";
   line += AttributeLetters(item.ExternalFileAttributes);
   line += "  ";

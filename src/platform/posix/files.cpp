@@ -91,24 +91,18 @@ time_t LocalMakeTime(uint32_t dosDateTime, struct tm& tm) {
 // utimensat/futimens. Windows' DosDateTimeToFileTime refuses impossible
 // fields; so does this (EINVAL).
 bool DosToTimes(uint32_t dosDateTime, struct timespec (&times)[2]) {
-  const uint32_t date = dosDateTime >> 16;
-  const uint32_t time = dosDateTime & 0xFFFF;
-  struct tm tm {};
-  tm.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
-  tm.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
-  tm.tm_mday = static_cast<int>(date & 0x1F);
-  tm.tm_hour = static_cast<int>((time >> 11) & 0x1F);
-  tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
-  tm.tm_sec = static_cast<int>(time & 0x1F) * 2;
-  static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const int year = tm.tm_year + 1900;
-  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > kDays[tm.tm_mon] ||
-      (tm.tm_mon == 1 && tm.tm_mday == 29 && !leap) || tm.tm_hour > 23 || tm.tm_min > 59 ||
-      tm.tm_sec > 59) {
+  const DosDateTimeParts p = DecodeDosDateTime(dosDateTime);
+  if (!IsPossibleDosDateTime(p)) {
     errno = EINVAL;
     return false;
   }
+  struct tm tm {};
+  tm.tm_year = p.Year - 1900;
+  tm.tm_mon = p.Month - 1;
+  tm.tm_mday = p.Day;
+  tm.tm_hour = p.Hour;
+  tm.tm_min = p.Minute;
+  tm.tm_sec = p.Second;
   tm.tm_isdst = -1;
   const time_t t = LocalMakeTime(dosDateTime, tm);
   if (t == static_cast<time_t>(-1)) {
@@ -445,20 +439,9 @@ bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime) {
   const time_t t = st.st_mtime;
   struct tm tm;
   if (!::localtime_r(&t, &tm)) return false;
-  const int year = tm.tm_year + 1900;
-  if (year < 1980) {
-    dosDateTime = (1u << 5 | 1u) << 16;
-    return true;
-  }
-  if (year > 2107) {
-    dosDateTime = ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u);
-    return true;
-  }
-  const uint32_t date = static_cast<uint32_t>((year - 1980) << 9 | (tm.tm_mon + 1) << 5 |
-                                              tm.tm_mday);
   const int second = tm.tm_sec > 59 ? 59 : tm.tm_sec;  // a leap second
-  const uint32_t time = static_cast<uint32_t>(tm.tm_hour << 11 | tm.tm_min << 5 | second / 2);
-  dosDateTime = date << 16 | time;
+  dosDateTime = EncodeDosDateTime(
+      {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, second});
   return true;
 }
 

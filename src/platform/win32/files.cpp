@@ -38,8 +38,7 @@ DWORD SettableAttributes(uint32_t attributes) {
 // A DOS date-time (local time) as the file time SetFileTime takes.
 bool DosToFileTime(uint32_t dosDateTime, FILETIME& utc) {
   FILETIME local;
-  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
-                             static_cast<WORD>(dosDateTime & 0xFFFF), &local))
+  if (!DosDateTimeToFileTime(DosDateOf(dosDateTime), DosTimeOf(dosDateTime), &local))
     return false;
   return LocalFileTimeToFileTime(&local, &utc) != FALSE;
 }
@@ -325,7 +324,7 @@ bool GetFileDosDateTime(const std::string& path, uint32_t& dosDateTime) {
   WORD date = 0, time = 0;
   if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local)) return false;
   if (!FileTimeToDosDateTime(&local, &date, &time)) return false;
-  dosDateTime = (static_cast<uint32_t>(date) << 16) | time;
+  dosDateTime = MakeDosDateTime(date, time);
   return true;
 }
 
