@@ -41,7 +41,7 @@ for loc in "${ZF_LOCALES[@]}"; do
   LC_ALL=$loc WINEPREFIX=$prefix wineserver -p
   LC_ALL=$loc WINEPREFIX=$prefix wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
   run_ctest "win32 under Wine ($loc)" "$ROOT/build/win32" \
-    LC_ALL="$loc" WINEPREFIX="$prefix" ZF_TEST_LOCALE="$short" ZF_UNATTENDED=1
+    LC_ALL="$loc" WINEPREFIX="$prefix" ZF_TEST_LOCALE="$short"
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 done
 

@@ -905,6 +905,21 @@ TEST(PlatformDialogs, MessageDialogAsksOnTheTerminal) {
   EXPECT_EQ(retry, os::idRetry) << screen;
 }
 
+TEST(PlatformDialogs, UnattendedDialogsDoNotAskEvenOnATerminal) {
+  std::string screen;
+  const int id = RunOnATerminal(
+      [] {
+        os::SetUnattendedDialogs(true);
+        std::string value = "kept";
+        if (os::InputQuery("Archive", "Password", value, true) || value != "kept") return 1;
+        if (os::ChoiceDialog("Which?", "Setup", {"One", "Two"}, 1) != 1) return 2;
+        return os::MessageDialog("Overwrite the file?", "Setup", os::mbYesNo, os::idNo);
+      },
+      "y\n1\ns3cret\n", screen);
+  EXPECT_EQ(id, os::idNo) << screen;
+  EXPECT_EQ(screen.find("Overwrite"), std::string::npos) << screen;
+}
+
 TEST(PlatformDialogs, InputQueryHidesThePassword) {
   std::string screen;
   const int code = RunOnATerminal(

@@ -277,10 +277,15 @@ std::string AnsiToUtf8(const std::string& s);
 // (Named so as not to collide with the Windows API's DeleteFile and MessageBox macros.)
 // On Windows real dialogs; on Linux questions on the terminal when standard
 // input is one, otherwise the answer given as `unattended` without waiting.
-// Windows ignores `unattended` (a real dialog always asks), except that with
-// the environment variable ZF_UNATTENDED=1 (automated runs, such as the tests
-// under Wine, where a dialog would wait for ever) nothing is shown:
-// MessageDialog returns `unattended` and InputQuery returns false.
+// A program in which nobody may be asked (a console tool run without a
+// console, a setup whose message boxes are suppressed, a test program)
+// turns them off with SetUnattendedDialogs: every dialog then gives its
+// unattended answer at once (InputQuery returns false), on both systems.
+
+// Whether the dialogs give their unattended answers without asking; off at
+// start. Process-wide.
+void SetUnattendedDialogs(bool on);
+bool UnattendedDialogs();
 
 // Button sets and results, with the values of the Windows API.
 constexpr unsigned mbOK = 0x0, mbOKCancel = 0x1, mbAbortRetryIgnore = 0x2,
@@ -311,8 +316,8 @@ bool StdinIsTerminal();
 bool StdoutIsTerminal();
 
 // Tests answer the standard dialogs without a person: while a member of the
-// hook is set, the dialog it stands for asks it instead of the system (on
-// Windows also under ZF_UNATTENDED=1). Setting an empty hook removes it.
+// hook is set, the dialog it stands for asks it instead of the system (also
+// while the dialogs are unattended). Setting an empty hook removes it.
 struct DialogHookForTests {
   std::function<int(const std::string& text, const std::string& caption, unsigned flags)>
       message;

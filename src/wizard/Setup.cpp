@@ -1,23 +1,126 @@
 // setup.exe's entry: COM in the single-threaded apartment, the common
-// controls, the window and its controller, the start-up handler with the
-// error-box rule, and the message loop until the window is gone.
-//
-// The program takes no command line; what it installs is the package beside
-// it (package/PackageFormat.h).
+// controls, the command line, and one of four runs:
+// - the wizard: the window and its controller, the start-up handler with
+//   the error-box rule, and the message loop until the window is gone;
+// - /SILENT: the same window, showing only the progress of an install
+//   that starts at once; /VERYSILENT: the same install without any window;
+// - the uninstaller, when the program is uninstall.exe (Uninstaller.h);
+// - the uninstaller's clean-up copy (Win32CleanUp.h).
+// The program's exit code says how the run ended (SetupOptions.h). Nothing
+// is read from the environment: what to do comes from the command line.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <exception>
+#include <string>
+#include <vector>
 
+#include "archive/ZFStrFunc.h"
+#include "platform/platform.h"
 #include "wizard/ErrorBox.h"
+#include "wizard/HiddenView.h"
+#include "wizard/SetupOptions.h"
 #include "wizard/ShellServicesWin32.h"
+#include "wizard/Uninstaller.h"
 #include "wizard/Unit1.h"
+#include "wizard/Win32CleanUp.h"
+#include "wizard/Win32Text.h"
 #include "wizard/Win32Window.h"
+#include "wizard/WizardTexts.h"
 
 namespace {
 
-int RunWizard(HINSTANCE instance, int showCommand) {
+using setup::win32::Narrow;
+using setup::win32::Widen;
+
+void Box(const std::string& text, std::string_view title, UINT flags) {
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(), flags);
+}
+
+bool AskBox(const std::string& text, std::string_view title) {
+  return MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(),
+                     MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// The arguments after the program's name, split by the system's rules, as
+// UTF-8.
+std::vector<std::string> Arguments() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; argv && i < count; ++i) args.push_back(Narrow(argv[i]));
+  if (argv) LocalFree(argv);
+  return args;
+}
+
+// /DIR= as a full path: the install folder is registered and journalled,
+// and a relative one would mean nothing there.
+std::string FullPathOf(const std::string& utf8) {
+  const std::wstring path = Widen(utf8);
+  const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return utf8;
+  std::wstring full(n, L'\0');
+  const DWORD got = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  if (got == 0 || got >= n) return utf8;
+  full.resize(got);
+  return Narrow(full);
+}
+
+// The build for the tests (ZF_SETUP_TEST_SWITCHES, never shipped) takes
+// /ZF-TEST-FREE-SPACE=BYTES: every drive then reports that much free
+// space, so the disk-space lines and the refusal can be tested under Wine.
+void TakeTestSwitches(std::vector<std::string>& args) {
+#ifdef ZF_SETUP_TEST_SWITCHES
+  constexpr std::string_view kFreeSpace = "/ZF-TEST-FREE-SPACE=";
+  std::erase_if(args, [&](const std::string& arg) {
+    if (!arg.starts_with(kFreeSpace)) return false;
+    const int64_t bytes = std::stoll(arg.substr(kFreeSpace.size()));
+    zf::os::SetDiskFreeHookForTests([bytes](const std::string&) { return bytes; });
+    return true;
+  });
+#else
+  (void)args;
+#endif
+}
+
+class UninstallerBoxes : public setup::IUninstallerBoxes {
+ public:
+  bool AskYesNo(const std::string& text) override {
+    return AskBox(text, setup::texts::kUninstallTitle);
+  }
+  void ShowMessage(const std::string& text) override {
+    Box(text, setup::texts::kUninstallTitle, MB_OK | MB_ICONINFORMATION);
+  }
+  void ShowError(const std::string& text) override {
+    Box(text, setup::texts::kUninstallTitle, MB_OK | MB_ICONERROR);
+  }
+};
+
+int RunUninstaller(const setup::TSetupOptions& options) {
+  setup::ShellServicesWin32 shell;
+  UninstallerBoxes boxes;
+  setup::TUninstaller uninstaller(shell, boxes, options);
+  const int exitCode = uninstaller.Run();
+  if (!uninstaller.CleanUpFile().empty())
+    setup::win32::StartCleanUpCopy(uninstaller.CleanUpFile(), uninstaller.CleanUpFoldersTo());
+  return exitCode;
+}
+
+// /VERYSILENT: the controller without a window.
+int RunHidden(const setup::TSetupOptions& options) {
+  setup::THiddenView view(
+      [](const std::string& text) { Box(text, setup::texts::kAppTitle, MB_OK | MB_ICONERROR); },
+      [](const std::string& text) { return AskBox(text, setup::texts::kAppTitle); });
+  setup::ShellServicesWin32 shell;
+  setup::TaForm form(view, shell, options);
+  form.RunHandler([&form] { form.FormCreate(); });
+  if (!form.StartFailed()) form.InstallUnattended();
+  return form.ExitCode();
+}
+
+int RunWizard(HINSTANCE instance, int showCommand, const setup::TSetupOptions& options) {
   setup::Win32Window window(instance);
   try {
     window.Create();
@@ -25,19 +128,60 @@ int RunWizard(HINSTANCE instance, int showCommand) {
     // What no handler can report: the window itself could not be made (the
     // box then has no owner).
     window.ShowErrorBox(setup::ErrorBoxText(error));
-    return 1;
+    return setup::kExitCannotStart;
   }
   setup::ShellServicesWin32 shell;
   shell.SetOwnerWindow(window.Handle());
-  setup::TaForm form(window, shell);
+  setup::TaForm form(window, shell, options);
   window.AttachController(&form);
 
-  // The form is shown whether start-up went well or not: a failure is
-  // shown in its box and the steps after it are skipped.
+  // A failed start-up is shown in its box; without its package the wizard
+  // has nothing to show. Otherwise the form is shown even when a later
+  // step (the picture) failed, with the steps after it skipped.
   form.RunHandler([&form] { form.FormCreate(); });
-  if (!window.Handle()) return 0;  // closed during start-up
+  if (form.StartFailed() || !window.Handle()) return form.ExitCode();
   window.Show(showCommand);
-  return window.RunMessageLoop();
+  if (options.silent) {
+    form.RunHandler([&form] { form.InstallUnattended(); });
+    return form.ExitCode();
+  }
+  window.RunMessageLoop();
+  return form.ExitCode();
+}
+
+int Run(HINSTANCE instance, int showCommand) {
+  setup::ShellServicesWin32 self;
+  const bool uninstaller = setup::IsUninstallerPath(self.ExecutablePath());
+  const auto set = uninstaller ? setup::SwitchSet::Uninstaller : setup::SwitchSet::Setup;
+  const std::string_view title = uninstaller ? setup::texts::kUninstallTitle : setup::texts::kAppTitle;
+
+  setup::TSetupOptions options;
+  std::string bad;
+  std::vector<std::string> args = Arguments();
+  TakeTestSwitches(args);
+  if (!setup::ParseSwitches(args, set, options, bad)) {
+    if (!options.SuppressBoxes())
+      Box(std::string(setup::texts::kBadSwitch) + ": \"" + bad + "\".\n\n" + setup::UsageText(set),
+          title, MB_OK | MB_ICONERROR);
+    return setup::kExitCannotStart;
+  }
+  if (options.help) {
+    Box(setup::UsageText(set), title, MB_OK | MB_ICONINFORMATION);
+    return setup::kExitDone;
+  }
+  if (options.dir) options.dir = FullPathOf(*options.dir);
+  // In a silent run with suppressed boxes nobody is there to answer the
+  // engine's own dialogs either.
+  if (options.SuppressBoxes()) zf::os::SetUnattendedDialogs(true);
+
+  if (uninstaller && options.cleanUpAfter != 0) {
+    setup::win32::RunCleanUpCopy(options.cleanUpAfter, zf::os::Utf8ToAnsi(options.cleanUpFile),
+                                 zf::os::Utf8ToAnsi(options.cleanUpFoldersTo));
+    return setup::kExitDone;
+  }
+  if (uninstaller) return RunUninstaller(options);
+  if (options.verySilent) return RunHidden(options);
+  return RunWizard(instance, showCommand, options);
 }
 
 }  // namespace
@@ -50,7 +194,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
                                    ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
 
-  const int exitCode = RunWizard(instance, showCommand);
+  const int exitCode = Run(instance, showCommand);
 
   if (SUCCEEDED(com)) CoUninitialize();
   return exitCode;

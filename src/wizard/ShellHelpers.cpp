@@ -61,6 +61,35 @@ std::string LinkFileName(const std::string& fileName) {
   return fileName.substr(0, dot) + ".lnk";
 }
 
+std::vector<TLinkName> LinkNamesFor(const std::vector<std::string>& targets) {
+  const auto key = [](const std::string& name) { return zf::os::UpperString(name); };
+  std::vector<TLinkName> out;
+  std::vector<std::string> seen;
+  for (const std::string& t : targets) {
+    if (std::find(seen.begin(), seen.end(), key(t)) != seen.end()) continue;
+    seen.push_back(key(t));
+    out.push_back({t, ""});
+  }
+  std::vector<std::string> taken;
+  const auto claim = [&](TLinkName& n, const std::string& wanted) {
+    if (std::find(taken.begin(), taken.end(), key(wanted)) != taken.end()) return false;
+    taken.push_back(key(wanted));
+    n.link = wanted;
+    return true;
+  };
+  const auto isProgram = [&](const std::string& name) {
+    return key(name).ends_with(".EXE");
+  };
+  for (TLinkName& n : out)
+    if (isProgram(n.target)) claim(n, LinkFileName(n.target));
+  for (TLinkName& n : out) {
+    if (!n.link.empty() || claim(n, LinkFileName(n.target)) || claim(n, n.target + ".lnk")) continue;
+    for (int i = 2; !claim(n, n.target + " (" + std::to_string(i) + ").lnk"); ++i) {
+    }
+  }
+  return out;
+}
+
 bool CreateFolderWithParents(const std::string& path) {
   // Every trailing separator goes, not only one: the wizard's group path has
   // a doubled one before the product's name, and with one removed the
@@ -111,6 +140,93 @@ std::vector<std::string> ListFilesPortable(const std::string& folder, const std:
         names.push_back(entry.name);
   SortNamesIgnoringCase(names);
   return names;
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  zf::os::File in;
+  if (!in.Open(from, zf::os::OpenMode::ReadOnlyDenyNone)) return false;
+  const std::string temp = to + ".zfcopy";
+  bool ok;
+  {
+    zf::os::File out;
+    ok = out.Open(temp, zf::os::OpenMode::Create);
+    std::vector<char> buffer(1 << 16);
+    while (ok) {
+      const int64_t got = in.Read(buffer.data(), static_cast<int64_t>(buffer.size()));
+      if (got <= 0) {
+        ok = got == 0;
+        break;
+      }
+      ok = out.Write(buffer.data(), got) == got;
+    }
+    uint32_t time = 0;
+    if (ok && zf::os::GetFileDosDateTime(from, time)) out.SetDosDateTime(time);
+  }
+  const uint32_t attributes = zf::os::GetAttributes(from);
+  const uint32_t old = zf::os::GetAttributes(to);
+  if (ok && old != zf::os::kInvalidAttributes && (old & zf::os::faReadOnly))
+    zf::os::SetAttributes(to, old & ~zf::os::faReadOnly);
+  ok = ok && zf::os::RenameFile(temp, to);
+  if (!ok) {
+    zf::os::RemoveFile(temp);
+    if (old != zf::os::kInvalidAttributes) zf::os::SetAttributes(to, old);
+    return false;
+  }
+  if (attributes != zf::os::kInvalidAttributes) zf::os::SetAttributes(to, attributes);
+  return true;
+}
+
+bool RemoveFileEvenReadOnly(const std::string& path) {
+  if (!zf::os::FileExists(path)) return true;
+  if (zf::os::RemoveFile(path)) return true;
+  const uint32_t attributes = zf::os::GetAttributes(path);
+  return zf::os::SetAttributes(path, attributes & ~zf::os::faReadOnly) && zf::os::RemoveFile(path);
+}
+
+bool RemoveFolderIfEmpty(const std::string& path) {
+  const std::string dir = zf::RemoveTrailingDelimiter(path);
+  if (!zf::os::DirectoryExists(dir)) return true;
+  std::vector<zf::os::DirEntry> entries;
+  if (!zf::os::ListDirectory(zf::AddTrailingDelimiter(dir), entries) || !entries.empty())
+    return false;
+  return zf::os::RemoveDir(dir);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  zf::os::File file;
+  if (!file.Open(path, zf::os::OpenMode::ReadOnlyDenyNone)) return false;
+  const int64_t size = file.Size();
+  // Only small files are read whole (journals, configurations).
+  if (size < 0 || size > (64 << 20)) return false;
+  bytes.assign(static_cast<size_t>(size), '\0');
+  return file.Read(bytes.data(), size) == size;
+}
+
+bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
+  const std::string temp = path + ".zfnew";
+  {
+    zf::os::File file;
+    if (!file.Open(temp, zf::os::OpenMode::Create)) return false;
+    const auto size = static_cast<int64_t>(bytes.size());
+    if (file.Write(bytes.data(), size) != size || !file.Flush()) {
+      file.Close();
+      zf::os::RemoveFile(temp);
+      return false;
+    }
+  }
+  if (zf::os::RenameFile(temp, path)) return true;
+  zf::os::RemoveFile(temp);
+  return false;
+}
+
+std::string CollapseSeparators(const std::string& path) {
+  std::string out;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const bool separator = path[i] == zf::kPathDelim;
+    if (separator && i > 1 && path[i - 1] == zf::kPathDelim) continue;
+    out += path[i];
+  }
+  return out;
 }
 
 std::string MakePrivateTempFolder() {

@@ -45,6 +45,19 @@ std::string ReplaceAll(std::string source, const std::string& pattern,
 // ".") replaced by "lnk", or ".lnk" appended when it has none.
 std::string LinkFileName(const std::string& fileName);
 
+// The shortcut files for the listed targets, one per distinct target (a
+// name listed twice, matched by two masks, counts once), in list order.
+// Programs (".exe") take their LinkFileName first; every other file takes
+// its LinkFileName while that is free, else its whole file name with
+// ".lnk" (prog.hlp beside prog.exe gives prog.hlp.lnk, the second of
+// readme.htm and readme.txt readme.txt.lnk), so no shortcut ever replaces
+// another. Names compare ignoring case, as Windows does.
+struct TLinkName {
+  std::string target;  // the listed file name
+  std::string link;    // the shortcut's file name
+};
+std::vector<TLinkName> LinkNamesFor(const std::vector<std::string>& targets);
+
 // Creates `path` with every missing parent: trailing separators dropped (a
 // doubled separator inside the path thus reads as one);
 // success at once for fewer than three characters, an existing folder, or a
@@ -67,6 +80,29 @@ std::vector<std::string> SplitMasks(const std::string& masks);
 // ignoring case, each name once per matching mask, sorted. Throws
 // EInOutError when the folder cannot be read.
 std::vector<std::string> ListFilesPortable(const std::string& folder, const std::string& masks);
+
+// Copies a file with its time and attributes over `to` (replacing a
+// read-only one): written beside `to` first and renamed over it, so `to`
+// is either the old file or the whole copy. False when anything failed
+// (`to` is then as it was).
+bool CopyFileReplacing(const std::string& from, const std::string& to);
+
+// Deletes a file, read-only or not (Windows deletes no read-only file);
+// true when it is gone or was never there.
+bool RemoveFileEvenReadOnly(const std::string& path);
+// Removes a folder that holds nothing; true when it is gone or was never
+// there.
+bool RemoveFolderIfEmpty(const std::string& path);
+
+// A whole file's bytes; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Writes `bytes` as the file `path`, replacing it only once all is written
+// (a file beside it, renamed over it); false when that failed.
+bool WriteFileReplacing(const std::string& path, const std::string& bytes);
+
+// The path with every run of separators inside it made one (a leading
+// pair, the start of a network path, stays).
+std::string CollapseSeparators(const std::string& path);
 
 // A new folder under the system's temporary folder, ending in the
 // separator; throws EWizardError when none can be made.

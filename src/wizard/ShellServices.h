@@ -1,7 +1,8 @@
 // The wizard's services around the operating system: special folders, the
 // user's Shell Folders values, the Start-menu group folder, shortcuts, the
 // folder listing by masks, the folder dialog, the web link, the package
-// configuration reader, and small file chores.
+// configuration reader, the Add/Remove Programs entry, and small file
+// chores.
 //
 // Paths are 8-bit strings in the ANSI code page, like the archive engine's.
 // Texts meant for people (the configuration values, the web address) are
@@ -12,6 +13,7 @@
 // tests use a fake.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,26 @@ namespace setup {
 inline constexpr int kProgramFilesFolder = 9;
 // Number of entries of the special-folder table.
 inline constexpr int kSpecialFolderCount = 15;
+
+// A product's entry in Add/Remove Programs: its key (in the ANSI code page,
+// like paths) and the values (UTF-8).
+struct TUninstallEntry {
+  std::string key;  // below the root: Software\...\Uninstall\<base name>
+  std::string displayName;
+  std::string publisher;
+  std::string urlInfoAbout;
+  std::string displayIcon;  // empty: not written
+  std::string installLocation;
+  std::string uninstallString;       // the quoted uninstall.exe
+  std::string quietUninstallString;  // the same with /VERYSILENT
+  uint32_t estimatedSizeKiB = 0;
+};
+
+// Where an entry went: "HKLM" or "HKCU", and whether the key is new.
+struct TRegistryPlace {
+  std::string root;
+  bool created = false;
+};
 
 class IShellServices {
  public:
@@ -88,6 +110,16 @@ class IShellServices {
   virtual std::string CreatePrivateTempFolder() = 0;
   // Removes such a folder with everything in it; errors are ignored.
   virtual void RemovePrivateTempFolder(const std::string& folder) = 0;
+
+  // Writes (or updates) the entry under HKLM when the program may write
+  // there (it runs elevated), else under HKCU, with the values DisplayName,
+  // Publisher, URLInfoAbout, DisplayIcon, InstallLocation, UninstallString,
+  // QuietUninstallString, EstimatedSize (KiB) and NoModify = NoRepair = 1.
+  // Throws zf::Exception when neither can be written.
+  virtual TRegistryPlace WriteUninstallEntry(const TUninstallEntry& entry) = 0;
+  // Deletes the key `key` (ANSI) below `root` ("HKLM" or "HKCU"); true
+  // when it is gone (or was never there).
+  virtual bool RemoveUninstallEntry(const std::string& root, const std::string& key) = 0;
 };
 
 }  // namespace setup

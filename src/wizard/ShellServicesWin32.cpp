@@ -1,7 +1,7 @@
 // The wizard's shell services over the Windows API: special folders, the
 // Shell Folders registry key, shortcuts through the shell-link object, the
 // folder listing by the system's file search, the folder dialog and the web
-// link. The portable parts (group folder, ReplaceAll, listing filter and
+// link, the Add/Remove Programs entry. The portable parts (group folder, ReplaceAll, listing filter and
 // order, INI reader, temporary folder) live in ShellHelpers and IniFile.
 #include "wizard/ShellServicesWin32.h"
 
@@ -190,6 +190,72 @@ std::string ShellServicesWin32::CreatePrivateTempFolder() { return MakePrivateTe
 
 void ShellServicesWin32::RemovePrivateTempFolder(const std::string& folder) {
   RemoveFolderTree(folder);
+}
+
+// ---- Add/Remove Programs ------------------------------------------------------
+
+namespace {
+
+HKEY RootKey(const std::string& root) {
+  return root == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+bool SetString(HKEY key, const wchar_t* name, const std::string& utf8) {
+  const std::wstring value = win32::Widen(utf8);
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool SetNumber(HKEY key, const wchar_t* name, DWORD value) {
+  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                        sizeof value) == ERROR_SUCCESS;
+}
+
+bool WriteValues(HKEY key, const TUninstallEntry& e) {
+  bool ok = SetString(key, L"DisplayName", e.displayName) &&
+            SetString(key, L"Publisher", e.publisher) &&
+            SetString(key, L"URLInfoAbout", e.urlInfoAbout) &&
+            SetString(key, L"InstallLocation", e.installLocation) &&
+            SetString(key, L"UninstallString", e.uninstallString) &&
+            SetString(key, L"QuietUninstallString", e.quietUninstallString) &&
+            SetNumber(key, L"EstimatedSize", e.estimatedSizeKiB) &&
+            SetNumber(key, L"NoModify", 1) && SetNumber(key, L"NoRepair", 1);
+  if (!e.displayIcon.empty())
+    ok = ok && SetString(key, L"DisplayIcon", e.displayIcon);
+  else
+    RegDeleteValueW(key, L"DisplayIcon");  // an earlier install's program is gone
+  return ok;
+}
+
+}  // namespace
+
+TRegistryPlace ShellServicesWin32::WriteUninstallEntry(const TUninstallEntry& entry) {
+  const std::wstring subKey = win32::Widen(entry.key, CP_ACP);
+  LONG rc = ERROR_ACCESS_DENIED;
+  // The machine's list when the program may write it (it runs elevated),
+  // else the user's own.
+  for (const char* root : {"HKLM", "HKCU"}) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    rc = RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                         nullptr, &key, &disposition);
+    if (rc == ERROR_ACCESS_DENIED) continue;
+    if (rc != ERROR_SUCCESS) break;
+    const bool created = disposition == REG_CREATED_NEW_KEY;
+    const bool ok = WriteValues(key, entry);
+    RegCloseKey(key);
+    if (ok) return {root, created};
+    if (created) RegDeleteKeyW(RootKey(root), subKey.c_str());
+    rc = ERROR_WRITE_FAULT;
+    break;
+  }
+  throw zf::Exception("Cannot write the uninstall entry " + entry.key + ": " +
+                      zf::os::ErrorText(static_cast<int>(rc)));
+}
+
+bool ShellServicesWin32::RemoveUninstallEntry(const std::string& root, const std::string& key) {
+  const LONG rc = RegDeleteKeyW(RootKey(root), win32::Widen(key, CP_ACP).c_str());
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace setup

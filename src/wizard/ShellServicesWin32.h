@@ -32,6 +32,8 @@ class ShellServicesWin32 : public IShellServices {
   std::string ExecutablePath() override;
   std::string CreatePrivateTempFolder() override;
   void RemovePrivateTempFolder(const std::string& folder) override;
+  TRegistryPlace WriteUninstallEntry(const TUninstallEntry& entry) override;
+  bool RemoveUninstallEntry(const std::string& root, const std::string& key) override;
 
  private:
   void* owner_ = nullptr;

@@ -1,5 +1,6 @@
-// The wizard's form: start-up, the install sequence, pages and buttons,
-// progress, closing and the error box.
+// The wizard's form: start-up, the install sequence with its journal,
+// rollback and uninstaller, pages and buttons, progress, closing and the
+// error box.
 #include "wizard/Unit1.h"
 
 #include <algorithm>
@@ -9,6 +10,9 @@
 #include "archive/ZFStrFunc.h"
 #include "platform/platform.h"
 #include "wizard/ErrorBox.h"
+#include "wizard/InstallJournal.h"
+#include "wizard/InstallRun.h"
+#include "wizard/JournalUndo.h"
 #include "package/PackageFormat.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/WizardTexts.h"
@@ -22,12 +26,30 @@ constexpr std::string_view kShortcutMasks = "*.exe;*.hlp;readme.txt;readme.htm;r
 constexpr std::string_view kProgramsValue = "Programs";
 constexpr unsigned kRegistrationPauseMs = 500;
 constexpr int kLastPage = 3;
+// The uninstaller and its journal in the install folder.
+constexpr std::string_view kUninstallerName = "uninstall.exe";
+constexpr std::string_view kJournalName = "uninstall.dat";
+// Room kept for the journal on the disk.
+constexpr int64_t kJournalReserve = 64 * 1024;
 
 std::string S(std::string_view s) { return std::string(s); }
+std::string U(const std::string& ansi) { return zf::os::AnsiToUtf8(ansi); }
+
+bool SameName(const std::string& a, std::string_view b) {
+  return zf::os::UpperString(a) == zf::os::UpperString(S(b));
+}
+
+// Closes the archive on every way out of a scope.
+struct CloseOnExit {
+  zf::TZipArchiver& archiver;
+  ~CloseOnExit() { archiver.Close(); }
+};
 
 }  // namespace
 
-TaForm::TaForm(IWizardView& view, IShellServices& shell) : view_(view), shell_(shell) {
+TaForm::TaForm(IWizardView& view, IShellServices& shell, TSetupOptions options)
+    : view_(view), shell_(shell), options_(std::move(options)) {
+  if (options_.logFile) log_.Open(*options_.logFile);
   // The form's design settings of the component.
   ZipArchiver1.SetName("ZipArchiver1");
   ZipArchiver1.SetExtractCorruptedFiles(false);
@@ -52,7 +74,27 @@ TaForm::TaForm(IWizardView& view, IShellServices& shell) : view_(view), shell_(s
                                           zf::TZFProgressPhase phase, bool& cancel) {
     ZipArchiver1OverallProgress(sender, progress, operation, phase, cancel);
   };
+  // The install keeps its journal and decides about failures itself: no
+  // engine dialog asks the user to retry an entry or to type a password.
+  ZipArchiver1.OnConfirmProcessFile = [this](zf::TZFBaseArchiver* sender,
+                                             const std::string& fileName,
+                                             zf::TZFProcessOperation operation, bool& confirm) {
+    ZipArchiver1ConfirmProcessFile(sender, fileName, operation, confirm);
+  };
+  ZipArchiver1.OnProcessFileFailure =
+      [this](zf::TZFBaseArchiver* sender, const std::string& fileName,
+             zf::TZFProcessOperation operation, int32_t nativeError, int32_t errorCode,
+             const std::string& message, zf::TZFAction& action) {
+        ZipArchiver1ProcessFileFailure(sender, fileName, operation, nativeError, errorCode,
+                                       message, action);
+      };
+  ZipArchiver1.OnPassword = [this](zf::TZFBaseArchiver* sender, const std::string& fileName,
+                                   std::string& password, bool& skip) {
+    ZipArchiver1Password(sender, fileName, password, skip);
+  };
 }
+
+TaForm::~TaForm() = default;
 
 std::string TaForm::BaseName() const { return WithoutLast(packageName_, 4); }
 
@@ -68,6 +110,15 @@ void TaForm::ShowPage(int index) {
 void TaForm::FormCreate() {
   ShowPage(0);
   packagePath_ = PackagePathFor(shell_.ExecutablePath());
+  packageName_ = FileNamePart(packagePath_);
+  Log("Setup started: " + U(shell_.ExecutablePath()));
+
+  // Without its package setup cannot start (an empty archive made in its
+  // place would install nothing).
+  startFailed_ = true;
+  exitCode_ = kExitCannotStart;
+  if (!zf::os::FileExists(packagePath_))
+    throw EWizardError(S(texts::kPackageMissing) + ": \"" + U(packagePath_) + "\"");
 
   // The configuration and the picture are unpacked into a folder of our
   // own: the program's folder may be read-only (a CD, a protected share).
@@ -77,37 +128,89 @@ void TaForm::FormCreate() {
     const std::string& dir;
     ~RemoveOnExit() { shell.RemovePrivateTempFolder(dir); }
   } removeOnExit{shell_, tempDir};
-
-  ZipArchiver1.SetFileName(packagePath_);
-  ZipArchiver1.SetBaseDir(tempDir);
-  ZipArchiver1.Open();
-  packageName_ = FileNamePart(packagePath_);
-  ZipArchiver1.Extract(ConfigFileName(), zf::os::faSearchAll, "");
-  ZipArchiver1.Extract(S(kPictureName), zf::os::faSearchAll, "");
-  ZipArchiver1.Close();
+  ReadPackage(tempDir);
+  startFailed_ = false;
+  exitCode_ = kExitCancelled;
 
   ReadConfiguration(tempDir + ConfigFileName());
 
   if (!shell_.ListFiles(tempDir, S(kPictureName)).empty())
-    view_.LoadPicture(zf::os::AnsiToUtf8(tempDir + S(kPictureName)));
+    view_.LoadPicture(U(tempDir + S(kPictureName)));
 
-  view_.SetCaption(S(texts::kCaptionPrefix) + zf::os::AnsiToUtf8(BaseName()));
-  view_.SetEdit1Text(zf::os::AnsiToUtf8(shell_.GetSpecialFolder(kProgramFilesFolder) + BaseName()));
+  view_.SetCaption(S(texts::kCaptionPrefix) + U(BaseName()));
+  view_.SetEdit1Text(options_.dir ? *options_.dir
+                                  : U(shell_.GetSpecialFolder(kProgramFilesFolder) + BaseName()));
+  UpdateDiskSpace();
   view_.ProcessMessages();
+}
+
+void TaForm::ReadPackage(const std::string& tempDir) {
+  ZipArchiver1.SetFileName(packagePath_);
+  ZipArchiver1.SetBaseDir(tempDir);
+  failure_.reset();
+  try {
+    ZipArchiver1.Open();
+  } catch (const zf::Exception& error) {
+    throw EInstallFailed({FailureCause::Damaged, U(packageName_), U(error.what())});
+  }
+  CloseOnExit close{ZipArchiver1};
+  ZipArchiver1.Extract(ConfigFileName(), zf::os::faSearchAll, "");
+  ZipArchiver1.Extract(S(kPictureName), zf::os::faSearchAll, "");
+  if (failure_) throw EInstallFailed(*failure_);
+
+  // What the install writes: everything but the configuration copies.
+  entries_.clear();
+  for (TPackageEntry& e : ReadPackageEntries(ZipArchiver1, "*.*", zf::os::faSearchAll))
+    if (!SameName(e.name, ConfigFileName()) && !SameName(e.name, kPictureName))
+      entries_.push_back(std::move(e));
+  const int64_t uninstaller = std::max<int64_t>(zf::os::FileSize(shell_.ExecutablePath()), 0);
+  requiredSpace_ = RequiredBytes(entries_, uninstaller + kJournalReserve);
+  Log("Package: " + U(packagePath_) + ", " + std::to_string(entries_.size()) + " entries, " +
+      std::to_string(requiredSpace_) + " bytes needed");
 }
 
 void TaForm::ReadConfiguration(const std::string& configPath) {
   const auto read = [&](std::string_view key, std::string_view defaultValue) {
     return shell_.ReadIniString(configPath, S(kConfigSection), S(key), S(defaultValue));
   };
-  view_.SetLinkHint(read(kKeyPublisher, ""));
-  webCaption_ = ReplaceAll(read(kKeyWeb, kDefaultWeb), S(kDefaultWeb), "");
+  publisher_ = read(kKeyPublisher, "");
+  view_.SetLinkHint(publisher_);
+  web_ = read(kKeyWeb, kDefaultWeb);
+  webCaption_ = ReplaceAll(web_, S(kDefaultWeb), "");
+  if (web_ == kDefaultWeb) web_.clear();
   view_.SetLabelCaption(TaFormLabel::Label4, webCaption_);
-  const std::string name = read(kKeyName, "");
-  view_.SetLabelCaption(TaFormLabel::Label2, name);
-  view_.SetLabelCaption(TaFormLabel::Label7, name);
+  productName_ = read(kKeyName, "");
+  view_.SetLabelCaption(TaFormLabel::Label2, productName_);
+  view_.SetLabelCaption(TaFormLabel::Label7, productName_);
   view_.SetLabelCaption(TaFormLabel::Label3, read(kKeyComment, ""));
 }
+
+// ---- disk space -----------------------------------------------------------------
+
+void TaForm::UpdateDiskSpace() {
+  const std::string folder = zf::os::Utf8ToAnsi(view_.Edit1Text());
+  freeSpace_ = zf::os::DiskFreeBytes(folder.empty() ? std::string(1, zf::kPathDelim) : folder);
+  view_.SetLabelCaption(TaFormLabel::Label13,
+                        S(texts::kSpaceNeeded) + SizeText(requiredSpace_, Rounding::Up));
+  view_.SetLabelCaption(TaFormLabel::Label14,
+                        S(texts::kSpaceFree) + (freeSpace_ < 0
+                                                    ? S(texts::kSpaceUnknown)
+                                                    : SizeText(freeSpace_, Rounding::Down)));
+}
+
+bool TaForm::EnoughSpace() {
+  UpdateDiskSpace();
+  // A drive that cannot be asked is not refused.
+  return freeSpace_ < 0 || freeSpace_ >= requiredSpace_;
+}
+
+std::string TaForm::NotEnoughSpaceText() const {
+  return S(texts::kNotEnoughSpace) + "\n" + S(texts::kSpaceNeeded) +
+         SizeText(requiredSpace_, Rounding::Up) + "\n" + S(texts::kSpaceFree) +
+         SizeText(freeSpace_, Rounding::Down) + "\n" + S(texts::kNotEnoughSpaceAdvice);
+}
+
+void TaForm::Edit1Change() { UpdateDiskSpace(); }
 
 // ---- buttons ------------------------------------------------------------------
 
@@ -116,14 +219,17 @@ void TaForm::Button1Click() {
     view_.Close();
     return;
   }
+  if (view_.CurrentPage() == 1 && !EnoughSpace()) {
+    ShowError(NotEnoughSpaceText());
+    return;
+  }
   ShowPage(view_.CurrentPage() + 1);
   const int page = view_.CurrentPage();
-  if (page == 1) view_.SetButtonEnabled(TaFormButton::Button2, true);
-  if (page == 2) {
-    InstallSequence();
-    // "Отмена" or the close box during the install: the end comes now.
-    if (closeRequested_) view_.Close();
+  if (page == 1) {
+    view_.SetButtonEnabled(TaFormButton::Button2, true);
+    UpdateDiskSpace();
   }
+  if (page == 2) InstallSequence();
 }
 
 void TaForm::Button2Click() {
@@ -134,26 +240,56 @@ void TaForm::Button2Click() {
 void TaForm::Button3Click() { RequestClose(); }
 
 void TaForm::RequestClose() {
-  if (installing_)
-    closeRequested_ = true;
-  else
+  if (!installing_) {
     view_.Close();
+    return;
+  }
+  // The question is asked once at a time; after a Yes the run is stopping.
+  if (asking_ || cancelConfirmed_) return;
+  asking_ = true;
+  const bool stop = Ask(S(texts::kCancelQuestion));
+  asking_ = false;
+  if (stop) {
+    cancelConfirmed_ = true;
+    Log("Cancel asked for: the install stops after the current entry");
+  }
 }
 
 void TaForm::Button4Click() {
-  if (const auto folder = shell_.BrowseForFolder()) view_.SetEdit1Text(zf::os::AnsiToUtf8(*folder));
+  if (const auto folder = shell_.BrowseForFolder()) {
+    view_.SetEdit1Text(U(*folder));
+    UpdateDiskSpace();
+  }
 }
 
 void TaForm::Label4Click() { shell_.OpenWebLink(webCaption_); }
 
 // ---- install ------------------------------------------------------------------
 
+void TaForm::InstallUnattended() {
+  if (startFailed_) return;
+  Log("Unattended install");
+  ShowPage(2);
+  view_.SetButtonEnabled(TaFormButton::Button2, false);
+  if (!EnoughSpace()) {
+    ShowError(NotEnoughSpaceText());
+    EndInstall(kExitFailed);
+    return;
+  }
+  InstallSequence();
+  if (exitCode_ == kExitDone) view_.Close();
+}
+
 void TaForm::InstallSequence() {
   installing_ = true;
   struct EndOnExit {
     bool& installing;
-    ~EndOnExit() { installing = false; }
-  } endOnExit{installing_};
+    TInstallRun*& run;
+    ~EndOnExit() {
+      installing = false;
+      run = nullptr;
+    }
+  } endOnExit{installing_, run_};
 
   view_.SetButtonEnabled(TaFormButton::Button2, false);
   view_.SetButtonEnabled(TaFormButton::Button1, false);
@@ -161,30 +297,33 @@ void TaForm::InstallSequence() {
   // The folder as typed, with its trailing separator shown in the field.
   const std::string typed = zf::os::Utf8ToAnsi(view_.Edit1Text());
   const std::string folder = zf::AddTrailingDelimiter(typed);
-  if (folder != typed) view_.SetEdit1Text(zf::os::AnsiToUtf8(folder));
+  if (folder != typed) view_.SetEdit1Text(U(folder));
+  Log("Install folder: " + U(folder));
 
-  ZipArchiver1.SetFileName(packagePath_);
-  ZipArchiver1.SetBaseDir(folder);
-  ZipArchiver1.Open();
-  ZipArchiver1.Extract("*.*", zf::os::faSearchAll, "");
-  ZipArchiver1.Close();
+  failure_.reset();
+  cancelConfirmed_ = false;
+  TInstallRun run(folder, entries_, log_);
+  run_ = &run;
+  TJournalActions actions(shell_);
+  try {
+    RunInstall(run, folder);
+  } catch (const Cancelled&) {
+    ZipArchiver1.Close();
+    run.RollBack(actions);
+    Log("Install cancelled by the user; everything it made is undone");
+    EndInstall(kExitCancelled);
+    return;
+  } catch (const std::exception& error) {
+    ZipArchiver1.Close();
+    const TInstallFailure failure = failure_ ? *failure_ : FailureOf(error);
+    run.RollBack(actions);
+    Log("Install failed; everything it made is undone");
+    ShowError(FailureBoxText(failure));
+    EndInstall(kExitFailed);
+    return;
+  }
 
-  view_.SetLabelCaption(TaFormLabel::Label8, S(texts::kRegistering));
-  view_.ProcessMessages();
-
-  const std::vector<std::string> targets = shell_.ListFiles(folder, S(kShortcutMasks));
-  // The Programs folder ends in a separator already; the doubled one reads
-  // as one.
-  const std::string group = shell_.GetShellFolder(S(kProgramsValue)) + zf::kPathDelim + BaseName();
-  shell_.CreateGroupFolder(group);
-  for (const std::string& name : targets)
-    shell_.CreateLink(folder + name, "", folder, group + zf::kPathDelim + LinkFileName(name), "");
-
-  shell_.Sleep(kRegistrationPauseMs);
-  // The configuration copies came along with everything else.
-  shell_.RemoveFile(folder + ConfigFileName());
-  shell_.RemoveFile(folder + S(kPictureName));
-
+  exitCode_ = kExitDone;
   ShowPage(3);
   view_.SetButtonEnabled(TaFormButton::Button3, false);
   view_.SetButtonEnabled(TaFormButton::Button1, true);
@@ -192,12 +331,150 @@ void TaForm::InstallSequence() {
   button1IsExit_ = true;
 }
 
-// ---- progress -------------------------------------------------------------------
+void TaForm::RunInstall(TInstallRun& run, const std::string& folder) {
+  run.Begin(shell_.CreatePrivateTempFolder());
+  LoadPreviousJournal(run, folder);
+
+  ZipArchiver1.SetFileName(packagePath_);
+  ZipArchiver1.SetBaseDir(folder);
+  {
+    CloseOnExit close{ZipArchiver1};
+    ZipArchiver1.Open();
+    ZipArchiver1.Extract("*.*", zf::os::faSearchAll, "");
+  }
+  ThrowIfStopped();
+
+  view_.SetLabelCaption(TaFormLabel::Label8, S(texts::kRegistering));
+  view_.ProcessMessages();
+  ThrowIfStopped();
+
+  // Every file is in place: the shortcuts, the uninstaller, the entry in
+  // Add/Remove Programs, and last the journal that names them all.
+  const std::vector<std::string> programs = MakeShortcuts(run, folder);
+  ThrowIfStopped();
+  CopyUninstaller(run, folder);
+  RegisterProduct(run, folder, programs.empty() ? std::string() : folder + programs.front());
+  shell_.Sleep(kRegistrationPauseMs);
+  ThrowIfStopped();
+  SaveJournal(run, folder);
+  run.Commit();
+}
+
+void TaForm::ThrowIfStopped() {
+  if (failure_) throw EInstallFailed(*failure_);
+  if (cancelConfirmed_) throw Cancelled{};
+}
+
+void TaForm::LoadPreviousJournal(TInstallRun& run, const std::string& folder) {
+  std::string text;
+  if (!ReadWholeFile(folder + S(kJournalName), text)) return;
+  TProductInfo product;
+  const auto records = ParseJournal(text, product);
+  // Only this product's journal of this folder is carried on; another
+  // one is replaced.
+  if (records && SamePath(product.baseName, BaseName()) && SamePath(product.location, folder)) {
+    run.Journal().SetPrevious(*records);
+    Log("Installing over an earlier install: its journal is carried on");
+  }
+}
+
+std::vector<std::string> TaForm::MakeShortcuts(TInstallRun& run, const std::string& folder) {
+  std::vector<std::string> targets = shell_.ListFiles(folder, S(kShortcutMasks));
+  // The uninstaller of an earlier install is no program of the product.
+  std::erase_if(targets, [](const std::string& t) { return SameName(t, kUninstallerName); });
+  std::vector<std::string> programs;
+  for (const std::string& t : targets)
+    if (zf::os::UpperString(t).ends_with(".EXE")) programs.push_back(t);
+  if (options_.noIcons) return programs;
+
+  // The Programs folder ends in a separator already; the doubled one reads
+  // as one.
+  const std::string group = shell_.GetShellFolder(S(kProgramsValue)) + zf::kPathDelim + BaseName();
+  const std::vector<std::string> missing = TInstallRun::MissingFolders(CollapseSeparators(group));
+  shell_.CreateGroupFolder(group);
+  for (const std::string& dir : missing)
+    if (zf::os::DirectoryExists(dir)) run.Journal().AddGroup(dir);
+
+  for (const TLinkName& name : LinkNamesFor(targets)) {
+    const std::string link = CollapseSeparators(group + zf::kPathDelim + name.link);
+    const std::string backup = run.PrepareFile(link);
+    shell_.CreateLink(folder + name.target, "", folder, group + zf::kPathDelim + name.link, "");
+    // A shortcut that could not be written is simply missing.
+    if (zf::os::FileExists(link))
+      run.MadeFile(link, backup, JournalKind::Link);
+    else if (!backup.empty())
+      zf::os::RemoveFile(backup);
+  }
+  return programs;
+}
+
+void TaForm::CopyUninstaller(TInstallRun& run, const std::string& folder) {
+  const std::string target = folder + S(kUninstallerName);
+  const std::string backup = run.PrepareFile(target);
+  if (!CopyFileReplacing(shell_.ExecutablePath(), target))
+    throw EInstallFailed({CauseOf(0, zf::os::LastErrorCode()) == FailureCause::Other
+                              ? FailureCause::CannotWrite
+                              : CauseOf(0, zf::os::LastErrorCode()),
+                          U(target), U(zf::os::ErrorText(zf::os::LastErrorCode()))});
+  run.MadeFile(target, backup, JournalKind::File);
+}
+
+void TaForm::RegisterProduct(TInstallRun& run, const std::string& folder,
+                             const std::string& icon) {
+  TUninstallEntry entry;
+  entry.key = UninstallKeyFor(BaseName());
+  entry.displayName = productName_.empty() ? U(BaseName()) : productName_;
+  entry.publisher = publisher_;
+  entry.urlInfoAbout = web_;
+  entry.displayIcon = U(icon);
+  entry.installLocation = U(folder);
+  entry.uninstallString = std::string(1, '"').append(U(folder + S(kUninstallerName))).append(1, '"');
+  entry.quietUninstallString = entry.uninstallString + " /VERYSILENT";
+  int64_t bytes = 0;
+  for (const TJournalRecord& r : run.Journal().Product())
+    if (r.kind == JournalKind::File) bytes += std::max<int64_t>(zf::os::FileSize(r.path), 0);
+  entry.estimatedSizeKiB = static_cast<uint32_t>(std::min<int64_t>((bytes + 1023) / 1024, 0xFFFFFFFF));
+  const TRegistryPlace place = shell_.WriteUninstallEntry(entry);
+  run.Journal().AddRegistry(place.root, entry.key, place.created);
+  Log("Registered in Add/Remove Programs: " + place.root + "\\" + entry.key);
+}
+
+void TaForm::SaveJournal(TInstallRun& run, const std::string& folder) {
+  const std::string uninstaller = folder + S(kUninstallerName);
+  const std::string path = folder + S(kJournalName);
+  // The uninstaller's own two files are not in its list: it removes them
+  // last, in its own way.
+  std::vector<TJournalRecord> records = run.Journal().Product();
+  std::erase_if(records, [&](const TJournalRecord& r) {
+    return r.kind == JournalKind::File && (SamePath(r.path, uninstaller) || SamePath(r.path, path));
+  });
+  const TProductInfo product{BaseName(), productName_.empty() ? U(BaseName()) : productName_,
+                             folder};
+  const std::string backup = run.PrepareFile(path);
+  if (!WriteFileReplacing(path, SerializeJournal(product, records)))
+    throw EInstallFailed({FailureCause::CannotWrite, U(path),
+                          U(zf::os::ErrorText(zf::os::LastErrorCode()))});
+  run.MadeFile(path, backup, JournalKind::File);
+}
+
+void TaForm::EndInstall(int exitCode) {
+  exitCode_ = exitCode;
+  Log("Exit code " + std::to_string(exitCode));
+  view_.Close();
+}
+
+// ---- engine events --------------------------------------------------------------
 
 void TaForm::ZipArchiver1FileProgress(zf::TZFBaseArchiver*, const std::string& FileName, double,
-                                      zf::TZFProcessOperation, zf::TZFProgressPhase, bool&) {
-  view_.SetLabelCaption(TaFormLabel::Label8, zf::os::AnsiToUtf8(FileNamePart(FileName)));
+                                      zf::TZFProcessOperation, zf::TZFProgressPhase ProgressPhase,
+                                      bool& Cancel) {
+  if (run_ && ProgressPhase == zf::ppEnd && !failure_) run_->AfterEntry(FileName);
+  view_.SetLabelCaption(TaFormLabel::Label8, U(FileNamePart(FileName)));
   view_.ProcessMessages();
+  // A Yes to the cancel question, or a failed entry, stops the run at the
+  // next entry's start or the current one's end.
+  const bool boundary = ProgressPhase == zf::ppStart || ProgressPhase == zf::ppEnd;
+  if (boundary && (cancelConfirmed_ || failure_)) Cancel = true;
 }
 
 void TaForm::ZipArchiver1OverallProgress(zf::TZFBaseArchiver*, double Progress,
@@ -208,15 +485,61 @@ void TaForm::ZipArchiver1OverallProgress(zf::TZFBaseArchiver*, double Progress,
   view_.ProcessMessages();
 }
 
-// ---- errors ---------------------------------------------------------------------
+void TaForm::ZipArchiver1ConfirmProcessFile(zf::TZFBaseArchiver*, const std::string& FileName,
+                                            zf::TZFProcessOperation, bool& Confirm) {
+  if (!run_) return;
+  // The configuration copies at the package's root are read at start-up
+  // and never installed.
+  if (SameName(FileName, ConfigFileName()) || SameName(FileName, kPictureName)) {
+    Confirm = false;
+    return;
+  }
+  run_->BeforeEntry(FileName);
+}
+
+void TaForm::ZipArchiver1ProcessFileFailure(zf::TZFBaseArchiver*, const std::string& FileName,
+                                            zf::TZFProcessOperation, int32_t NativeError,
+                                            int32_t, const std::string& ErrorMessage,
+                                            zf::TZFAction& Action) {
+  TInstallFailure failure{CauseOf(NativeError, 0), U(FileName), U(ErrorMessage)};
+  // A file that cannot be made on a drive with too little room left: the
+  // disk is full.
+  if (failure.cause == FailureCause::CannotWrite && run_) {
+    const int64_t free = zf::os::DiskFreeBytes(run_->Folder());
+    if (free >= 0 && free < kJournalReserve) failure.cause = FailureCause::NoSpace;
+  }
+  Log("Error: " + failure.entry + ": " + failure.detail);
+  if (!failure_) failure_ = failure;
+  Action = zf::fxaAbort;
+}
+
+void TaForm::ZipArchiver1Password(zf::TZFBaseArchiver*, const std::string& FileName, std::string&,
+                                  bool& SkipFile) {
+  Log("Error: " + U(FileName) + ": the package's password does not fit");
+  if (!failure_) failure_ = TInstallFailure{FailureCause::WrongPassword, U(FileName), ""};
+  SkipFile = true;
+}
+
+// ---- messages -------------------------------------------------------------------
+
+void TaForm::ShowError(const std::string& text) {
+  Log("Error: " + text);
+  if (!options_.SuppressBoxes()) view_.ShowErrorBox(text);
+}
+
+bool TaForm::Ask(const std::string& text) {
+  // Suppressed boxes take their default answer, the first button.
+  if (options_.SuppressBoxes()) return true;
+  return view_.AskYesNo(text);
+}
 
 void TaForm::RunHandler(const std::function<void()>& handler) {
   try {
     handler();
+  } catch (const EInstallFailed& error) {
+    ShowError(error.what());
   } catch (const std::exception& error) {
-    view_.ShowErrorBox(ErrorBoxText(error));
-    // A close asked for during an install that failed is honoured as well.
-    if (closeRequested_ && !installing_) view_.Close();
+    ShowError(ErrorBoxText(error));
   }
 }
 

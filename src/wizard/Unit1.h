@@ -7,21 +7,36 @@
 // and runs in native tests against fakes.
 //
 // Start-up (FormCreate): the package is the program's path with its last
-// three characters replaced by "stp". Its configuration NAME.ins and the
-// picture "iconsetup.bmp" are extracted into a private temporary folder
-// (never next to the program, which may be on read-only media), read, and
-// the folder is removed again, whether reading succeeded or not. The
-// configuration is INI text in code page 1251 unless it begins with a UTF-8
-// byte-order mark (IniFile.h).
+// three characters replaced by "stp"; when it is missing or cannot be
+// opened, setup cannot start (StartFailed, exit code 1). Its configuration
+// NAME.ins and the picture "iconsetup.bmp" are extracted into a private
+// temporary folder (never next to the program, which may be on read-only
+// media), read, and the folder is removed again. The configuration is INI
+// text in code page 1251 unless it begins with a UTF-8 byte-order mark
+// (IniFile.h). The package's entries are listed for the disk space the
+// install needs, shown on page 1 with the free space of the folder's drive.
 //
-// Install (second "Дальше >>"): every entry goes into the chosen folder, a
-// Start-menu group named after the package gets a shortcut for each program,
-// help file and readme, the configuration copies are deleted from the
-// install folder and the final page shows.
+// Install (second "Дальше >>", refused while the drive has too little
+// space): every entry goes into the chosen folder, each step recorded in
+// the install journal first, with a backup of each file it replaces
+// (InstallRun.h). Then "Регистрация файлов...": a Start-menu group named
+// after the package gets a shortcut for each program, help file and readme
+// (not with /NOICONS); the wizard copies itself into the folder as
+// uninstall.exe, registers the product in Add/Remove Programs, waits
+// 500 ms, saves the product's journal as uninstall.dat and shows the final
+// page. The package's configuration copies are never written into the
+// install folder.
 //
-// Closing ("Отмена", Esc, the close box) while the install runs is recorded
-// and honoured when the install sequence has finished, so a half-made
-// installation is never left behind by a click.
+// Cancel: "Отмена", Esc or the close box while the install runs asks
+// "Прервать установку?". Yes stops after the current entry and undoes the
+// run in reverse order (created files and folders removed, replaced files
+// restored, shortcuts and group removed), then the window closes; No goes
+// on. A failed install (a damaged package, a full disk, a refused access)
+// is undone the same way and shows its cause (InstallErrors.h).
+//
+// Unattended runs (/SILENT, /VERYSILENT: InstallUnattended) skip the pages:
+// the install starts at once into /DIR= or the default folder, and the
+// window (if any) closes at the end. ExitCode tells how the run ended.
 //
 // Handlers catch nothing; the window runs each through RunHandler, which
 // shows an escaping error in the "Setup" error box, as the application's
@@ -29,17 +44,27 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/ZFArchiver.h"
+#include "wizard/InstallErrors.h"
+#include "wizard/PackageContents.h"
+#include "wizard/SetupLog.h"
+#include "wizard/SetupOptions.h"
 #include "wizard/ShellServices.h"
 #include "wizard/WizardView.h"
 
 namespace setup {
 
+class TInstallRun;
+
 class TaForm {
  public:
-  TaForm(IWizardView& view, IShellServices& shell);
+  TaForm(IWizardView& view, IShellServices& shell, TSetupOptions options = {});
+  ~TaForm();
   TaForm(const TaForm&) = delete;
   TaForm& operator=(const TaForm&) = delete;
 
@@ -50,16 +75,29 @@ class TaForm {
   void Button3Click();  // "Отмена" (and Esc)
   void Button4Click();  // "Обзор..."
   void Label4Click();   // the web link
+  void Edit1Change();   // the folder field's text changed
   void ZipArchiver1FileProgress(zf::TZFBaseArchiver* Sender, const std::string& FileName,
                                 double Progress, zf::TZFProcessOperation Operation,
                                 zf::TZFProgressPhase ProgressPhase, bool& Cancel);
   void ZipArchiver1OverallProgress(zf::TZFBaseArchiver* Sender, double Progress,
                                    zf::TZFProcessOperation Operation,
                                    zf::TZFProgressPhase ProgressPhase, bool& Cancel);
+  void ZipArchiver1ConfirmProcessFile(zf::TZFBaseArchiver* Sender, const std::string& FileName,
+                                      zf::TZFProcessOperation Operation, bool& Confirm);
+  void ZipArchiver1ProcessFileFailure(zf::TZFBaseArchiver* Sender, const std::string& FileName,
+                                      zf::TZFProcessOperation Operation, int32_t NativeError,
+                                      int32_t ErrorCode, const std::string& ErrorMessage,
+                                      zf::TZFAction& Action);
+  void ZipArchiver1Password(zf::TZFBaseArchiver* Sender, const std::string& FileName,
+                            std::string& NewPassword, bool& SkipFile);
 
   // The window's close box: ends the program, or, while the install runs,
-  // once it has finished.
+  // asks whether to stop it.
   void RequestClose();
+
+  // /SILENT and /VERYSILENT: after FormCreate, installs without the pages
+  // and closes the window at the end.
+  void InstallUnattended();
 
   // Runs one handler as the application's message loop does: an exception
   // escaping it is shown in the error box and goes no further.
@@ -73,24 +111,59 @@ class TaForm {
   // PackageName with "ins" for its last three characters ("setup.ins").
   std::string ConfigFileName() const;
   bool Installing() const { return installing_; }
-  bool CloseRequested() const { return closeRequested_; }
+  // The package could not be read: the window is not to be shown.
+  bool StartFailed() const { return startFailed_; }
+  // How the program ends (SetupOptions.h).
+  int ExitCode() const { return exitCode_; }
+  // The space the install takes, and what the folder's drive has (-1:
+  // unknown), as page 1 shows them.
+  int64_t RequiredSpace() const { return requiredSpace_; }
+  int64_t FreeSpace() const { return freeSpace_; }
 
   // The archive component, with the form's design settings.
   zf::TZipArchiver ZipArchiver1;
 
  private:
+  struct Cancelled {};
+
   void ShowPage(int index);
-  void InstallSequence();
+  void ReadPackage(const std::string& tempDir);
   void ReadConfiguration(const std::string& configPath);
+  void UpdateDiskSpace();
+  bool EnoughSpace();
+  std::string NotEnoughSpaceText() const;
+  void InstallSequence();
+  void RunInstall(TInstallRun& run, const std::string& folder);
+  void ThrowIfStopped();
+  void LoadPreviousJournal(TInstallRun& run, const std::string& folder);
+  std::vector<std::string> MakeShortcuts(TInstallRun& run, const std::string& folder);
+  void CopyUninstaller(TInstallRun& run, const std::string& folder);
+  void RegisterProduct(TInstallRun& run, const std::string& folder, const std::string& icon);
+  void SaveJournal(TInstallRun& run, const std::string& folder);
+  void EndInstall(int exitCode);
+  void ShowError(const std::string& text);
+  bool Ask(const std::string& text);
+  void Log(const std::string& line) { log_.Line(line); }
 
   IWizardView& view_;
   IShellServices& shell_;
+  TSetupOptions options_;
+  TSetupLog log_;
   std::string packagePath_;
   std::string packageName_;
   std::string webCaption_;  // Label4's caption, UTF-8
+  std::string productName_, publisher_, web_;  // the configuration's values, UTF-8
+  std::vector<TPackageEntry> entries_;
+  int64_t requiredSpace_ = 0;
+  int64_t freeSpace_ = -1;
   bool button1IsExit_ = false;  // Button1 reads "Выход"
   bool installing_ = false;
-  bool closeRequested_ = false;
+  bool startFailed_ = false;
+  bool asking_ = false;            // the cancel question is showing
+  bool cancelConfirmed_ = false;   // answered Yes: stop after the current entry
+  std::optional<TInstallFailure> failure_;  // an entry failed
+  TInstallRun* run_ = nullptr;     // while the install runs
+  int exitCode_ = kExitCancelled;  // closing before the end is a cancel
 };
 
 }  // namespace setup

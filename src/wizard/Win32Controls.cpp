@@ -14,7 +14,9 @@ namespace {
 using C = Control;
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kWrapLabel = SS_LEFT | SS_NOPREFIX;  // SS_LEFT wraps at word ends
-constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+// BS_NOTIFY: a button tells when it gets and loses the focus, so the
+// default frame can follow the focus as in a dialog.
+constexpr DWORD kButton = BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP;
 
 // Creation order is tab order: the page's own fields, then the buttons of
 // the bottom band.
@@ -42,6 +44,9 @@ const ControlSpec kControls[] = {
     // Page 1.
     {C::Label5, L"STATIC", 1, 24, 24, 0, 0, kLabel, Look::Bold, false, texts::kLabel5},
     {C::Label12, L"STATIC", 1, 24, 69, 0, 0, kLabel, Look::Plain, false, texts::kLabel12},
+    // Under the folder field: the space needed and the free space.
+    {C::Label13, L"STATIC", 1, 24, 122, 0, 0, kLabel, Look::Plain, false, ""},
+    {C::Label14, L"STATIC", 1, 24, 138, 0, 0, kLabel, Look::Plain, false, ""},
     // Page 2: installing.
     {C::Label6, L"STATIC", 2, 24, 16, 0, 0, kLabel, Look::Bold, false, texts::kLabel6},
     {C::Label7, L"STATIC", 2, 24, 40, 0, 0, kLabel, Look::Plain, false, ""},

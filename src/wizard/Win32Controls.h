@@ -44,6 +44,7 @@ enum class Control : int {
   ProgressBar1,
   Label1, Label2, Label3, Label4, Label5, Label6,
   Label7, Label8, Label9, Label10, Label11, Label12,
+  Label13, Label14,  // page 1: the space needed and the space free
 };
 
 enum class Look {

@@ -31,6 +31,8 @@ Control LabelControl(TaFormLabel label) {
     case TaFormLabel::Label3: return Control::Label3;
     case TaFormLabel::Label4: return Control::Label4;
     case TaFormLabel::Label7: return Control::Label7;
+    case TaFormLabel::Label13: return Control::Label13;
+    case TaFormLabel::Label14: return Control::Label14;
     case TaFormLabel::Label8: break;
   }
   return Control::Label8;
@@ -62,6 +64,14 @@ RECT CentredWindowRect() {
 // A control a click or the focus may go to: there, shown and enabled.
 bool Usable(HWND control) {
   return control && IsWindowVisible(control) && IsWindowEnabled(control);
+}
+
+// One of the form's push buttons.
+bool IsButton(HWND control) {
+  if (!control) return false;
+  wchar_t name[16] = {};
+  GetClassNameW(control, name, 16);
+  return lstrcmpiW(name, L"Button") == 0;
 }
 
 // The link label's entry in the tool tip, carrying hint.
@@ -169,6 +179,16 @@ void Win32Window::Show(int showCommand) {
 // ---- the message loop -----------------------------------------------------------
 
 void Win32Window::Translate(MSG& message) {
+  // Enter acts on the button that has the focus, as in a dialog; only
+  // elsewhere (the folder field) does it press the default button.
+  if (window_ && message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+    HWND focus = GetFocus();
+    if (IsChild(window_, focus) && IsButton(focus) && Usable(focus)) {
+      SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(focus));
+      return;
+    }
+  }
   if (window_ && IsDialogMessageW(window_, &message)) return;
   TranslateMessage(&message);
   DispatchMessageW(&message);
@@ -271,6 +291,10 @@ void Win32Window::Dispatch(Handler handler) {
 
 void Win32Window::OnCommand(int id, int notification) {
   const auto usable = [this](Control c) { return Usable(Item(c)); };
+  if (notification == BN_SETFOCUS || notification == BN_KILLFOCUS) {
+    MoveDefaultFrame(notification == BN_SETFOCUS ? Item(static_cast<Control>(id)) : nullptr);
+    return;
+  }
   switch (static_cast<Control>(id)) {
     case Control::Button1:  // a click or Enter
       if (notification == BN_CLICKED && usable(Control::Button1)) Dispatch(&TaForm::Button1Click);
@@ -286,6 +310,9 @@ void Win32Window::OnCommand(int id, int notification) {
       break;
     case Control::Label4:
       if (notification == STN_CLICKED) Dispatch(&TaForm::Label4Click);
+      break;
+    case Control::Edit1:
+      if (notification == EN_CHANGE) Dispatch(&TaForm::Edit1Change);
       break;
     default:
       break;
@@ -385,6 +412,17 @@ void Win32Window::FitLabel(Control control) {
   InvalidateRect(window_, &old, TRUE);
 }
 
+void Win32Window::MoveDefaultFrame(HWND focused) {
+  // The focused button wears the default frame; without one, Button1 does.
+  HWND owner = focused ? focused : Item(Control::Button1);
+  for (Control c : {Control::Button1, Control::Button2, Control::Button3, Control::Button4}) {
+    HWND button = Item(c);
+    if (!button) continue;
+    const LONG_PTR style = button == owner ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    SendMessageW(button, BM_SETSTYLE, static_cast<WPARAM>(style), TRUE);
+  }
+}
+
 void Win32Window::RehomeFocus() {
   if (!window_ || GetActiveWindow() != window_) return;
   HWND focus = GetFocus();
@@ -469,6 +507,11 @@ void Win32Window::Close() {
 void Win32Window::ShowErrorBox(const std::string& text) {
   MessageBoxW(window_, Widen(text).c_str(), Widen(texts::kAppTitle).c_str(),
               MB_OK | MB_ICONERROR);
+}
+
+bool Win32Window::AskYesNo(const std::string& text) {
+  return MessageBoxW(window_, Widen(text).c_str(), Widen(texts::kAppTitle).c_str(),
+                     MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 }  // namespace setup

@@ -10,8 +10,10 @@
 // an escaping error in the "Setup" box.
 //
 // Keyboard: the message loop hands messages to IsDialogMessage, so Tab
-// moves between controls, Enter presses the default button Button1 and Esc
-// the cancel button Button3, each only while that button is enabled.
+// moves between controls and Esc presses the cancel button Button3 while it
+// is enabled. Enter acts on the focused button ("Обзор..." opens the
+// folder dialog, "Отмена" cancels), and presses the default button Button1
+// only where no button has the focus; the default frame follows the focus.
 // Closing: Close() destroys the window, whose end posts the quit message
 // that ends the message loop. Windows only.
 #pragma once
@@ -62,6 +64,7 @@ class Win32Window : public IWizardView {
   void ProcessMessages() override;
   void Close() override;
   void ShowErrorBox(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -92,6 +95,8 @@ class Win32Window : public IWizardView {
   void SetItemText(win32::Control control, const std::string& text);
   // A label takes the size of its caption (a wrapping one keeps its width).
   void FitLabel(win32::Control control);
+  // Gives the default frame to the focused button (none: Button1).
+  void MoveDefaultFrame(HWND focused);
   // Keeps the keyboard focus on a visible, enabled control.
   void RehomeFocus();
 

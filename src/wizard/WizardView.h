@@ -21,6 +21,8 @@ enum class TaFormLabel {
   Label4,  // welcome page: the web link (address without scheme)
   Label7,  // install page: product name
   Label8,  // install page: current file, then the registration text
+  Label13,  // folder page: the space the install needs
+  Label14,  // folder page: the free space of the folder's drive
 };
 
 // The three buttons of the bottom band, by designer name.
@@ -72,6 +74,10 @@ class IWizardView {
   // (kAppTitle) with the error icon and this text, already completed by
   // ErrorBoxText (ErrorBox.h).
   virtual void ShowErrorBox(const std::string& text) = 0;
+
+  // Asks a question with the buttons Yes and No (Yes the default one),
+  // titled like the error box; true for Yes.
+  virtual bool AskYesNo(const std::string& text) = 0;
 };
 
 }  // namespace setup

@@ -10,6 +10,7 @@
 #include "list.h"
 #include "terminal.h"
 #include "zfx.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   using namespace zfx;
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
     return kExitFatal;
   }
   Console console(cmd.quiet);
+  // Without a terminal nobody answers: the engine's own dialogs (real
+  // windows on Windows) give their unattended answers instead of waiting.
+  if (!console.Interactive()) zf::os::SetUnattendedDialogs(true);
   switch (cmd.command) {
     case Command::Help:
       std::fputs(UsageText().c_str(), stdout);

@@ -1,6 +1,7 @@
 // The standard dialogs on Linux: questions on the terminal (/dev/tty, or
 // standard input and error when there is no /dev/tty), asked only when
-// standard input is a terminal; otherwise the unattended answer at once.
+// standard input is a terminal and the program has not turned the dialogs
+// off; otherwise the unattended answer at once.
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -127,7 +128,7 @@ bool StdoutIsTerminal() { return ::isatty(1) == 1; }
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended) {
   if (const auto hook = hooks::Dialog().message) return hook(text, caption, flags);
-  if (!StdinIsTerminal()) return unattended;
+  if (UnattendedDialogs() || !StdinIsTerminal()) return unattended;
   const std::vector<Button> buttons = ButtonsOf(flags);
   // MB_DEFBUTTON2 (0x100), MB_DEFBUTTON3 (0x200) as on Windows.
   size_t defaultIndex = (flags >> 8) & 0x0F;
@@ -171,7 +172,7 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
 int ChoiceDialog(const std::string& text, const std::string& caption,
                  const std::vector<std::string>& buttons, int unattended) {
   if (const auto hook = hooks::Dialog().choice) return hook(text, caption, buttons);
-  if (!StdinIsTerminal() || buttons.empty()) return unattended;
+  if (UnattendedDialogs() || !StdinIsTerminal() || buttons.empty()) return unattended;
   Terminal tty;
   std::string head = "\n";
   if (!caption.empty()) head += "== " + caption + " ==\n";
@@ -206,7 +207,7 @@ int ChoiceDialog(const std::string& text, const std::string& caption,
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                 bool hidden) {
   if (const auto hook = hooks::Dialog().input) return hook(caption, prompt, value, hidden);
-  if (!StdinIsTerminal()) return false;
+  if (UnattendedDialogs() || !StdinIsTerminal()) return false;
   Terminal tty;
   std::string head = "\n";
   if (!caption.empty()) head += "== " + caption + " ==\n";

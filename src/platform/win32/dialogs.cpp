@@ -2,9 +2,9 @@
 // its own labels and a one-line input box), the tests' hook that answers
 // them, and whether standard input is a console.
 //
-// The dialogs are real windows even for a console program; the only way
-// around them is ZF_UNATTENDED=1 in the environment (automated test runs,
-// where a dialog would wait for ever), which gives the unattended answer.
+// The dialogs are real windows even for a console program; a program in
+// which nobody may be asked turns them off (SetUnattendedDialogs), and each
+// then gives its unattended answer.
 #include <windows.h>
 
 #include <cstring>
@@ -25,12 +25,6 @@ namespace {
 
 using win32::AnsiToWide;
 using win32::WideToAnsi;
-
-bool UnattendedRun() {
-  char value[8] = {};
-  const DWORD len = GetEnvironmentVariableA("ZF_UNATTENDED", value, sizeof value);
-  return len == 1 && value[0] == '1';
-}
 
 // ---- a dialog template built in memory -------------------------------------
 
@@ -152,7 +146,7 @@ INT_PTR CALLBACK ChoiceProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
 int ChoiceDialog(const std::string& text, const std::string& caption,
                  const std::vector<std::string>& buttons, int unattended) {
   if (const auto hook = hooks::Dialog().choice) return hook(text, caption, buttons);
-  if (UnattendedRun() || buttons.empty() || buttons.size() > 16) return unattended;
+  if (UnattendedDialogs() || buttons.empty() || buttons.size() > 16) return unattended;
 
   const std::wstring wtext = AnsiToWide(text);
   const short margin = 7, buttonWidth = 56, gap = 4;
@@ -195,10 +189,8 @@ int ChoiceDialog(const std::string& text, const std::string& caption,
 
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended) {
-  // On Windows somebody is always asked; ZF_UNATTENDED=1 is for automated
-  // runs, where nobody would answer.
   if (const auto hook = hooks::Dialog().message) return hook(text, caption, flags);
-  if (UnattendedRun()) return unattended;
+  if (UnattendedDialogs()) return unattended;
   const std::wstring wtext = AnsiToWide(text), wcaption = AnsiToWide(caption);
   const int result = MessageBoxW(GetActiveWindow(), wtext.c_str(), wcaption.c_str(), flags);
   return result != 0 ? result : unattended;
@@ -207,7 +199,7 @@ int MessageDialog(const std::string& text, const std::string& caption, unsigned 
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                 bool hidden) {
   if (const auto hook = hooks::Dialog().input) return hook(caption, prompt, value, hidden);
-  if (UnattendedRun()) return false;
+  if (UnattendedDialogs()) return false;
 
   const std::wstring wprompt = AnsiToWide(prompt);
   const short margin = 7, width = 240, inner = width - 2 * margin;

@@ -1,0 +1,99 @@
+// The switches of setup.exe and of its uninstaller.
+#include "wizard/SetupOptions.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace setup {
+namespace {
+
+// ASCII case folding only: every switch name is ASCII, and the Turkish
+// locale must not turn "/SILENT" into something else.
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const auto a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(prefix[i]);
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    if (lower(a) != lower(b)) return false;
+  }
+  return true;
+}
+
+bool IsSwitch(std::string_view text, std::string_view name) {
+  return text.size() == name.size() && StartsWithIgnoringCase(text, name);
+}
+
+// The value after "NAME=", when text is that switch with a value.
+std::optional<std::string> ValueOf(std::string_view text, std::string_view nameWithEquals) {
+  if (!StartsWithIgnoringCase(text, nameWithEquals)) return std::nullopt;
+  return std::string(text.substr(nameWithEquals.size()));
+}
+
+template <typename T>
+bool ParseNumber(const std::string& text, T& out) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, out);
+  return ec == std::errc() && ptr == end;
+}
+
+}  // namespace
+
+bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOptions& options,
+                   std::string& bad) {
+  const bool setupOnly = set == SwitchSet::Setup;
+  for (const std::string& arg : args) {
+    bad = arg;
+    if (IsSwitch(arg, "/SILENT")) {
+      options.silent = true;
+    } else if (IsSwitch(arg, "/VERYSILENT")) {
+      options.verySilent = true;
+    } else if (IsSwitch(arg, "/SUPPRESSMSGBOXES")) {
+      options.suppressMsgBoxes = true;
+    } else if (IsSwitch(arg, "/?")) {
+      options.help = true;
+    } else if (auto log = ValueOf(arg, "/LOG=")) {
+      if (log->empty()) return false;
+      options.logFile = *log;
+    } else if (auto dir = setupOnly ? ValueOf(arg, "/DIR=") : std::nullopt) {
+      if (dir->empty()) return false;
+      options.dir = *dir;
+    } else if (setupOnly && IsSwitch(arg, "/NOICONS")) {
+      options.noIcons = true;
+    } else if (auto pid = !setupOnly ? ValueOf(arg, kCleanUpAfterSwitch) : std::nullopt) {
+      if (!ParseNumber(*pid, options.cleanUpAfter)) return false;
+    } else if (auto file = !setupOnly ? ValueOf(arg, kCleanUpFileSwitch) : std::nullopt) {
+      options.cleanUpFile = *file;
+    } else if (auto to = !setupOnly ? ValueOf(arg, kCleanUpFoldersSwitch) : std::nullopt) {
+      options.cleanUpFoldersTo = *to;
+    } else {
+      return false;
+    }
+  }
+  bad.clear();
+  return true;
+}
+
+std::string UsageText(SwitchSet set) {
+  if (set == SwitchSet::Uninstaller)
+    return "Использование: uninstall.exe [ключи]\n\n"
+           "/SILENT\t\tбез вопросов\n"
+           "/VERYSILENT\tбез вопросов и без окон\n"
+           "/SUPPRESSMSGBOXES\tбез сообщений об ошибках (вместе с /SILENT или /VERYSILENT)\n"
+           "/LOG=\"файл\"\tжурнал удаления в UTF-8\n"
+           "/?\t\tэта справка\n\n"
+           "Коды завершения: 0 - программа удалена, 1 - неверный ключ, "
+           "2 - удаление отменено, 3 - ошибка, 4 - нечего удалять.";
+  return "Использование: setup.exe [ключи]\n\n"
+         "/SILENT\t\tтолько окно хода установки, без вопросов\n"
+         "/VERYSILENT\tбез окон\n"
+         "/SUPPRESSMSGBOXES\tна каждый вопрос - ответ по умолчанию, без сообщений "
+         "об ошибках (вместе с /SILENT или /VERYSILENT)\n"
+         "/DIR=\"папка\"\tпапка установки\n"
+         "/NOICONS\t\tбез группы в меню \"Пуск\"\n"
+         "/LOG=\"файл\"\tжурнал установки в UTF-8\n"
+         "/?\t\tэта справка\n\n"
+         "Коды завершения: 0 - готово, 1 - установка не может начаться, "
+         "2 - отменено пользователем, 3 - ошибка установки.";
+}
+
+}  // namespace setup

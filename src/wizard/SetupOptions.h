@@ -1,0 +1,79 @@
+// The command line of setup.exe and of the uninstaller made from it, and
+// the programs' exit codes.
+//
+// The switches are the ones people know from other installers: /SILENT
+// (the progress window only, no questions), /VERYSILENT (no window at all),
+// /SUPPRESSMSGBOXES (in a silent run every message box takes its default
+// answer and no error box waits for a click), /DIR="path" (the install
+// folder), /NOICONS (no Start-menu group), /LOG="file" (a UTF-8 log) and /?
+// (a usage box). Names are compared ignoring case; the value of /DIR= and
+// /LOG= is the rest of the argument, whose quotes the system's splitting
+// (CommandLineToArgvW) has already removed, so /DIR="C:\My Prod" and
+// "/DIR=C:\My Prod" mean the same.
+//
+// The uninstaller takes /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /LOG= and
+// /?. Its copy in the temporary folder, which deletes the uninstaller once
+// it has ended, is started with switches of its own (kCleanUp...) that no
+// person types.
+//
+// Portable: the arguments arrive as UTF-8, already split.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace setup {
+
+// What the programs end with.
+enum ExitCode : int {
+  kExitDone = 0,              // installed (or uninstalled), or the usage box
+  kExitCannotStart = 1,       // package missing or damaged, a bad switch
+  kExitCancelled = 2,         // cancelled by the user (rolled back)
+  kExitFailed = 3,            // the install failed (rolled back)
+  kExitNothingToUninstall = 4,
+};
+
+struct TSetupOptions {
+  bool silent = false;            // /SILENT
+  bool verySilent = false;        // /VERYSILENT
+  bool suppressMsgBoxes = false;  // /SUPPRESSMSGBOXES
+  std::optional<std::string> dir;      // /DIR=, UTF-8
+  bool noIcons = false;           // /NOICONS
+  std::optional<std::string> logFile;  // /LOG=, UTF-8
+  bool help = false;              // /?
+
+  // The uninstaller's clean-up copy: wait for process `cleanUpAfter` to
+  // end, delete `cleanUpFile`, then remove the empty folders from its
+  // folder up to and including `cleanUpFoldersTo` (none when empty).
+  uint32_t cleanUpAfter = 0;
+  std::string cleanUpFile;        // UTF-8
+  std::string cleanUpFoldersTo;   // UTF-8
+
+  // A run without the wizard's pages.
+  bool Unattended() const { return silent || verySilent; }
+  // Message boxes give way to their defaults: only in a silent run, as
+  // people know it from other installers.
+  bool SuppressBoxes() const { return suppressMsgBoxes && Unattended(); }
+};
+
+// Which program reads the switches: the two accept different sets.
+enum class SwitchSet { Setup, Uninstaller };
+
+// Reads the arguments (without the program's name). False with the
+// offending argument in `bad` for an unknown switch, a switch without its
+// value, or anything that is not a switch.
+bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOptions& options,
+                   std::string& bad);
+
+// The text of the usage box (Russian, UTF-8).
+std::string UsageText(SwitchSet set);
+
+// The internal switches of the clean-up copy, as the uninstaller passes
+// them.
+inline constexpr const char* kCleanUpAfterSwitch = "/ZF-CLEANUP-AFTER=";
+inline constexpr const char* kCleanUpFileSwitch = "/ZF-CLEANUP-FILE=";
+inline constexpr const char* kCleanUpFoldersSwitch = "/ZF-CLEANUP-FOLDERS-TO=";
+
+}  // namespace setup
