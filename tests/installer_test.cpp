@@ -1,0 +1,674 @@
+// Tests of what makes the wizard an installer: the journal and its file
+// uninstall.dat, the rollback's order, the uninstall that keeps what the
+// user changed, the command-line switches, shortcut names that never
+// replace each other, the disk space, and the controller's runs end to end
+// against the fakes of wizard_fakes.h with every exit code: installed,
+// cancelled and rolled back, failed and rolled back, reinstalled, removed,
+// nothing to remove. Packages and files are real; only the window and the
+// registry are fakes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "wizard/InstallJournal.h"
+#include "wizard/JournalUndo.h"
+#include "wizard/PackageContents.h"
+#include "wizard/SetupOptions.h"
+#include "wizard/Uninstaller.h"
+#include "wizard/WizardTexts.h"
+#include "wizard_fakes.h"
+
+namespace setup {
+namespace {
+
+using namespace setup::test;
+
+std::string Root() {
+#ifdef _WIN32
+  return "C:\\";
+#else
+  return "/";
+#endif
+}
+std::string P(const std::string& relative) {
+  std::string path = Root() + relative;
+  std::replace(path.begin(), path.end(), '|', kSep);
+  return path;
+}
+
+TJournalRecord R(JournalKind kind, std::string path, std::string root = "", int64_t size = -1,
+                 uint32_t crc = 0) {
+  TJournalRecord r;
+  r.kind = kind;
+  r.path = std::move(path);
+  r.root = std::move(root);
+  r.size = size;
+  r.crc = crc;
+  return r;
+}
+
+std::string Describe(const TJournalRecord& r) {
+  return std::to_string(static_cast<int>(r.kind)) + " " + r.root + " " + r.path + " " +
+         std::to_string(r.size) + " " + std::to_string(r.crc);
+}
+std::vector<std::string> Describe(const std::vector<TJournalRecord>& records) {
+  std::vector<std::string> out;
+  for (const auto& r : records) out.push_back(Describe(r));
+  return out;
+}
+
+// ---- the journal ------------------------------------------------------------------
+
+TEST(InstallJournal, SavedAndReadBack) {
+  const TProductInfo product{"setup", "Бухгалтерия 1.0", P("Apps|Книга|")};
+  const std::vector<TJournalRecord> records = {
+      R(JournalKind::Folder, P("Apps|Книга")),
+      R(JournalKind::File, P("Apps|Книга|prog.exe"), "", 50000, 0xDEADBEEF),
+      R(JournalKind::File, P("Apps|Книга|empty.txt"), "", 0, 0),
+      R(JournalKind::Group, P("Menu|setup")),
+      R(JournalKind::Link, P("Menu|setup|prog.lnk")),
+      R(JournalKind::Registry, UninstallKeyFor("setup"), "HKLM"),
+  };
+  // Paths travel in the ANSI code page, the file holds UTF-8.
+  std::vector<TJournalRecord> ansi = records;
+  for (auto& r : ansi) r.path = zf::os::Utf8ToAnsi(r.path);
+  TProductInfo ansiProduct = product;
+  ansiProduct.location = zf::os::Utf8ToAnsi(product.location);
+  const std::string text = SerializeJournal(ansiProduct, ansi);
+  EXPECT_TRUE(text.starts_with("zfsetup journal\t1\r\n")) << text;
+  TProductInfo back;
+  const auto parsed = ParseJournal(text, back);
+  ASSERT_TRUE(parsed) << text;
+  EXPECT_EQ(Describe(*parsed), Describe(ansi));
+  EXPECT_EQ(back.baseName, "setup");
+  EXPECT_EQ(back.displayName, "Бухгалтерия 1.0");
+  EXPECT_EQ(back.location, ansiProduct.location);
+}
+
+TEST(InstallJournal, ReadingRefusesWhatReachesOutsideTheProduct) {
+  const std::string head = "zfsetup journal\t1\r\nproduct\tsetup\tName\t" + P("Apps|Prod|") +
+                           "\r\ngroup\t" + P("Menu|setup") + "\r\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    bool good;
+  };
+  const Case cases[] = {
+      {"its own files, folders and parents",
+       head + "folder\t" + P("Apps") + "\r\nfolder\t" + P("Apps|Prod|sub") + "\r\nfile\t" +
+           P("Apps|Prod|a.txt") + "\t1\t0000ABCD\r\nlink\t" + P("Menu|setup|a.lnk") + "\r\n",
+       true},
+      {"no journal", "hello\r\n", false},
+      {"another version", "zfsetup journal\t2\r\nproduct\tsetup\tN\t" + P("Apps|") + "\r\n", false},
+      {"a file elsewhere", head + "file\t" + P("Windows|system.ini") + "\t1\t00000000\r\n", false},
+      {"a file in a sibling", head + "file\t" + P("Apps|Product|a") + "\t1\t00000000\r\n", false},
+      {"a climbing file", head + "file\t" + P("Apps|Prod|..|..|boot.ini") + "\t1\t00000000\r\n",
+       false},
+      {"a relative file", head + "file\tProd" + std::string(1, kSep) + "a\t1\t00000000\r\n", false},
+      {"a folder elsewhere", head + "folder\t" + P("Users") + "\r\n", false},
+      {"a link outside the group", head + "link\t" + P("Desktop|a.lnk") + "\r\n", false},
+      {"another product's key",
+       head + "registry\tHKLM\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\other\r\n",
+       false},
+      {"an odd root", head + "registry\tHKCR\t" + UninstallKeyFor("setup") + "\r\n", false},
+      {"a broken checksum", head + "file\t" + P("Apps|Prod|a") + "\t1\tXYZ\r\n", false},
+      {"an unknown record", head + "service\tx\r\n", false},
+  };
+  for (const auto& c : cases) {
+    TProductInfo product;
+    EXPECT_EQ(ParseJournal(c.text, product).has_value(), c.good) << c.what;
+  }
+}
+
+TEST(InstallJournal, ReinstallMergesWithoutDuplicates) {
+  TInstallJournal journal;
+  journal.SetPrevious({R(JournalKind::Folder, P("Prod")), R(JournalKind::File, P("Prod|a"), "", 1, 1),
+                       R(JournalKind::File, P("Prod|old"), "", 2, 2),
+                       R(JournalKind::Registry, UninstallKeyFor("setup"), "HKLM")});
+  journal.AddFile(P("Prod|a"), "backup-1");  // written again
+  journal.SetFingerprint(P("Prod|a"), 10, 10);
+  journal.AddFile(P("Prod|new"), "");
+  journal.SetFingerprint(P("Prod|new"), 3, 3);
+  journal.AddRegistry("HKLM", UninstallKeyFor("setup"), false);
+  EXPECT_EQ(Describe(journal.Product()),
+            Describe({R(JournalKind::Folder, P("Prod")), R(JournalKind::File, P("Prod|a"), "", 10, 10),
+                      R(JournalKind::File, P("Prod|old"), "", 2, 2),
+                      R(JournalKind::Registry, UninstallKeyFor("setup"), "HKLM"),
+                      R(JournalKind::File, P("Prod|new"), "", 3, 3)}));
+  // A key that was there before the run is no run's to delete.
+  for (const auto& r : journal.RunToUndo()) EXPECT_NE(r.kind, JournalKind::Registry);
+}
+
+// ---- rollback and uninstall -------------------------------------------------------------
+
+struct RecordingActions : IJournalActions {
+  std::vector<std::string> calls;
+  std::vector<std::string> unchanged;  // files FileUnchanged answers true for
+  bool fail = false;
+  bool RemoveFile(const std::string& p) override { return Call("remove " + p); }
+  bool RestoreFile(const std::string& b, const std::string& p) override {
+    return Call("restore " + p + " from " + b);
+  }
+  bool RemoveFolderIfEmpty(const std::string& p) override { return Call("rmdir " + p); }
+  bool RemoveUninstallEntry(const std::string& root, const std::string& key) override {
+    return Call("unregister " + root + " " + key);
+  }
+  bool FileUnchanged(const std::string& p, int64_t, uint32_t) override {
+    return std::find(unchanged.begin(), unchanged.end(), p) != unchanged.end();
+  }
+  bool Call(const std::string& what) {
+    calls.push_back(what);
+    return !fail;
+  }
+};
+
+TEST(InstallRollback, UndoesTheRunNewestFirst) {
+  TInstallJournal run;
+  run.AddFolder(P("Prod"));
+  run.AddFile(P("Prod|new.txt"), "");
+  run.AddFile(P("Prod|old.txt"), "B1");
+  run.AddGroup(P("Menu|setup"));
+  run.AddLink(P("Menu|setup|a.lnk"), "");
+  run.AddLink(P("Menu|setup|b.lnk"), "B2");
+  run.AddRegistry("HKCU", "Key", true);
+  RecordingActions actions;
+  std::vector<std::string> report;
+  EXPECT_EQ(RollBack(run.RunToUndo(), actions, [&](const std::string& l) { report.push_back(l); }),
+            0);
+  EXPECT_EQ(actions.calls, (std::vector<std::string>{
+                               "unregister HKCU Key", "restore " + P("Menu|setup|b.lnk") + " from B2",
+                               "remove " + P("Menu|setup|a.lnk"), "rmdir " + P("Menu|setup"),
+                               "restore " + P("Prod|old.txt") + " from B1",
+                               "remove " + P("Prod|new.txt"), "rmdir " + P("Prod")}));
+  EXPECT_EQ(report.size(), actions.calls.size());
+
+  // Every step is tried even when the ones before failed; folders that stay
+  // (not empty) are no failure.
+  RecordingActions failing;
+  failing.fail = true;
+  EXPECT_EQ(RollBack(run.RunToUndo(), failing, [](const std::string&) {}), 5);
+  EXPECT_EQ(failing.calls.size(), 7u);
+}
+
+TEST(InstallRollback, UninstallKeepsChangedFilesAndSkipsItsOwn) {
+  TempDir dir;
+  for (const char* name : {"same.txt", "changed.txt", "uninstall.exe"})
+    zf::test::WriteFile(dir / name, "x");
+  const std::vector<TJournalRecord> records = {
+      R(JournalKind::Folder, zf::RemoveTrailingDelimiter(dir.Path())),
+      R(JournalKind::File, dir / "same.txt", "", 1, 0),
+      R(JournalKind::File, dir / "changed.txt", "", 1, 0),
+      R(JournalKind::File, dir / "gone.txt", "", 1, 0),  // removed by the user: nothing to do
+      R(JournalKind::File, dir / "uninstall.exe", "", 1, 0),
+      R(JournalKind::Registry, "Key", "HKLM")};
+  RecordingActions actions;
+  actions.unchanged = {dir / "same.txt", dir / "uninstall.exe"};
+  int kept = 0;
+  Uninstall(records, {dir / "uninstall.exe"}, actions, [](const std::string&) {}, kept);
+  EXPECT_EQ(actions.calls, (std::vector<std::string>{"unregister HKLM Key",
+                                                     "remove " + (dir / "same.txt"),
+                                                     "rmdir " + zf::RemoveTrailingDelimiter(dir.Path())}));
+  EXPECT_EQ(kept, 1);  // changed.txt (the folder "removal" is the fake's success)
+}
+
+// ---- switches ------------------------------------------------------------------------
+
+TEST(SetupSwitches, ReadAsPeopleKnowThem) {
+  struct Case {
+    std::vector<std::string> args;
+    SwitchSet set;
+    bool ok;
+    std::string bad;
+  };
+  const Case cases[] = {
+      {{}, SwitchSet::Setup, true, ""},
+      {{"/silent", "/SuppressMsgBoxes", "/DIR=C:\\My Prod", "/noicons", "/Log=C:\\l og.txt"},
+       SwitchSet::Setup, true, ""},
+      {{"/VERYSILENT", "/?"}, SwitchSet::Setup, true, ""},
+      {{"/DIR="}, SwitchSet::Setup, false, "/DIR="},
+      {{"/SILENT", "/QUIET"}, SwitchSet::Setup, false, "/QUIET"},
+      {{"/SILENTLY"}, SwitchSet::Setup, false, "/SILENTLY"},
+      {{"C:\\folder"}, SwitchSet::Setup, false, "C:\\folder"},
+      {{"/ZF-CLEANUP-AFTER=12"}, SwitchSet::Setup, false, "/ZF-CLEANUP-AFTER=12"},
+      {{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/LOG=u.log"}, SwitchSet::Uninstaller, true, ""},
+      {{"/DIR=C:\\x"}, SwitchSet::Uninstaller, false, "/DIR=C:\\x"},
+      {{"/NOICONS"}, SwitchSet::Uninstaller, false, "/NOICONS"},
+      {{"/ZF-CLEANUP-AFTER=x"}, SwitchSet::Uninstaller, false, "/ZF-CLEANUP-AFTER=x"},
+  };
+  for (const auto& c : cases) {
+    TSetupOptions options;
+    std::string bad;
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
+    EXPECT_EQ(ParseSwitches(c.args, c.set, options, bad), c.ok);
+    EXPECT_EQ(bad, c.bad);
+  }
+  TSetupOptions o;
+  std::string bad;
+  ASSERT_TRUE(ParseSwitches({"/silent", "/SuppressMsgBoxes", "/DIR=C:\\My Prod", "/noicons",
+                             "/LOG=l.txt"},
+                            SwitchSet::Setup, o, bad));
+  EXPECT_TRUE(o.silent && o.suppressMsgBoxes && o.noIcons && o.Unattended() && o.SuppressBoxes());
+  EXPECT_FALSE(o.verySilent);
+  EXPECT_EQ(o.dir, "C:\\My Prod");
+  EXPECT_EQ(o.logFile, "l.txt");
+  // Message boxes give way only in a silent run.
+  TSetupOptions interactive;
+  ASSERT_TRUE(ParseSwitches({"/SUPPRESSMSGBOXES"}, SwitchSet::Setup, interactive, bad));
+  EXPECT_FALSE(interactive.SuppressBoxes());
+  TSetupOptions cleanUp;
+  ASSERT_TRUE(ParseSwitches({"/ZF-CLEANUP-AFTER=4242", "/ZF-CLEANUP-FILE=C:\\P\\uninstall.exe",
+                             "/ZF-CLEANUP-FOLDERS-TO=C:\\P"},
+                            SwitchSet::Uninstaller, cleanUp, bad));
+  EXPECT_EQ(cleanUp.cleanUpAfter, 4242u);
+  EXPECT_EQ(cleanUp.cleanUpFile, "C:\\P\\uninstall.exe");
+  EXPECT_EQ(cleanUp.cleanUpFoldersTo, "C:\\P");
+}
+
+// ---- shortcut names and sizes -------------------------------------------------------------
+
+TEST(ShortcutNames, NoShortcutReplacesAnother) {
+  struct Case {
+    std::vector<std::string> targets;
+    std::vector<std::string> links;
+  };
+  const Case cases[] = {
+      {{"prog.exe", "prog.hlp"}, {"prog.lnk", "prog.hlp.lnk"}},
+      {{"prog.hlp", "prog.exe"}, {"prog.hlp.lnk", "prog.lnk"}},  // the program keeps its name
+      {{"readme.htm", "readme.txt"}, {"readme.lnk", "readme.txt.lnk"}},
+      {{"a.hlp", "Prog.exe", "README.TXT"}, {"a.lnk", "Prog.lnk", "README.lnk"}},
+      {{"Prog.exe", "prog.exe"}, {"Prog.lnk"}},  // one file listed by two masks
+      {{"x.hlp", "x.hlp.exe", "x.exe"}, {"x.hlp (2).lnk", "x.hlp.lnk", "x.lnk"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> links;
+    for (const auto& n : LinkNamesFor(c.targets)) links.push_back(n.link);
+    EXPECT_EQ(links, c.links) << c.targets[0];
+  }
+}
+
+TEST(DiskSpace, NeedsWholeClustersAndReadsInRussian) {
+  const std::vector<TPackageEntry> entries = {
+      {"a", 1, 0, false}, {"b", 4096, 0, false}, {"c", 4097, 0, false}, {"d", 0, 0, false},
+      {"dir", 0, 0, true}};
+  EXPECT_EQ(RequiredBytes(entries, 10), 4096 + 4096 + 8192 + 4096);
+  const std::tuple<int64_t, Rounding, std::string> sizes[] = {
+      {0, Rounding::Up, "0 байт"},           {1023, Rounding::Up, "1023 байт"},
+      {1536, Rounding::Up, "1,5 КБ"},        {1537, Rounding::Up, "1,6 КБ"},
+      {1537, Rounding::Down, "1,5 КБ"},      {5 << 20, Rounding::Down, "5,0 МБ"},
+      {(3LL << 30) / 2, Rounding::Up, "1,5 ГБ"}};
+  for (const auto& [bytes, rounding, text] : sizes) EXPECT_EQ(SizeText(bytes, rounding), text) << bytes;
+}
+
+// ---- the controller's runs -----------------------------------------------------------------
+
+// The disk reports `bytes` free while the object lives.
+struct FreeSpace {
+  explicit FreeSpace(int64_t bytes) {
+    zf::os::SetDiskFreeHookForTests([bytes](const std::string&) { return bytes; });
+  }
+  ~FreeSpace() { zf::os::SetDiskFreeHookForTests({}); }
+};
+
+std::vector<TJournalRecord> SavedJournal(const Wizard& w) {
+  TProductInfo product;
+  const auto records = ParseJournal(zf::test::ReadFile(w.InstallDir() + "uninstall.dat"), product);
+  EXPECT_TRUE(records);
+  EXPECT_EQ(product.location, w.InstallDir());
+  return records.value_or(std::vector<TJournalRecord>{});
+}
+
+bool Has(const std::vector<TJournalRecord>& records, JournalKind kind, const std::string& path) {
+  return std::any_of(records.begin(), records.end(), [&](const TJournalRecord& r) {
+    return r.kind == kind && r.path == path;
+  });
+}
+
+// Nothing of the product anywhere: no folder, no group, no entry, no backup.
+void ExpectNothingLeft(const Wizard& w) {
+  EXPECT_FALSE(zf::os::DirectoryExists(w.dir.Path() + "Program Files"));
+  EXPECT_FALSE(zf::os::DirectoryExists(w.Group()));
+  EXPECT_TRUE(w.shell.registry.empty());
+  for (const auto& temp : w.shell.tempFolders) EXPECT_FALSE(zf::os::DirectoryExists(temp)) << temp;
+}
+
+TEST(InstallRun, TheJournalNamesEverythingInstalled) {
+  Wizard w;
+  w.Package(ProductPackage());
+  w.Install();
+  ASSERT_EQ(w.form.ExitCode(), kExitDone);
+  const auto records = SavedJournal(w);
+  const std::string dir = w.InstallDir();
+  // The program-files folder did not exist either: both are the install's.
+  EXPECT_TRUE(Has(records, JournalKind::Folder, w.dir.Path() + "Program Files"));
+  EXPECT_TRUE(Has(records, JournalKind::Folder, zf::RemoveTrailingDelimiter(dir)));
+  EXPECT_TRUE(Has(records, JournalKind::Folder, dir + "tools"));
+  for (const char* name : {"Prog.exe", "a.hlp", "readme.txt", "data.dat"})
+    EXPECT_TRUE(Has(records, JournalKind::File, dir + name)) << name;
+  const auto prog = std::find_if(records.begin(), records.end(), [&](const TJournalRecord& r) {
+    return r.path == dir + "Prog.exe";
+  });
+  ASSERT_NE(prog, records.end());
+  EXPECT_EQ(prog->size, 50000);
+  EXPECT_EQ(prog->crc, zf::test::Crc32Of(zf::test::NoiseBytes(50000)));
+  const std::string group = CollapseSeparators(w.Group());
+  EXPECT_TRUE(Has(records, JournalKind::Group, group));
+  EXPECT_TRUE(Has(records, JournalKind::Link, group + kSep + "Prog.lnk"));
+  EXPECT_TRUE(Has(records, JournalKind::Registry, UninstallKeyFor("setup")));
+  // Neither the configuration copies nor the uninstaller's own files.
+  for (const char* name : {"setup.ins", "iconsetup.bmp", "uninstall.exe", "uninstall.dat"})
+    EXPECT_FALSE(Has(records, JournalKind::File, dir + name)) << name;
+  // The backups' folder went with the run.
+  for (const auto& temp : w.shell.tempFolders) EXPECT_FALSE(zf::os::DirectoryExists(temp));
+}
+
+TEST(InstallRun, CancelYesStopsAfterTheCurrentEntryAndRollsEverythingBack) {
+  Wizard w;
+  w.Package(ProductPackage());
+  std::vector<std::string> shown;
+  w.view.onProcessMessages = [&] {
+    if (w.view.page != 2) return;
+    shown.push_back(w.view.labels[TaFormLabel::Label8]);
+    if (shown.back() == "data.dat" && w.view.questions.empty()) w.form.Button3Click();
+  };
+  w.Install();
+  EXPECT_EQ(w.view.questions, std::vector<std::string>{"Прервать установку?"});
+  EXPECT_EQ(w.form.ExitCode(), kExitCancelled);
+  EXPECT_EQ(w.view.closed, 1);
+  EXPECT_TRUE(w.view.errorBoxes.empty());
+  // The entry after data.dat never started; no shortcut was made.
+  EXPECT_EQ(std::find(shown.begin(), shown.end(), "inner.exe"), shown.end());
+  EXPECT_TRUE(w.shell.links.empty());
+  ExpectNothingLeft(w);
+}
+
+TEST(InstallRun, CancelNoGoesOnAndTheCloseBoxAsksToo) {
+  Wizard w;
+  w.Package(ProductPackage());
+  w.view.answer = false;
+  w.view.onProcessMessages = [&] {
+    if (w.view.page == 2 && w.view.questions.empty()) w.form.RequestClose();
+  };
+  w.Install();
+  EXPECT_EQ(w.view.questions.size(), 1u);
+  EXPECT_EQ(w.form.ExitCode(), kExitDone);
+  EXPECT_EQ(w.view.page, 3);
+  EXPECT_TRUE(zf::os::FileExists(w.InstallDir() + "tools" + kSep + "inner.exe"));
+}
+
+// ProductPackage with one more entry at its end.
+ZipBuilder PackageEndingWith(ZipEntry last) { return ProductPackage().Add(std::move(last)); }
+
+TEST(InstallRun, AFailedInstallShowsItsCauseAndLeavesNothing) {
+  ZipEntry damaged = Encrypted("zz-last.dat", "the last entry's data, long enough to deflate");
+  // Another checksum than the data's, the high byte kept (the encryption
+  // header's check byte comes from it).
+  damaged.crc = zf::test::Crc32Of(damaged.data) ^ 0x1;
+  ZipEntry otherPassword = Encrypted("zz-last.dat", "data");
+  otherPassword.password = "not the package's password";
+  struct Case {
+    const char* what;
+    ZipEntry last;
+    std::string box;
+  };
+  const Case cases[] = {
+      {"damaged entry", damaged, "Пакет установки повреждён: \"zz-last.dat\".\n"},
+      {"wrong password", otherPassword, "Неверный пароль пакета установки: \"zz-last.dat\"."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Wizard w;
+    w.Package(PackageEndingWith(c.last));
+    w.Install();
+    EXPECT_EQ(w.form.ExitCode(), kExitFailed);
+    ASSERT_EQ(w.view.errorBoxes.size(), 1u);
+    EXPECT_TRUE(w.view.errorBoxes[0].starts_with(c.box)) << w.view.errorBoxes[0];
+    EXPECT_EQ(w.view.closed, 1);
+    ExpectNothingLeft(w);
+  }
+  // The engine's message with its native code on the second line.
+  Wizard w;
+  w.Package(PackageEndingWith(damaged));
+  w.Install();
+  ASSERT_EQ(w.view.errorBoxes.size(), 1u);
+  EXPECT_NE(w.view.errorBoxes[0].find("\nZipArchiver1: "), std::string::npos);
+  EXPECT_NE(w.view.errorBoxes[0].find("Native error: 00008"), std::string::npos);
+}
+
+TEST(InstallRun, AFailedInstallRestoresTheFilesItReplaced) {
+  Wizard w;
+  const std::string dir = w.InstallDir();
+  ASSERT_TRUE(zf::os::ForceDirectories(dir + "tools"));
+  zf::test::WriteFile(dir + "Prog.exe", "the old program");
+  zf::os::SetAttributes(dir + "Prog.exe", zf::os::faReadOnly);
+  zf::test::WriteFile(dir + "tools" + kSep + "inner.exe", "old inner");
+  zf::test::WriteFile(dir + "notes.txt", "the user's own");
+  ZipEntry damaged = Encrypted("zz-last.dat", "data");
+  damaged.crc = zf::test::Crc32Of(damaged.data) ^ 0x1;
+  w.Package(PackageEndingWith(damaged));
+  w.Install();
+  EXPECT_EQ(w.form.ExitCode(), kExitFailed);
+  EXPECT_EQ(zf::test::ReadFile(dir + "Prog.exe"), "the old program");
+  EXPECT_TRUE(zf::os::GetAttributes(dir + "Prog.exe") & zf::os::faReadOnly);
+  EXPECT_EQ(zf::test::ReadFile(dir + "tools" + kSep + "inner.exe"), "old inner");
+  EXPECT_EQ(zf::test::ReadFile(dir + "notes.txt"), "the user's own");
+  EXPECT_FALSE(zf::os::FileExists(dir + "a.hlp"));
+  EXPECT_FALSE(zf::os::FileExists(dir + "uninstall.exe"));
+  std::vector<zf::os::DirEntry> entries;
+  ASSERT_TRUE(zf::os::ListDirectory(dir, entries));
+  EXPECT_EQ(entries.size(), 3u);  // Prog.exe, tools, notes.txt
+}
+
+TEST(InstallRun, AnEntryThatCannotBeRegisteredRollsBackTheUninstallerToo) {
+  Wizard w;
+  w.shell.registryFails = true;
+  w.Package(ProductPackage());
+  w.Install();
+  EXPECT_EQ(w.form.ExitCode(), kExitFailed);
+  ASSERT_EQ(w.view.errorBoxes.size(), 1u);
+  EXPECT_EQ(w.view.errorBoxes[0], "Ошибка установки.\nCannot write the uninstall entry");
+  ExpectNothingLeft(w);
+}
+
+TEST(InstallRun, ReinstallUpdatesTheJournalAndTheEntryWithoutDuplicates) {
+  Wizard w;
+  w.Package(ProductPackage().Add(Encrypted("only-in-1.txt", "one")));
+  w.Install();
+  ASSERT_EQ(w.form.ExitCode(), kExitDone);
+  const auto first = SavedJournal(w);
+
+  // A second run of the wizard in the same world, with a newer package.
+  FakeView view2;
+  TaForm form2(view2, w.shell);
+  w.Package(ProductPackage().Add(Encrypted("new.txt", "2")));
+  form2.FormCreate();
+  form2.Button1Click();
+  form2.Button1Click();
+  ASSERT_EQ(form2.ExitCode(), kExitDone);
+  EXPECT_EQ(w.shell.registry.size(), 1u);
+  const auto second = SavedJournal(w);
+  std::vector<std::string> keys;
+  for (const auto& r : second) keys.push_back(std::to_string(int(r.kind)) + r.root + r.path);
+  std::vector<std::string> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "duplicates";
+  // What the first install made stays listed, with the new fingerprints.
+  EXPECT_TRUE(Has(second, JournalKind::File, w.InstallDir() + "only-in-1.txt"));
+  EXPECT_TRUE(Has(second, JournalKind::File, w.InstallDir() + "new.txt"));
+  EXPECT_GT(second.size(), first.size());
+}
+
+// Uninstaller boxes that answer as told and keep what they showed.
+struct FakeBoxes : IUninstallerBoxes {
+  bool answer = true;
+  std::vector<std::string> questions, messages, errors;
+  bool AskYesNo(const std::string& t) override {
+    questions.push_back(t);
+    return answer;
+  }
+  void ShowMessage(const std::string& t) override { messages.push_back(t); }
+  void ShowError(const std::string& t) override { errors.push_back(t); }
+};
+
+TEST(Uninstall, RemovesWhatWasInstalledAndKeepsWhatTheUserMade) {
+  Wizard w;
+  w.Package(ProductPackage());
+  w.Install();
+  ASSERT_EQ(w.form.ExitCode(), kExitDone);
+  const std::string dir = w.InstallDir();
+  zf::test::WriteFile(dir + "my notes.txt", "the user's");
+  zf::test::WriteFile(dir + "readme.txt", "edited by the user");
+  zf::os::SetAttributes(dir + "Prog.exe", zf::os::faReadOnly);  // installed read-only
+
+  w.shell.exePath = dir + "uninstall.exe";
+  FakeBoxes boxes;
+  TUninstaller uninstaller(w.shell, boxes, {});
+  EXPECT_EQ(uninstaller.Run(), kExitDone);
+  EXPECT_EQ(boxes.questions,
+            std::vector<std::string>{"Удалить программу \"Бухгалтерия 1.0\" со всеми её компонентами?"});
+  ASSERT_EQ(boxes.messages.size(), 1u);
+  EXPECT_TRUE(boxes.messages[0].starts_with("Программа \"Бухгалтерия 1.0\" удалена.\nФайлы,"));
+  for (const char* gone : {"Prog.exe", "a.hlp", "data.dat", "uninstall.dat"})
+    EXPECT_FALSE(zf::os::FileExists(dir + gone)) << gone;
+  EXPECT_FALSE(zf::os::DirectoryExists(dir + "tools"));
+  EXPECT_EQ(zf::test::ReadFile(dir + "readme.txt"), "edited by the user");
+  EXPECT_TRUE(zf::os::FileExists(dir + "my notes.txt"));
+  EXPECT_FALSE(zf::os::DirectoryExists(w.Group()));
+  EXPECT_TRUE(w.shell.registry.empty());
+  // Its own file is left to the clean-up copy, with the folders the install
+  // made; they stay while the user's files are in them.
+  EXPECT_TRUE(zf::os::FileExists(dir + "uninstall.exe"));
+  EXPECT_EQ(uninstaller.CleanUpFile(), dir + "uninstall.exe");
+  EXPECT_EQ(uninstaller.CleanUpFoldersTo(), w.dir.Path() + "Program Files");
+  CleanUpAfterUninstall(uninstaller.CleanUpFile(), uninstaller.CleanUpFoldersTo());
+  EXPECT_FALSE(zf::os::FileExists(dir + "uninstall.exe"));
+  EXPECT_TRUE(zf::os::FileExists(dir + "my notes.txt"));
+}
+
+TEST(Uninstall, SilentRemovalLeavesNoFolderBehind) {
+  Wizard w;
+  w.Package(ProductPackage());
+  w.Install();
+  w.shell.exePath = w.InstallDir() + "uninstall.exe";
+  FakeBoxes boxes;
+  TSetupOptions silent;
+  silent.verySilent = true;
+  TUninstaller uninstaller(w.shell, boxes, silent);
+  EXPECT_EQ(uninstaller.Run(), kExitDone);
+  EXPECT_TRUE(boxes.questions.empty() && boxes.messages.empty() && boxes.errors.empty());
+  CleanUpAfterUninstall(uninstaller.CleanUpFile(), uninstaller.CleanUpFoldersTo());
+  ExpectNothingLeft(w);
+  EXPECT_TRUE(zf::os::DirectoryExists(w.dir.Path() + "Programs"));  // never the install's
+}
+
+TEST(Uninstall, NothingToRemoveOrDeclined) {
+  Wizard w;
+  w.Package(ProductPackage());
+  w.Install();
+  const std::string dir = w.InstallDir();
+  FakeBoxes no;
+  no.answer = false;
+  w.shell.exePath = dir + "uninstall.exe";
+  EXPECT_EQ(TUninstaller(w.shell, no, {}).Run(), kExitCancelled);
+  EXPECT_TRUE(zf::os::FileExists(dir + "Prog.exe"));
+  EXPECT_EQ(w.shell.registry.size(), 1u);
+
+  // A copy elsewhere finds no journal of its own folder.
+  const std::string elsewhere = w.dir.Path() + "copy" + kSep;
+  zf::os::CreateDir(elsewhere);
+  ASSERT_TRUE(CopyFileReplacing(dir + "uninstall.dat", elsewhere + "uninstall.dat"));
+  for (const std::string& exe : {elsewhere + "uninstall.exe", w.dir.Path() + "uninstall.exe"}) {
+    FakeBoxes boxes;
+    w.shell.exePath = exe;
+    TUninstaller uninstaller(w.shell, boxes, {});
+    EXPECT_EQ(uninstaller.Run(), kExitNothingToUninstall) << exe;
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_TRUE(boxes.errors[0].starts_with("Нечего удалять")) << boxes.errors[0];
+    EXPECT_TRUE(uninstaller.CleanUpFile().empty());
+  }
+  EXPECT_TRUE(zf::os::FileExists(dir + "Prog.exe"));
+}
+
+TEST(InstallRun, DiskSpaceLinesAndTheRefusalOnPage1) {
+  Wizard w;
+  w.Package(ProductPackage());
+  FreeSpace little(1000);
+  w.form.FormCreate();
+  w.form.Button1Click();
+  EXPECT_EQ(w.view.labels[TaFormLabel::Label13].rfind("Требуется на диске: ", 0), 0u);
+  EXPECT_EQ(w.view.labels[TaFormLabel::Label14], "Свободно на диске: 1000 байт");
+  EXPECT_GT(w.form.RequiredSpace(), 50000);
+  w.form.Button1Click();
+  ASSERT_EQ(w.view.errorBoxes.size(), 1u);
+  EXPECT_TRUE(w.view.errorBoxes[0].starts_with("Недостаточно места на диске для установки.\n"));
+  EXPECT_EQ(w.view.page, 1);
+  EXPECT_FALSE(zf::os::DirectoryExists(w.InstallDir()));
+  // Another folder, another drive: the lines follow the field.
+  zf::os::SetDiskFreeHookForTests([](const std::string& path) -> int64_t {
+    return path.find("Big") != std::string::npos ? int64_t{5} << 30 : 1000;
+  });
+  w.view.edit1 = zf::os::AnsiToUtf8(w.dir.Path() + "Big");
+  w.form.Edit1Change();
+  EXPECT_EQ(w.view.labels[TaFormLabel::Label14], "Свободно на диске: 5,0 ГБ");
+  w.form.Button1Click();
+  EXPECT_EQ(w.view.page, 3);
+  EXPECT_EQ(w.form.ExitCode(), kExitDone);
+}
+
+TEST(InstallRun, UnattendedRunsAndTheirExitCodes) {
+  struct Case {
+    const char* what;
+    bool noIcons, suppress;
+    int64_t free;  // -1: the real disk
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"silent", false, false, -1, kExitDone},
+      {"without icons", true, false, -1, kExitDone},
+      {"too little space", false, false, 1000, kExitFailed},
+      {"too little space, boxes suppressed", false, true, 1000, kExitFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir target;
+    TSetupOptions options;
+    options.verySilent = true;
+    options.noIcons = c.noIcons;
+    options.suppressMsgBoxes = c.suppress;
+    options.dir = zf::os::AnsiToUtf8(target / "Prod");
+    Wizard w("setup.exe", options);
+    w.Package(ProductPackage());
+    FreeSpace space(c.free);
+    w.form.FormCreate();
+    w.form.InstallUnattended();
+    EXPECT_EQ(w.form.ExitCode(), c.exitCode);
+    EXPECT_EQ(w.view.closed, 1);
+    EXPECT_TRUE(w.view.questions.empty());
+    EXPECT_EQ(w.view.errorBoxes.size(), c.exitCode == kExitDone || c.suppress ? 0u : 1u);
+    const bool installed = c.exitCode == kExitDone;
+    EXPECT_EQ(zf::os::FileExists(target / "Prod" + kSep + "Prog.exe"), installed);
+    EXPECT_EQ(zf::os::DirectoryExists(w.Group()), installed && !c.noIcons);
+    EXPECT_EQ(w.shell.links.empty(), !installed || c.noIcons);
+  }
+}
+
+TEST(InstallRun, TheLogHasALinePerStepAndFile) {
+  TempDir logs;
+  TSetupOptions options;
+  options.logFile = zf::os::AnsiToUtf8(logs / "setup.log");
+  {
+    Wizard w("setup.exe", options);
+    ZipEntry damaged = Encrypted("zz-last.dat", "data");
+    damaged.crc = zf::test::Crc32Of(damaged.data) ^ 0x1;
+    w.Package(PackageEndingWith(damaged));
+    w.Install();
+  }
+  const std::string log = zf::test::ReadFile(logs / "setup.log");
+  for (const char* line : {"Setup started: ", "Install folder: ", "File installed: ",
+                           "Error: zz-last.dat: ", "Rollback: removed ", "Exit code 3"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+}
+
+}  // namespace
+}  // namespace setup
