@@ -24,7 +24,16 @@
 #                                      LC_ALL), types FOLDER (a Windows path)
 #                                      on page 1, installs, saves
 #                                      SHOTDIR/page0..3.png, presses "Выход"
-#                                      and waits for the program's end
+#                                      and waits for the program's end; with
+#                                      WALK_CHECK_KEYS=1 it first presses
+#                                      Enter on the focused "Обзор..." (the
+#                                      folder dialog opens, Esc closes it) and
+#                                      on "<< Назад" (page 0 shows)
+#   walk_start EXE [ARGS...]           only starts EXE with ARGS on the
+#                                      virtual desktop, in WALK_LOCALE
+#                                      (default: the caller's LC_ALL)
+#   walk_end                           waits for the program to end (ends it
+#                                      after WALK_TIMEOUT); false if it had to
 #
 # The locale goes to Wine alone, never to this shell: a shell that started
 # before the locale was generated (scripts/demo.sh on a fresh machine
@@ -164,6 +173,39 @@ walk_wait_page() {
   walk_fail "page $want did not show within ${WALK_TIMEOUT}s"
 }
 
+# walk_differs A B: how many pixels of two desktop pictures differ.
+walk_differs() {
+  LC_ALL=C compare -metric AE "$1" "$2" null: 2>&1 >/dev/null | cut -d' ' -f1 | cut -d. -f1
+}
+
+# walk_wait_change BEFORE TMPFILE: takes pictures until one differs from
+# BEFORE in more than a few hundred pixels (a dialog opened).
+walk_wait_change() {
+  local deadline=$((SECONDS + WALK_TIMEOUT)) n
+  while [ $SECONDS -lt $deadline ]; do
+    if walk_shot "$2"; then
+      n=$(walk_differs "$1" "$2")
+      [ "${n:-0}" -gt 2000 ] && return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+# walk_wait_same BEFORE TMPFILE: takes pictures until one is BEFORE again,
+# but for a few pixels (the dialog closed).
+walk_wait_same() {
+  local deadline=$((SECONDS + WALK_TIMEOUT)) n
+  while [ $SECONDS -lt $deadline ]; do
+    if walk_shot "$2"; then
+      n=$(walk_differs "$1" "$2")
+      [ "${n:-999999}" -lt 300 ] && return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
 # walk_click X Y: a click at a point of the client area.
 walk_click() {
   local desk
@@ -174,6 +216,28 @@ walk_click() {
 
 walk_key() { timeout 5 xdotool key --clearmodifiers "$@"; }
 
+walk_start() {
+  local loc=${WALK_LOCALE:-${LC_ALL:-}}
+  WALK_DESK=
+  WALK_BOX=
+  env ${loc:+LC_ALL="$loc"} wine explorer "/desktop=$WALK_DESKTOP,$WALK_DESKTOP_SIZE" "$@" \
+    >/dev/null 2>&1 &
+  WALK_WINE_PID=$!
+}
+
+walk_end() {
+  local deadline=$((SECONDS + WALK_TIMEOUT)) ended=0
+  while kill -0 "$WALK_WINE_PID" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+  if kill -0 "$WALK_WINE_PID" 2>/dev/null; then
+    wineserver -k 2>/dev/null
+  else
+    ended=1
+  fi
+  wait "$WALK_WINE_PID" 2>/dev/null
+  timeout "$WALK_TIMEOUT" wineserver -w 2>/dev/null
+  [ $ended = 1 ]
+}
+
 walk_wizard() {
   local exe=$1 shots=$2 folder=$3 loc=${4:-${LC_ALL:-}}
   local tmp
@@ -181,24 +245,40 @@ walk_wizard() {
   mkdir -p "$shots"
   rm -f "$shots"/page[0-3].png
 
-  WALK_DESK=
-  WALK_BOX=
-  env ${loc:+LC_ALL="$loc"} wine explorer "/desktop=$WALK_DESKTOP,$WALK_DESKTOP_SIZE" "$exe" >/dev/null 2>&1 &
-  WALK_WINE_PID=$!
+  WALK_LOCALE=$loc walk_start "$exe"
   local ok=0
   walk_walk_pages "$tmp" "$shots" "$folder" && ok=1
   # The program ends by itself after "Выход"; otherwise it is ended here.
-  local deadline=$((SECONDS + WALK_TIMEOUT))
-  while kill -0 "$WALK_WINE_PID" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
-  if kill -0 "$WALK_WINE_PID" 2>/dev/null; then
+  if ! walk_end; then
     [ $ok = 1 ] && walk_fail "the wizard did not end after \"Выход\""
     ok=0
-    wineserver -k 2>/dev/null
   fi
-  wait "$WALK_WINE_PID" 2>/dev/null
-  timeout "$WALK_TIMEOUT" wineserver -w 2>/dev/null
   rm -rf "$tmp"
   [ $ok = 1 ]
+}
+
+# On page 1: Enter on the focused "Обзор..." opens the folder dialog (Esc
+# closes it), Enter on the focused "<< Назад" goes back to page 0, and
+# Enter there ("Дальше >>" has the focus again) comes back.
+walk_focused_buttons() {
+  local tmp=$1
+  walk_click 150 $((WALK_PAGE_TOP + 98))
+  walk_key Tab
+  sleep 0.5
+  walk_shot "$tmp/before.png" || return 1
+  walk_key Return
+  walk_wait_change "$tmp/before.png" "$tmp/now.png" ||
+    { walk_fail "Enter on \"Обзор...\" opened no folder dialog"; return 1; }
+  sleep 0.5
+  walk_key Escape
+  walk_wait_same "$tmp/before.png" "$tmp/now.png" ||
+    { walk_fail "Esc did not close the folder dialog"; return 1; }
+  walk_key Tab Tab
+  sleep 0.3
+  walk_key Return
+  walk_wait_page 03 "$tmp/now.png" || { walk_fail "Enter on \"<< Назад\" did not show page 0"; return 1; }
+  walk_key Return
+  walk_wait_page 1 "$tmp/now.png" || { walk_fail "Enter on page 0 did not show page 1 again"; return 1; }
 }
 
 walk_walk_pages() {
@@ -219,6 +299,7 @@ walk_walk_pages() {
     WALK_TIMEOUT=4 walk_wait_page 1 "$tmp/now.png" 2>/dev/null && break
   done
   [ "$(walk_page "$tmp/now.png")" = 1 ] || { walk_fail "page 1 did not show after Enter"; return 1; }
+  if [ "${WALK_CHECK_KEYS:-0}" = 1 ]; then walk_focused_buttons "$tmp" || return 1; fi
 
   # Page 1: the folder typed over the proposed one, then Enter.
   walk_click 150 $((WALK_PAGE_TOP + 98))

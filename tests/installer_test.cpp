@@ -109,6 +109,8 @@ TEST(InstallJournal, ReadingRefusesWhatReachesOutsideTheProduct) {
       {"a relative file", head + "file\tProd" + std::string(1, kSep) + "a\t1\t00000000\r\n", false},
       {"a folder elsewhere", head + "folder\t" + P("Users") + "\r\n", false},
       {"a link outside the group", head + "link\t" + P("Desktop|a.lnk") + "\r\n", false},
+      {"a link in a group made before", head + "link\t" + P("Other|setup|a.lnk") + "\r\n", true},
+      {"no link", head + "link\t" + P("Other|setup|a.exe") + "\r\n", false},
       {"another product's key",
        head + "registry\tHKLM\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\other\r\n",
        false},
@@ -560,6 +562,17 @@ TEST(Uninstall, SilentRemovalLeavesNoFolderBehind) {
   CleanUpAfterUninstall(uninstaller.CleanUpFile(), uninstaller.CleanUpFoldersTo());
   ExpectNothingLeft(w);
   EXPECT_TRUE(zf::os::DirectoryExists(w.dir.Path() + "Programs"));  // never the install's
+}
+
+TEST(Uninstall, AWholeRemovalReportsNothingKept) {
+  Wizard w;
+  w.Package(ProductPackage());
+  w.Install();
+  w.shell.exePath = w.InstallDir() + "uninstall.exe";
+  FakeBoxes boxes;
+  EXPECT_EQ(TUninstaller(w.shell, boxes, {}).Run(), kExitDone);
+  // The folder holds only the uninstaller itself, which the clean-up takes.
+  EXPECT_EQ(boxes.messages, std::vector<std::string>{"Программа \"Бухгалтерия 1.0\" удалена."});
 }
 
 TEST(Uninstall, NothingToRemoveOrDeclined) {

@@ -86,6 +86,17 @@ bool Inside(const std::string& path, const std::string& folder) {
   return path.size() > f.size() && SamePath(path.substr(0, f.size()), f);
 }
 
+// The folder that holds `path` is named `name` (the group is named after
+// the product's base name).
+bool FolderNameIs(const std::string& path, const std::string& name) {
+  const std::string folder = zf::RemoveTrailingDelimiter(zf::DirectoryPart(path));
+  return SamePath(zf::FileNamePart(folder), name);
+}
+
+bool EndsWithLnk(const std::string& path) {
+  return zf::os::UpperString(path).ends_with(".LNK");
+}
+
 bool RecordAllowed(const TJournalRecord& r, const TProductInfo& product,
                    const std::vector<TJournalRecord>& groups) {
   if (r.kind == JournalKind::Registry)
@@ -99,8 +110,10 @@ bool RecordAllowed(const TJournalRecord& r, const TProductInfo& product,
       return SamePath(zf::AddTrailingDelimiter(r.path), product.location) ||
              Inside(r.path, product.location) || Inside(product.location, r.path);
     case JournalKind::Link:
+      // In the product's group, which an earlier install may have made.
       return std::any_of(groups.begin(), groups.end(),
-                         [&](const TJournalRecord& g) { return Inside(r.path, g.path); });
+                         [&](const TJournalRecord& g) { return Inside(r.path, g.path); }) ||
+             (FolderNameIs(r.path, product.baseName) && EndsWithLnk(r.path));
     case JournalKind::Group:
     case JournalKind::Registry:
       break;

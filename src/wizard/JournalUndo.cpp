@@ -20,6 +20,18 @@ bool Skipped(const std::string& path, const std::vector<std::string>& skip) {
                      [&](const std::string& s) { return SamePath(s, path); });
 }
 
+// A folder that holds only files removed later (the uninstaller's own),
+// or folders that do, is no folder kept for the user.
+bool HoldsOnly(const std::string& folder, const std::vector<std::string>& skip) {
+  std::vector<zf::os::DirEntry> entries;
+  const std::string dir = zf::AddTrailingDelimiter(folder);
+  if (!zf::os::ListDirectory(dir, entries)) return false;
+  return std::all_of(entries.begin(), entries.end(), [&](const zf::os::DirEntry& e) {
+    return (e.attributes & zf::os::faDirectory) ? HoldsOnly(dir + e.name, skip)
+                                                : Skipped(dir + e.name, skip);
+  });
+}
+
 }  // namespace
 
 int RollBack(const std::vector<TJournalRecord>& records, IJournalActions& actions,
@@ -84,6 +96,8 @@ void Uninstall(const std::vector<TJournalRecord>& records, const std::vector<std
         if (!zf::os::DirectoryExists(r.path)) break;
         if (actions.RemoveFolderIfEmpty(r.path)) {
           report("Removed folder " + Shown(r.path));
+        } else if (HoldsOnly(r.path, skip)) {
+          report("Folder left for the clean-up: " + Shown(r.path));
         } else {
           ++kept;
           report("Kept folder, not empty: " + Shown(r.path));

@@ -54,8 +54,8 @@ int RollBack(const std::vector<TJournalRecord>& records, IJournalActions& action
 
 // Removes the product's records, except those of `skip` (the uninstaller's
 // own files, removed last by other means). The number of files kept
-// because they changed, and folders kept because they are not empty, in
-// `kept`.
+// because they changed, and folders kept because they hold something else
+// than those own files, in `kept`.
 void Uninstall(const std::vector<TJournalRecord>& records, const std::vector<std::string>& skip,
                IJournalActions& actions, const UndoReport& report, int& kept);
 

@@ -94,7 +94,7 @@ TaForm::TaForm(IWizardView& view, IShellServices& shell, TSetupOptions options)
   };
 }
 
-TaForm::~TaForm() = default;
+TaForm::~TaForm() { Log("Exit code " + std::to_string(exitCode_)); }
 
 std::string TaForm::BaseName() const { return WithoutLast(packageName_, 4); }
 
@@ -200,6 +200,8 @@ void TaForm::UpdateDiskSpace() {
 
 bool TaForm::EnoughSpace() {
   UpdateDiskSpace();
+  Log("Disk space: " + std::to_string(requiredSpace_) + " bytes needed, free " +
+      (freeSpace_ < 0 ? std::string("unknown") : std::to_string(freeSpace_) + " bytes"));
   // A drive that cannot be asked is not refused.
   return freeSpace_ < 0 || freeSpace_ >= requiredSpace_;
 }
@@ -247,6 +249,7 @@ void TaForm::RequestClose() {
   // The question is asked once at a time; after a Yes the run is stopping.
   if (asking_ || cancelConfirmed_) return;
   asking_ = true;
+  Log("Asked: " + S(texts::kCancelQuestion));
   const bool stop = Ask(S(texts::kCancelQuestion));
   asking_ = false;
   if (stop) {
@@ -459,7 +462,6 @@ void TaForm::SaveJournal(TInstallRun& run, const std::string& folder) {
 
 void TaForm::EndInstall(int exitCode) {
   exitCode_ = exitCode;
-  Log("Exit code " + std::to_string(exitCode));
   view_.Close();
 }
 

@@ -2,12 +2,19 @@
 # The setup wizard end to end under Wine: a real package made by mkstp from
 # a product folder with Cyrillic names, setup.exe walked through its four
 # pages with the keyboard and the mouse on an X server of its own (Xvfb),
-# then the installed files (bytes, times, read-only attribute), the
-# Start-menu group with its shortcuts, and that no copy of the
-# configuration or of the picture is left anywhere.
+# with Enter on each focused button, then the installed files (bytes,
+# times, read-only attribute), the uninstaller, the Add/Remove Programs
+# entry, the Start-menu group with its shortcuts, and that no copy of the
+# configuration or of the picture is left anywhere. Then the runs that need
+# a window: the disk-space lines and the refusal of "Дальше >>" on a drive
+# with too little room (the test build's free-space switch), Enter on
+# "Отмена", and "Отмена" during the copy of a bigger package, answered Yes:
+# everything rolled back.
 #
 #   wizard_gui_test.sh SETUP_EXE MKSTP WORKDIR
 #
+# SETUP_EXE's folder also holds setup-test.exe, the build with the test
+# switches.
 # MKSTP is the Linux build of mkstp (it reads the product folder's UTF-8
 # names as they are; under Wine the ANSI code page of the locale might not
 # hold them). The run uses the locale it is started in (LC_ALL) and a fresh
@@ -86,7 +93,7 @@ walk_display_start || exit 1
 note "walking the wizard on $DISPLAY"
 folder_win='C:\Installed\Demo'
 folder=$WINEPREFIX/drive_c/Installed/Demo
-if ! walk_wizard "$dist/setup.exe" "$shots" "$folder_win"; then
+if ! WALK_CHECK_KEYS=1 walk_wizard "$dist/setup.exe" "$shots" "$folder_win"; then
   fail "the walk through the pages"
 fi
 for n in 0 1 2 3; do
@@ -102,9 +109,11 @@ ansi_is_package_cp=0
 
 # Files of the product by relative name.
 mapfile -t sources < <(cd "$product" && find . -type f | sed 's|^\./||' | sort)
-installed_count=$(cd "$folder" 2>/dev/null && find . -type f | wc -l)
+installed_count=$(cd "$folder" 2>/dev/null && find . -type f ! -name 'uninstall.*' | wc -l)
 [ "$installed_count" = "${#sources[@]}" ] ||
   fail "installed $installed_count files, the product has ${#sources[@]}"
+cmp -s "$setup_exe" "$folder/uninstall.exe" || fail "no copy of the wizard as uninstall.exe"
+grep -q '^zfsetup journal' "$folder/uninstall.dat" 2>/dev/null || fail "no journal uninstall.dat"
 
 # The installed twin of a product file: the same name (Russian locale), or
 # else the one file at the same depth with the same bytes.
@@ -167,11 +176,112 @@ else
   done
 fi
 
+# ---- Add/Remove Programs ------------------------------------------------------------
+note "Add/Remove Programs"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\setup'
+entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
+for value in DisplayName Publisher URLInfoAbout DisplayIcon InstallLocation UninstallString \
+             QuietUninstallString EstimatedSize NoModify NoRepair; do
+  grep -q "^ *$value " <<<"$entry" || fail "the entry has no $value"
+done
+grep -q 'QuietUninstallString.*"C:\\Installed\\Demo\\uninstall.exe" /VERYSILENT' <<<"$entry" ||
+  fail "QuietUninstallString: $(grep Quiet <<<"$entry")"
+grep -q 'NoModify *REG_DWORD *0x1' <<<"$entry" || fail "NoModify is not 1"
+wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -q '^setup|||' ||
+  fail "wine uninstaller --list does not show the product"
+
 # ---- nothing left over ----------------------------------------------------------------
 note "no configuration or picture copies"
 left=$(find "$folder" "$dist" "$WINEPREFIX/drive_c" \( -iname setup.ins -o -iname iconsetup.bmp \) 2>/dev/null)
 [ -z "$left" ] || fail "left behind: $left"
 [ "$(ls "$dist")" = "$(printf 'setup.exe\nsetup.stp')" ] || fail "the package folder changed: $(ls "$dist" | tr '\n' ' ')"
+
+# ---- disk space, and Enter on "Отмена" -------------------------------------------------
+# The test build in the place of setup.exe, with the same package: the
+# drives report 1000 bytes free.
+note "too little space: the lines, the refusal, Enter on \"Отмена\""
+space=$work/space
+mkdir -p "$space"
+cp "$(dirname "$setup_exe")/setup-test.exe" "$space/setup.exe"
+ln -sf "$dist/setup.stp" "$space/setup.stp"
+log_win='C:\space.log'
+log=$WINEPREFIX/drive_c/space.log
+tmp=$work/tmp
+mkdir -p "$tmp"
+walk_start "$space/setup.exe" /ZF-TEST-FREE-SPACE=1000 "/LOG=$log_win"
+# wait_log TEXT: until the log has a line with TEXT.
+wait_log() {
+  local deadline=$((SECONDS + WALK_TIMEOUT))
+  while [ $SECONDS -lt $deadline ]; do
+    grep -q "$1" "$log" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}
+if walk_wait_page 03 "$tmp/now.png"; then
+  for try in 1 2 3 4 5; do
+    walk_click 300 60; sleep 0.3; walk_key Return
+    WALK_TIMEOUT=4 walk_wait_page 1 "$tmp/now.png" 2>/dev/null && break
+  done
+  sleep 0.5
+  walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/space-page1.png"
+  walk_key Return   # "Дальше >>": refused
+  wait_log 'Error: Недостаточно места на диске для установки' || fail "no refusal for too little space"
+  sleep 0.5
+  walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/space-refused.png"
+  walk_key Return   # the box's OK
+  sleep 0.5
+  walk_shot "$tmp/now.png"
+  [ "$(walk_page "$tmp/now.png")" = 1 ] || fail "the refusal did not stay on page 1"
+  # The field, then Shift+Tab: the focus on "Отмена"; Enter cancels.
+  walk_click 150 $((WALK_PAGE_TOP + 98))
+  walk_key shift+Tab
+  sleep 0.3
+  walk_key Return
+fi
+walk_end || fail "Enter on \"Отмена\" did not end the wizard"
+grep -q 'Exit code 2' "$log" 2>/dev/null || fail "the cancelled wizard did not end with exit code 2"
+[ -d "$WINEPREFIX/drive_c/Program Files/setup" ] && fail "the refused install left a folder"
+grep -q 'Disk space: .* free 1000 bytes' "$log" 2>/dev/null || fail "the log has no disk-space line"
+
+# ---- cancel during the copy --------------------------------------------------------------
+note "\"Отмена\" during the copy of a bigger package, answered Yes"
+big=$work/big
+mkdir -p "$big/product/data"
+for i in $(seq -w 1 300); do head -c 200000 /dev/urandom >"$big/product/data/part$i.bin"; done
+printf 'MZ big\r\n' >"$big/product/big.exe"
+"$mkstp" -q -o "$big/dist" --setup "$setup_exe" --level 0 --name "Большой пакет" "$big/product" ||
+  fail "mkstp could not make the big package"
+log_win='C:\cancel.log'
+log=$WINEPREFIX/drive_c/cancel.log
+walk_start "$big/dist/setup.exe" '/DIR=C:\Big\Product' "/LOG=$log_win"
+if walk_wait_page 03 "$tmp/now.png"; then
+  for try in 1 2 3 4 5; do
+    walk_click 300 60; sleep 0.3; walk_key Return
+    WALK_TIMEOUT=4 walk_wait_page 1 "$tmp/now.png" 2>/dev/null && break
+  done
+  # Enter starts the copy; Esc once some files are in place.
+  walk_key Return
+  wait_log 'part010.bin' || fail "the copy did not begin"
+  walk_key Escape
+  if wait_log 'Asked: Прервать установку?'; then
+    sleep 0.7
+    walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/cancel-question.png"
+    walk_key Return   # Yes, the default button
+  else
+    fail "Esc during the copy asked nothing"
+  fi
+fi
+walk_end || fail "the cancelled install did not end"
+grep -q 'File installed: ' "$log" || fail "the copy had not begun when it was cancelled"
+grep -q 'Rollback: removed C:\\Big\\Product\\data\\part010.bin' "$log" || fail "nothing was rolled back"
+grep -q 'File installed: C:\\Big\\Product\\data\\part300.bin' "$log" &&
+  fail "the copy ran to its end although cancelled"
+grep -q 'Exit code 2' "$log" || fail "the cancelled install did not end with exit code 2"
+[ -e "$WINEPREFIX/drive_c/Big" ] && fail "the cancelled install left $(find "$WINEPREFIX/drive_c/Big" | head -3)"
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\setup' >/dev/null 2>&1 ||
+  fail "the earlier install's entry went with the cancelled one"
+echo "the cancel question: $shots/cancel-question.png"
 
 if [ $failures -gt 0 ]; then
   echo "$failures check(s) failed" >&2
