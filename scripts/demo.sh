@@ -4,7 +4,9 @@
 # mkstp and runs the wizard under Wine: in a window of the current display
 # when there is one, else on an Xvfb of its own. It walks the four pages,
 # installs the demo into C:\Demo\Hello of a Wine prefix in build/, and
-# saves a screenshot of each page to dist/screenshots/.
+# saves a screenshot of each page to dist/screenshots/. Then it shows the
+# product in Add/Remove Programs and removes it with its uninstaller,
+# answering the uninstaller's question and saving its two boxes too.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 . "$(dirname "$0")/wizard_walk.sh"
@@ -64,9 +66,52 @@ run_wizard() {
   echo "last page: \"Установка программы завершена\" (dist/screenshots/page3.png)"
 }
 
+# The uninstaller, as Add/Remove Programs starts it: its question, Yes, its
+# report; then the product is gone from the list and from the disk.
+run_uninstall() {
+  local prefix="$ROOT/build/wine-demo" shots="$ROOT/dist/screenshots" loc=ru_RU.UTF-8
+  local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\setup'
+  export LC_ALL=$loc WINEPREFIX=$prefix
+  log "Add/Remove Programs (wine uninstaller --list) and the entry"
+  # The console speaks the locale's OEM code page.
+  wine uninstaller --list 2>/dev/null | tr -d '\r' | iconv -f CP866 -t UTF-8
+  wine reg query "$key" 2>/dev/null | tr -d '\r' | iconv -f CP866 -t UTF-8
+  log "the uninstaller, C:\\Demo\\Hello\\uninstall.exe, answered Yes"
+  walk_display_start use_current
+  walk_start 'C:\Demo\Hello\uninstall.exe'
+  local tmp name ok=1 i
+  tmp=$(mktemp -d)
+  for name in uninstall-question uninstall-done; do
+    # A box shows: the desktop picture is no longer one colour.
+    for i in $(seq 100); do
+      walk_shot "$tmp/now.png" 2>/dev/null &&
+        [ "$(LC_ALL=C convert "$tmp/now.png" -trim -format '%w' info:- 2>/dev/null)" -gt 50 ] && break
+      sleep 0.2
+    done
+    sleep 0.5
+    walk_shot "$tmp/now.png" && LC_ALL=C convert "$tmp/now.png" -trim +repage "$shots/$name.png"
+    walk_key Return
+    sleep 1
+  done
+  walk_end || ok=0
+  walk_display_stop
+  rm -rf "$tmp"
+  for i in $(seq 50); do [ -e "$prefix/drive_c/Demo/Hello" ] || break; sleep 0.2; done
+  wineserver -k 2>/dev/null || true
+  if [ -e "$prefix/drive_c/Demo/Hello" ]; then
+    echo "left after the uninstall:"; find "$prefix/drive_c/Demo/Hello"; ok=0
+  else
+    echo "C:\\Demo\\Hello is gone ($shots/uninstall-question.png, uninstall-done.png)"
+  fi
+  wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -q '^setup|||' && { echo "still listed"; ok=0; }
+  wineserver -k 2>/dev/null || true
+  [ $ok = 1 ] || { echo "the uninstall failed" >&2; return 1; }
+}
+
 if [ -x "$ROOT/build/native/bin/crc_bench" ]; then
   log "CRC-32 and cipher speed on this machine"
   "$ROOT/build/native/bin/crc_bench"
 fi
 
 run_wizard
+run_uninstall

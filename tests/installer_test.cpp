@@ -20,6 +20,13 @@
 #include "wizard/WizardTexts.h"
 #include "wizard_fakes.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+
+#include "wizard/Win32Text.h"
+#endif
+
 namespace setup {
 namespace {
 
@@ -267,6 +274,27 @@ TEST(SetupSwitches, ReadAsPeopleKnowThem) {
   EXPECT_EQ(cleanUp.cleanUpFile, "C:\\P\\uninstall.exe");
   EXPECT_EQ(cleanUp.cleanUpFoldersTo, "C:\\P");
 }
+
+#ifdef _WIN32
+// The system splits the command line: a quoted value and a quoted switch
+// arrive as the same argument.
+TEST(SetupSwitches, QuotedValueOrQuotedSwitchReadTheSame) {
+  for (const wchar_t* line : {L"setup.exe /DIR=\"C:\\My Prod\" /silent",
+                              L"setup.exe \"/DIR=C:\\My Prod\" /silent"}) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(line, &count);
+    ASSERT_NE(argv, nullptr);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) args.push_back(win32::Narrow(argv[i]));
+    LocalFree(argv);
+    TSetupOptions options;
+    std::string bad;
+    ASSERT_TRUE(ParseSwitches(args, SwitchSet::Setup, options, bad)) << bad;
+    EXPECT_EQ(options.dir, "C:\\My Prod");
+    EXPECT_TRUE(options.silent);
+  }
+}
+#endif
 
 // ---- shortcut names and sizes -------------------------------------------------------------
 
