@@ -178,28 +178,16 @@ walk_differs() {
   LC_ALL=C compare -metric AE "$1" "$2" null: 2>&1 >/dev/null | cut -d' ' -f1 | cut -d. -f1
 }
 
-# walk_wait_change BEFORE TMPFILE: takes pictures until one differs from
-# BEFORE in more than a few hundred pixels (a dialog opened).
-walk_wait_change() {
+# walk_wait_differs BEFORE TMPFILE more|less N: takes pictures until one
+# differs from BEFORE in more (or fewer) than N pixels: a dialog opened, or
+# closed again.
+walk_wait_differs() {
   local deadline=$((SECONDS + WALK_TIMEOUT)) n
   while [ $SECONDS -lt $deadline ]; do
     if walk_shot "$2"; then
       n=$(walk_differs "$1" "$2")
-      [ "${n:-0}" -gt 2000 ] && return 0
-    fi
-    sleep 0.2
-  done
-  return 1
-}
-
-# walk_wait_same BEFORE TMPFILE: takes pictures until one is BEFORE again,
-# but for a few pixels (the dialog closed).
-walk_wait_same() {
-  local deadline=$((SECONDS + WALK_TIMEOUT)) n
-  while [ $SECONDS -lt $deadline ]; do
-    if walk_shot "$2"; then
-      n=$(walk_differs "$1" "$2")
-      [ "${n:-999999}" -lt 300 ] && return 0
+      if [ "$3" = more ]; then [ "${n:-0}" -gt "$4" ] && return 0
+      else [ "${n:-999999}" -lt "$4" ] && return 0; fi
     fi
     sleep 0.2
   done
@@ -267,11 +255,11 @@ walk_focused_buttons() {
   sleep 0.5
   walk_shot "$tmp/before.png" || return 1
   walk_key Return
-  walk_wait_change "$tmp/before.png" "$tmp/now.png" ||
+  walk_wait_differs "$tmp/before.png" "$tmp/now.png" more 2000 ||
     { walk_fail "Enter on \"Обзор...\" opened no folder dialog"; return 1; }
   sleep 0.5
   walk_key Escape
-  walk_wait_same "$tmp/before.png" "$tmp/now.png" ||
+  walk_wait_differs "$tmp/before.png" "$tmp/now.png" less 300 ||
     { walk_fail "Esc did not close the folder dialog"; return 1; }
   walk_key Tab Tab
   sleep 0.3

@@ -541,6 +541,14 @@ struct FakeBoxes : IUninstallerBoxes {
   void ShowError(const std::string& t) override { errors.push_back(t); }
 };
 
+// The product installed, and the shell's program now its uninstaller.
+void InstallAndRunAsUninstaller(Wizard& w) {
+  w.Package(ProductPackage());
+  w.Install();
+  ASSERT_EQ(w.form.ExitCode(), kExitDone);
+  w.shell.exePath = w.InstallDir() + "uninstall.exe";
+}
+
 TEST(Uninstall, RemovesWhatWasInstalledAndKeepsWhatTheUserMade) {
   Wizard w;
   w.Package(ProductPackage());
@@ -578,9 +586,7 @@ TEST(Uninstall, RemovesWhatWasInstalledAndKeepsWhatTheUserMade) {
 
 TEST(Uninstall, SilentRemovalLeavesNoFolderBehind) {
   Wizard w;
-  w.Package(ProductPackage());
-  w.Install();
-  w.shell.exePath = w.InstallDir() + "uninstall.exe";
+  InstallAndRunAsUninstaller(w);
   FakeBoxes boxes;
   TSetupOptions silent;
   silent.verySilent = true;
@@ -594,9 +600,7 @@ TEST(Uninstall, SilentRemovalLeavesNoFolderBehind) {
 
 TEST(Uninstall, AWholeRemovalReportsNothingKept) {
   Wizard w;
-  w.Package(ProductPackage());
-  w.Install();
-  w.shell.exePath = w.InstallDir() + "uninstall.exe";
+  InstallAndRunAsUninstaller(w);
   FakeBoxes boxes;
   EXPECT_EQ(TUninstaller(w.shell, boxes, {}).Run(), kExitDone);
   // The folder holds only the uninstaller itself, which the clean-up takes.

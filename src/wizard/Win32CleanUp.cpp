@@ -6,6 +6,7 @@
 #include "archive/ZFStrFunc.h"
 #include "platform/platform.h"
 #include "wizard/SetupOptions.h"
+#include "wizard/ShellServicesWin32.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/Uninstaller.h"
 #include "wizard/Win32Text.h"
@@ -17,18 +18,6 @@ constexpr DWORD kWaitForUninstallerMs = 60000;
 
 std::wstring Quoted(const std::wstring& argument) { return L"\"" + argument + L"\""; }
 
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH + 1, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 }  // namespace
 
 bool StartCleanUpCopy(const std::string& file, const std::string& foldersTo) {
@@ -39,7 +28,7 @@ bool StartCleanUpCopy(const std::string& file, const std::string& foldersTo) {
     return false;
   }
   const std::string copy = temp + "uninstall.exe";
-  if (!CopyFileReplacing(zf::os::Utf8ToAnsi(Narrow(OwnPath())), copy)) {
+  if (!CopyFileReplacing(ShellServicesWin32().ExecutablePath(), copy)) {
     RemoveFolderTree(temp);
     return false;
   }
@@ -72,7 +61,7 @@ void RunCleanUpCopy(uint32_t processId, const std::string& file, const std::stri
   }
   CleanUpAfterUninstall(file, foldersTo);
   // This copy and its folder go at the next start of the system.
-  const std::wstring self = OwnPath();
+  const std::wstring self = Widen(ShellServicesWin32().ExecutablePath(), CP_ACP);
   MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   const size_t slash = self.find_last_of(L'\\');
   if (slash != std::wstring::npos)
