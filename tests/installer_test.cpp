@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/ZFConst.h"
+#include "archive/ZFExcept.h"
+#include "wizard/InstallErrors.h"
 #include "wizard/InstallJournal.h"
 #include "wizard/JournalUndo.h"
 #include "wizard/PackageContents.h"
@@ -329,6 +332,31 @@ TEST(DiskSpace, NeedsWholeClustersAndReadsInRussian) {
       {1537, Rounding::Down, "1,5 КБ"},      {5 << 20, Rounding::Down, "5,0 МБ"},
       {(3LL << 30) / 2, Rounding::Up, "1,5 ГБ"}};
   for (const auto& [bytes, rounding, text] : sizes) EXPECT_EQ(SizeText(bytes, rounding), text) << bytes;
+}
+
+// ---- failure causes --------------------------------------------------------------------------
+
+TEST(InstallErrors, CausesAndTheirRussianBox) {
+#ifdef _WIN32
+  const int32_t full = 112, denied = 5;
+#else
+  const int32_t full = 28, denied = 13;
+#endif
+  const std::tuple<int32_t, int32_t, FailureCause> causes[] = {
+      {8, 0, FailureCause::Damaged},      {35, 0, FailureCause::Damaged},
+      {45, 0, FailureCause::Damaged},     {19, 0, FailureCause::CannotWrite},
+      {20, 0, FailureCause::CannotWrite}, {19, full, FailureCause::NoSpace},
+      {19, denied, FailureCause::AccessDenied}, {13, 0, FailureCause::Other}};
+  for (const auto& [native, system, cause] : causes)
+    EXPECT_EQ(CauseOf(native, system), cause) << native << " " << system;
+  EXPECT_EQ(FailureBoxText({FailureCause::NoSpace, "big.bin", "Stream write error"}),
+            "Недостаточно места на диске: \"big.bin\".\nStream write error");
+  EXPECT_EQ(FailureBoxText({FailureCause::AccessDenied, "", ""}), "Нет доступа к файлу или папке.");
+  // An engine failure keeps its message, native code included.
+  const TInstallFailure engine = FailureOf(zf::EZFException(zf::neExtractFailed, nullptr));
+  EXPECT_EQ(engine.cause, FailureCause::Damaged);
+  EXPECT_TRUE(engine.detail.ends_with("Native error: 00008")) << engine.detail;
+  EXPECT_EQ(FailureOf(zf::EWriteError("Stream write error")).cause, FailureCause::CannotWrite);
 }
 
 // ---- the controller's runs -----------------------------------------------------------------

@@ -8,8 +8,9 @@
 # configuration or of the picture is left anywhere. Then the runs that need
 # a window: the disk-space lines and the refusal of "Дальше >>" on a drive
 # with too little room (the test build's free-space switch), Enter on
-# "Отмена", and "Отмена" during the copy of a bigger package, answered Yes:
-# everything rolled back.
+# "Отмена", "Отмена" during the copy of a bigger package answered Yes
+# (everything rolled back), and /SILENT, which shows the progress page only
+# and closes at the end.
 #
 #   wizard_gui_test.sh SETUP_EXE MKSTP WORKDIR
 #
@@ -67,8 +68,9 @@ printf 'Справка в формате HLP\r\n' >"$product/Справка.hlp"
 printf 'Прочтите меня.\r\n' >"$product/readme.txt"
 printf 'Отчёт за год\r\n' >"$product/Документы/Отчёт.txt"
 printf 'only read\r\n' >"$product/Документы/только-чтение.txt"
-# Enough data for the progress page to be seen.
-head -c 12000000 /dev/urandom >"$product/данные.bin"
+# Enough data for the progress page to be seen for a second or two, even
+# on a machine busy with other work.
+head -c 48000000 /dev/urandom >"$product/данные.bin"
 stamp="2021-03-04 05:06:08"   # an even second: DOS times have two-second steps
 find "$product" -type f -exec touch -d "$stamp" {} +
 chmod a-w "$product/Документы/только-чтение.txt"
@@ -282,6 +284,20 @@ grep -q 'Exit code 2' "$log" || fail "the cancelled install did not end with exi
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\setup' >/dev/null 2>&1 ||
   fail "the earlier install's entry went with the cancelled one"
 echo "the cancel question: $shots/cancel-question.png"
+
+# ---- /SILENT --------------------------------------------------------------------------------
+note "/SILENT: the progress window only, closed at the end"
+log=$WINEPREFIX/drive_c/silent.log
+walk_start "$dist/setup.exe" /SILENT '/DIR=C:\Silent\Demo' '/LOG=C:\silent.log'
+seen=0
+if walk_wait_page 2 "$tmp/now.png"; then
+  seen=1
+  walk_save "$tmp/now.png" "$shots/silent.png"
+fi
+[ $seen = 1 ] || fail "/SILENT showed no progress page"
+walk_end || fail "/SILENT did not end by itself"
+grep -q 'Exit code 0' "$log" 2>/dev/null || fail "/SILENT did not end with exit code 0"
+[ -f "$WINEPREFIX/drive_c/Silent/Demo/uninstall.exe" ] || fail "/SILENT installed no uninstaller"
 
 if [ $failures -gt 0 ]; then
   echo "$failures check(s) failed" >&2
