@@ -71,11 +71,13 @@ run_wizard() {
 run_uninstall() {
   local prefix="$ROOT/build/wine-demo" shots="$ROOT/dist/screenshots" loc=ru_RU.UTF-8
   local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\setup'
-  export LC_ALL=$loc WINEPREFIX=$prefix
+  # The locale goes to Wine alone (see scripts/wizard_walk.sh); its console
+  # speaks the locale's OEM code page.
+  local -x WINEPREFIX=$prefix WALK_LOCALE=$loc
+  oem() { tr -d '\r' | iconv -f CP866 -t UTF-8; }
   log "Add/Remove Programs (wine uninstaller --list) and the entry"
-  # The console speaks the locale's OEM code page.
-  wine uninstaller --list 2>/dev/null | tr -d '\r' | iconv -f CP866 -t UTF-8
-  wine reg query "$key" 2>/dev/null | tr -d '\r' | iconv -f CP866 -t UTF-8
+  LC_ALL=$loc wine uninstaller --list 2>/dev/null | oem
+  LC_ALL=$loc wine reg query "$key" 2>/dev/null | oem
   log "the uninstaller, C:\\Demo\\Hello\\uninstall.exe, answered Yes"
   walk_display_start use_current
   walk_start 'C:\Demo\Hello\uninstall.exe'
@@ -97,13 +99,12 @@ run_uninstall() {
   walk_display_stop
   rm -rf "$tmp"
   for i in $(seq 50); do [ -e "$prefix/drive_c/Demo/Hello" ] || break; sleep 0.2; done
-  wineserver -k 2>/dev/null || true
   if [ -e "$prefix/drive_c/Demo/Hello" ]; then
     echo "left after the uninstall:"; find "$prefix/drive_c/Demo/Hello"; ok=0
   else
     echo "C:\\Demo\\Hello is gone ($shots/uninstall-question.png, uninstall-done.png)"
   fi
-  wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -q '^setup|||' && { echo "still listed"; ok=0; }
+  LC_ALL=$loc wine uninstaller --list 2>/dev/null | oem | grep -q '^setup|||' && { echo "still listed"; ok=0; }
   wineserver -k 2>/dev/null || true
   [ $ok = 1 ] || { echo "the uninstall failed" >&2; return 1; }
 }

@@ -47,6 +47,7 @@ class View : public setup::IWizardView {
   void ProcessMessages() override {}
   void Close() override {}
   void ShowErrorBox(const std::string&) override {}
+  bool AskYesNo(const std::string&) override { return true; }
 
  private:
   std::string edit1_;
@@ -83,6 +84,10 @@ class Shell : public setup::IShellServices {
   void RemovePrivateTempFolder(const std::string& folder) override {
     setup::RemoveFolderTree(folder);
   }
+  setup::TRegistryPlace WriteUninstallEntry(const setup::TUninstallEntry&) override {
+    return {"HKCU", true};
+  }
+  bool RemoveUninstallEntry(const std::string&, const std::string&) override { return true; }
 
  private:
   std::string folder_;
