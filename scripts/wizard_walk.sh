@@ -298,8 +298,10 @@ walk_walk_pages() {
   walk_key Return
 
   # Page 2 lasts as long as the install: every picture of it is kept, the
-  # last one is the page's screenshot; then page 3.
-  local deadline=$((SECONDS + WALK_TIMEOUT)) page seen2=0
+  # last one is the page's screenshot; then page 3, taken for it only when
+  # two pictures in a row show it (a page just shown, its progress bar not
+  # painted yet, looks like page 3 for a moment on a busy machine).
+  local deadline=$((SECONDS + WALK_TIMEOUT)) page seen2=0 seen3=0
   while :; do
     kill -0 "$WALK_WINE_PID" 2>/dev/null || { walk_fail "the wizard ended during the install"; return 1; }
     [ $SECONDS -lt $deadline ] || { walk_fail "page 3 did not show within ${WALK_TIMEOUT}s"; return 1; }
@@ -309,8 +311,11 @@ walk_walk_pages() {
     if [ "$page" = 2 ]; then
       walk_save "$tmp/now.png" "$shots/page2.png"
       seen2=1
+      seen3=0
     elif [ "$page" = 03 ]; then
-      break
+      seen3=$((seen3 + 1))
+      [ $seen3 -ge 2 ] && break
+      sleep 0.3
     fi
   done
   sleep 0.5

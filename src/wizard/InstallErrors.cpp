@@ -55,6 +55,12 @@ FailureCause CauseOf(int32_t nativeError, int32_t systemError) {
   }
 }
 
+TInstallFailure SystemFailure(const std::string& path, int32_t systemError) {
+  FailureCause cause = CauseOf(0, systemError);
+  if (cause == FailureCause::Other) cause = FailureCause::CannotWrite;
+  return {cause, zf::os::AnsiToUtf8(path), zf::os::AnsiToUtf8(zf::os::ErrorText(systemError))};
+}
+
 TInstallFailure FailureOf(const std::exception& error) {
   if (const auto* failed = dynamic_cast<const EInstallFailed*>(&error)) return failed->Failure();
   TInstallFailure failure;

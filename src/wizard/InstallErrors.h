@@ -33,6 +33,9 @@ struct TInstallFailure {
 // The cause of an entry that failed with the engine's native code and,
 // when known, the system's error code (0: none).
 FailureCause CauseOf(int32_t nativeError, int32_t systemError);
+// A file or folder (ANSI) that the system would not make or write, with the
+// system's code: its cause (CannotWrite when the code tells none) and text.
+TInstallFailure SystemFailure(const std::string& path, int32_t systemError);
 // The cause of an exception that ended the install.
 TInstallFailure FailureOf(const std::exception& error);
 

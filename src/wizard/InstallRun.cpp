@@ -68,12 +68,7 @@ std::vector<std::string> TInstallRun::MissingFolders(const std::string& path) {
 void TInstallRun::Begin(const std::string& backupFolder) {
   backupFolder_ = backupFolder;
   for (const std::string& dir : MissingFolders(folder_)) {
-    if (!zf::os::CreateDir(dir)) {
-      TInstallFailure failure{CauseOf(0, zf::os::LastErrorCode()), Shown(dir),
-                              zf::os::ErrorText(zf::os::LastErrorCode())};
-      if (failure.cause == FailureCause::Other) failure.cause = FailureCause::CannotWrite;
-      throw EInstallFailed(failure);
-    }
+    if (!zf::os::CreateDir(dir)) throw EInstallFailed(SystemFailure(dir, zf::os::LastErrorCode()));
     journal_.AddFolder(dir);
     log_.Line("Folder created: " + Shown(dir));
   }

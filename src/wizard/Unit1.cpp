@@ -415,10 +415,7 @@ void TaForm::CopyUninstaller(TInstallRun& run, const std::string& folder) {
   const std::string target = folder + S(kUninstallerName);
   const std::string backup = run.PrepareFile(target);
   if (!CopyFileReplacing(shell_.ExecutablePath(), target))
-    throw EInstallFailed({CauseOf(0, zf::os::LastErrorCode()) == FailureCause::Other
-                              ? FailureCause::CannotWrite
-                              : CauseOf(0, zf::os::LastErrorCode()),
-                          U(target), U(zf::os::ErrorText(zf::os::LastErrorCode()))});
+    throw EInstallFailed(SystemFailure(target, zf::os::LastErrorCode()));
   run.MadeFile(target, backup, JournalKind::File);
 }
 
@@ -455,8 +452,7 @@ void TaForm::SaveJournal(TInstallRun& run, const std::string& folder) {
                              folder};
   const std::string backup = run.PrepareFile(path);
   if (!WriteFileReplacing(path, SerializeJournal(product, records)))
-    throw EInstallFailed({FailureCause::CannotWrite, U(path),
-                          U(zf::os::ErrorText(zf::os::LastErrorCode()))});
+    throw EInstallFailed(SystemFailure(path, zf::os::LastErrorCode()));
   run.MadeFile(path, backup, JournalKind::File);
 }
 
