@@ -196,7 +196,7 @@ inline std::string Cp1251(const std::string& utf8) {
   return out;
 }
 
-inline ZipEntry Encrypted(std::string name, std::string data, uint32_t attributes = 0x20) {
+inline ZipEntry Encrypted(std::string name, std::string data, uint32_t attributes = zf::os::faArchive) {
   ZipEntry e;
   e.name = std::move(name);
   e.data = std::move(data);
