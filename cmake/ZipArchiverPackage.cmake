@@ -20,10 +20,12 @@ set(ZF_PUBLIC_HEADERS
     src/archive/ZFArchiver.h    # TZipArchiver: properties, events, Open/Extract/Close
     src/archive/ZFClasses.h     # Exception, TComponent, streams
     src/archive/ZFConst.h       # the error catalogue and the native codes
-    src/archive/ZFExcept.h      # EZFException
+    src/archive/ZFDecodeEvents.h  # the decode-event sink the component implements
+    src/archive/ZFExcept.h      # EZFException and the detail of a failure
     src/archive/ZFOptions.h     # TZFOptions and the volume settings
     src/archive/ZFStringList.h  # the mask lists' type
-    src/archive/ZFTypes.h)      # the enumerations
+    src/archive/ZFTypes.h       # the enumerations
+    src/archive/ZFVolumeSource.h)  # the volume source the component implements
 set(ZF_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/ziparchiver)
 set(ZF_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZipArchiver)
 

@@ -109,7 +109,7 @@ TEST(ArchiverOpen, MissingFileBecomesAnEmptyArchive) {
   EXPECT_EQ(afterOpen, 1);
   EXPECT_TRUE(os::FileExists(dir / "new.zip"));
   z.Extract("*.*", os::faSearchAll, "");
-  EXPECT_EQ(z.EntriesSelected, 0);
+  EXPECT_EQ(z.EntriesSelected(), 0);
   z.Close();
   EXPECT_FALSE(z.Active());
   EXPECT_EQ(test::ReadFile(dir / "new.zip"), EmptyArchiveBytes());

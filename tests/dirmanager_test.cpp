@@ -33,7 +33,7 @@ using Bytes = std::vector<uint8_t>;
 struct Reader {
   explicit Reader(const Bytes& bytes) {
     stream.Data() = bytes;
-    manager = std::make_unique<TZFDirManager>(&stream, &archiver, false);
+    manager = std::make_unique<TZFDirManager>(&stream, archiver.Volumes(), archiver.DirSettings(), false);
   }
   TZFDirManager& Read() {
     manager->ReadDirectory();
@@ -475,7 +475,7 @@ TEST(DirManagerNewArchive, StubThenEmptyEndRecordReadsBackWithItsPrefix) {
   owner.SetSFXStub(dir / "stub.exe");
   TMemoryStream stream;
   {
-    TZFDirManager m(&stream, &owner, true);
+    TZFDirManager m(&stream, owner.Volumes(), owner.DirSettings(), true);
     EXPECT_EQ(m.PrefixLength(), stub.size());
     m.WriteDirectory(nullptr);
   }
@@ -500,7 +500,7 @@ TEST(DirManagerNewArchive, StubLargerThanTheFirstVolumeFails) {
   owner.SetSpanningMode(smSplitting);
   owner.SpanningOptions().SetFirstVolumeSize(65536);
   TMemoryStream stream;
-  EXPECT_EQ(NativeErrorOf([&] { TZFDirManager m(&stream, &owner, true); }), neStubTooLarge);
+  EXPECT_EQ(NativeErrorOf([&] { TZFDirManager m(&stream, owner.Volumes(), owner.DirSettings(), true); }), neStubTooLarge);
 }
 
 TEST(DirManagerThroughOpen, ArchiveFileBehindAStubOpensWithCorrectedOffsets) {

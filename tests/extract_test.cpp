@@ -176,8 +176,8 @@ TEST_F(ExtractTest, EventsArriveInOrderWithTheirProgressValues) {
     EXPECT_GE(v, 0);
     EXPECT_LT(v, 100);
   }
-  EXPECT_EQ(z.EntriesSelected, 4);
-  EXPECT_EQ(z.EntriesDone, 4);
+  EXPECT_EQ(z.EntriesSelected(), 4);
+  EXPECT_EQ(z.EntriesDone(), 4);
   EXPECT_EQ(Read("a.txt"), std::string(5000, 'a'));
   EXPECT_EQ(Read("empty.txt"), "");
   EXPECT_EQ(Read("d/b.txt"), "bee");
@@ -216,11 +216,11 @@ TEST_F(ExtractTest, CancelStopsTheRunAndLeavesNoPartialFile) {
         cancel = true;
     };
     fresh.Extract("*.*", os::faSearchAll, "");
-    EXPECT_TRUE(fresh.CancelFlag) << when;
+    EXPECT_TRUE(fresh.Cancelled()) << when;
     EXPECT_EQ(overallEnds, 1) << when;
     EXPECT_EQ(fileEnds, when == "file process first" || when == "file end first" ? 1 : 0) << when;
     EXPECT_EQ(Listing(), c.files) << when;
-    EXPECT_EQ(fresh.EntriesDone, 0) << when;
+    EXPECT_EQ(fresh.EntriesDone(), 0) << when;
   }
 }
 
@@ -230,7 +230,7 @@ TEST_F(ExtractTest, RefusedConfirmationPassesTheEntryOver) {
                               bool& confirm) { confirm = name != "skip.txt"; };
   z.Extract("*.*", os::faSearchAll, "");
   EXPECT_EQ(Listing(), std::vector<std::string>{"keep.txt"});
-  EXPECT_EQ(z.EntriesDone, 1);
+  EXPECT_EQ(z.EntriesDone(), 1);
 }
 
 // ---- failures ---------------------------------------------------------------------
@@ -264,7 +264,7 @@ TEST_F(ExtractTest, FailureActionsRetryIgnoreAbort) {
     EXPECT_EQ(confirms, static_cast<int>(c.reports));  // each retry starts from the confirmation
     EXPECT_FALSE(Exists("bad.txt"));
     EXPECT_EQ(Exists("good.txt"), c.goodExtracted);
-    EXPECT_EQ(z.EntriesDone, c.goodExtracted ? 1 : 0);
+    EXPECT_EQ(z.EntriesDone(), c.goodExtracted ? 1 : 0);
   }
 }
 
@@ -293,7 +293,7 @@ TEST_F(ExtractTest, CorruptedEntriesAreKeptOnlyOnRequest) {
   z.Extract("*.*", os::faSearchAll, "");
   EXPECT_TRUE(failures.empty());
   EXPECT_EQ(Read("bad.txt"), "payload");
-  EXPECT_EQ(z.EntriesDone, 2);
+  EXPECT_EQ(z.EntriesDone(), 2);
 }
 
 TEST_F(ExtractTest, FailedEntryLeavesTheOldFileAndNoTemporaryFile) {
@@ -388,7 +388,7 @@ TEST_F(ExtractTest, OverwriteModes) {
     fresh.Extract("*.*", os::faSearchAll, "");
     EXPECT_EQ(Read("f.txt"), c.replaced ? "new" : "old") << c.label;
     EXPECT_EQ(fresh.Options().GetOverwriteMode(), c.modeAfter) << c.label;
-    EXPECT_EQ(fresh.EntriesDone, 1) << c.label;
+    EXPECT_EQ(fresh.EntriesDone(), 1) << c.label;
     if (c.mode == omPrompt) {
       ASSERT_EQ(answers.texts.size(), 1u) << c.label;
       EXPECT_EQ(answers.texts[0], "Overwrite file \"" + Out("f.txt") + "\" with \"f.txt\"");
@@ -425,7 +425,7 @@ TEST_F(ExtractTest, ReadOnlyTargets) {
     z.Extract("*.*", os::faSearchAll, "");
     EXPECT_TRUE(failures.empty());
     EXPECT_EQ(Read("r.txt"), replace ? "new" : "old");
-    EXPECT_EQ(z.EntriesDone, 1);
+    EXPECT_EQ(z.EntriesDone(), 1);
     EXPECT_EQ(Listing(), std::vector<std::string>{"r.txt"});
   }
 }
@@ -541,7 +541,7 @@ TEST_F(ExtractTest, LongRunsKeepTheirOrderFailuresAndPasswordRequests) {
       EXPECT_EQ(Read(name), contents[i]) << name;
     }
   }
-  EXPECT_EQ(z.EntriesDone, 98);
+  EXPECT_EQ(z.EntriesDone(), 98);
 }
 
 TEST_F(ExtractTest, LongRunsSkipAndCancelWherever) {
@@ -555,7 +555,7 @@ TEST_F(ExtractTest, LongRunsSkipAndCancelWherever) {
     cancel = p == ppEnd && name == NumberedName(50, '\\');
   };
   z.Extract("*.*", os::faSearchAll, "");
-  EXPECT_TRUE(z.CancelFlag);
+  EXPECT_TRUE(z.Cancelled());
   for (int i = 0; i < 80; ++i) EXPECT_EQ(Exists(NumberedName(i)), i >= 10 && i <= 50) << i;
 }
 
@@ -641,7 +641,7 @@ TEST_F(ExtractTest, Selection) {
   z.OnFileProgress = [&](TZFBaseArchiver*, const std::string&, double, TZFProcessOperation,
                          TZFProgressPhase p, bool&) { started += p == ppStart; };
   z.Extract("", os::faSearchAll, "");
-  EXPECT_EQ(z.EntriesSelected, 2);
+  EXPECT_EQ(z.EntriesSelected(), 2);
   EXPECT_EQ(started, 2);
   EXPECT_EQ(Read("readme.txt"), "r");
   EXPECT_EQ(Read("sub/readme"), "s");

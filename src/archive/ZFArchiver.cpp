@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "archive/ZFCodec.h"
 #include "archive/ZFConst.h"
 #include "archive/ZFDirManager.h"
 #include "archive/ZFExcept.h"
@@ -131,7 +132,9 @@ void TZFBaseArchiver::Open() {
       archiveStream_ = std::make_unique<TFileStream>(fileName_, TFileMode::fmCreate);
       currentVolumeFileName_ = fileName_;
     }
-    dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), this, true);
+    currentVolume_.SetFirst(true);
+    dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), Volumes(), DirSettings(),
+                                                  true);
     newArchive_ = true;
   } else {
     spanningMode_ = smNone;
@@ -149,6 +152,52 @@ void TZFBaseArchiver::FinishNewArchive() {
   // archive without its end record could not be opened again.
   dirManager_->WriteDirectory(archiveStream_.get());
   newArchive_ = false;
+  // A new volume set: the volume written last takes the archive's name.
+  FinishVolumeSet();
+}
+
+TZFDirSettings TZFBaseArchiver::DirSettings() const {
+  TZFDirSettings settings;
+  settings.OEMFileNames = options_.GetOEMFileNames();
+  settings.SFXStub = sfxStub_;
+  TZFVolumeNumberInfo first;
+  first.SetFirst(true);
+  settings.FirstVolumeLimit = spanningOptions_.VolumeLimit(first);
+  return settings;
+}
+
+TZFDecodeResult TZFBaseArchiver::DecodeItem(int32_t index, TStream& destination) {
+  if (!active_ || !dirManager_) throw EZFException(neArchiveNotOpen, this);
+  const TDirItem& item = dirManager_->Dir().ItemRef(index);
+  const TZFEntryPlace place = dirManager_->PlaceOf(index);
+  OpenVolumeNumber(place.FirstVolume, place.LastVolume);
+  archiveStream_->SetPosition(item.LocalHeaderOffset());
+  return DecodeEntry(Volumes(), DecodeEvents(), destination, item, place);
+}
+
+// ---- the decode-event sink ---------------------------------------------------------
+
+bool TZFBaseArchiver::Progress(const TDirItem& item, int64_t consumed, long double total) {
+  const long double part = total > 0 ? static_cast<long double>(consumed) / total : 0;
+  bool cancel = false;
+  DoFileProgress(item.Name, static_cast<double>(part * 100), item.ItemOperation, ppProcess,
+                 cancel);
+  if (!cancel) {
+    // Outside an extraction run nothing is selected; count this entry alone.
+    const long double selected = std::max<int32_t>(1, entriesSelected_);
+    DoOverallProgress(static_cast<double>((part + entriesDone_) / selected * 100),
+                      item.ItemOperation, ppProcess, cancel);
+  }
+  if (cancel) cancelFlag_ = true;
+  return !cancelFlag_;
+}
+
+bool TZFBaseArchiver::AskPassword(const TDirItem& item) {
+  skipFlag_ = false;  // a handler may leave it as it finds it
+  std::string password = password_;
+  DoPassword(item.Name, password, skipFlag_);
+  password_ = password;
+  return !skipFlag_;
 }
 
 void TZFBaseArchiver::Close() {

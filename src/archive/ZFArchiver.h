@@ -11,8 +11,11 @@
 // Open, Close, dispatchers and default dialogs), ZFExtract.cpp (selection and
 // the extraction run), ZFVolumes.cpp (volume names and opening volumes),
 // ZFDirManager.cpp (the central directory) and ZFCodec.cpp (one entry's
-// data). The members under "engine internals" serve those files and are not
-// meant for applications.
+// data). The directory manager and the codec know the component only
+// through two narrow interfaces that it implements: the volume source
+// (ZFVolumeSource.h) and the decode-event sink (ZFDecodeEvents.h). The
+// members under "engine internals" serve the engine's files and the
+// programs of this project, not applications.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +26,12 @@
 #include <unordered_map>
 
 #include "ZFClasses.h"
+#include "ZFDecodeEvents.h"
+#include "ZFExcept.h"
 #include "ZFOptions.h"
 #include "ZFStringList.h"
 #include "ZFTypes.h"
+#include "ZFVolumeSource.h"
 
 namespace zf {
 
@@ -34,6 +40,8 @@ class TZFDirManager;
 class TEntryFile;
 class TZFDecodeAhead;
 struct TDirItem;
+struct TZFDirSettings;
+struct TZFDecodeResult;
 
 // ---- events: Sender first, then the parameters; in/out ones by reference ---
 using TNotifyEvent = std::function<void(TZFBaseArchiver* Sender)>;
@@ -119,7 +127,7 @@ inline constexpr const char* kDiskFullText =
     "Disk is full. Required free space: %d bytes, but available only: %d bytes. Clean the disk "
     "or find another blank disk";
 
-class TZFBaseArchiver : public TComponent {
+class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFDecodeEvents {
  public:
   explicit TZFBaseArchiver(TComponent* owner = nullptr);
   ~TZFBaseArchiver() override;
@@ -228,9 +236,19 @@ class TZFBaseArchiver : public TComponent {
   TZFDirManager* DirManager() { return dirManager_.get(); }
   // The stream of the current volume (null when none is open).
   TStream* ArchiveStream() { return archiveStream_.get(); }
-  // While on, a directory that cannot be read is rebuilt from the local
-  // headers instead of failing the open; off only during volume probes.
-  bool TolerantOpen() const { return tolerantOpen_; }
+  // The component as the lower layers see it.
+  IZFVolumeSource& Volumes() { return *this; }
+  IZFDecodeEvents& DecodeEvents() { return *this; }
+  // The settings the directory manager reads.
+  TZFDirSettings DirSettings() const;
+  // Decodes the data of item index of the open archive into destination,
+  // with the component's events (a check that reads an entry without
+  // extracting it).
+  TZFDecodeResult DecodeItem(int32_t index, TStream& destination);
+  // During OnProcessFileFailure (and until the next failure): why the
+  // entry failed and where, as far as known (Cause None otherwise). The
+  // event's own parameters stay those of the catalogue's error.
+  const TZFErrorDetail& FailureDetail() const { return failureDetail_; }
   TZFVolumeNumberInfo& CurrentVolume() { return currentVolume_; }
   // The file of the current volume (empty when none is open).
   const std::string& CurrentVolumeFileName() const { return currentVolumeFileName_; }
@@ -249,13 +267,11 @@ class TZFBaseArchiver : public TComponent {
   // A new multi-volume archive written: its last volume gets the archive's
   // name and is reopened for reading and writing as the current stream.
   void FinishVolumeSet();
-  // Progress state of the extraction run.
-  bool CancelFlag = false;
-  bool SkipFlag = false;
-  int32_t EntriesDone = 0;
-  int32_t EntriesSelected = 0;
-  long double ProcessedBytes = 0;
-  long double EntrySize = 0;
+  // Progress state of the last extraction run: cancelled by a progress
+  // handler, entries done, entries selected.
+  bool Cancelled() const { return cancelFlag_; }
+  int32_t EntriesDone() const { return entriesDone_; }
+  int32_t EntriesSelected() const { return entriesSelected_; }
   uint16_t EntryCompressionMethod() const { return compressionMethod_; }
 
  protected:
@@ -264,6 +280,16 @@ class TZFBaseArchiver : public TComponent {
 
  private:
   static void CopyLines(const TStringList& from, TStringList& to);
+  // ---- the volume source (ZFVolumes.cpp) ----
+  TStream* VolumeStream() override { return archiveStream_.get(); }
+  int32_t VolumeNumber() const override { return currentVolume_.Number; }
+  bool MultiVolume() const override { return spanningMode_ != smNone; }
+  void OpenVolumeNumber(int32_t number, int32_t last) override;
+  // ---- the decode-event sink (ZFArchiver.cpp): the progress events with
+  // the run's counts, and the password request ----
+  bool Progress(const TDirItem& item, int64_t consumed, long double total) override;
+  std::string Password() override { return password_; }
+  bool AskPassword(const TDirItem& item) override;
   // Opens an existing archive's right volume and makes its directory
   // manager (ZFVolumes.cpp); SpanningMode follows what it finds: the last
   // volume's probe (repeated while a disk without an end record is in a
@@ -295,13 +321,20 @@ class TZFBaseArchiver : public TComponent {
                       const std::string& target, TEntryFile& file, bool replacing);
   [[noreturn]] void CannotCreate(const std::string& target);
   bool WriteEntryData(const TDirItem& item, int32_t index, TStream& destination);
+  // Raises native code 8 for a failed decoding, with its detail.
+  [[noreturn]] void RaiseExtractFailed(const TZFDecodeResult& result, int32_t index);
   // The worker decoding the run's small entries ahead, when it is worth one.
   std::unique_ptr<TZFDecodeAhead> StartDecodingAhead();
 
   bool active_ = false;
   int16_t openMode_ = os::kOpenFlagsCreate;  // one of os::kOpenFlags*
-  bool tolerantOpen_ = true;
   bool extractCorruptedFiles_ = false;
+  // The run's progress state.
+  bool cancelFlag_ = false;
+  bool skipFlag_ = false;
+  int32_t entriesDone_ = 0;
+  int32_t entriesSelected_ = 0;
+  TZFErrorDetail failureDetail_;
   TZFCompressionLevel compressionLevel_ = clFastest;
   int compressionMode_ = 1;
   std::string password_, fileName_, baseDir_, tempDir_, sfxStub_;

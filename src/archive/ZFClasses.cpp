@@ -59,6 +59,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   const int64_t n = file_.Write(buffer, count);
+  if (n != count) writeError_ = os::LastErrorCode();
   return n < 0 ? 0 : n;
 }
 

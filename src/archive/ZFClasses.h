@@ -66,6 +66,9 @@ class TStream {
   virtual int64_t GetSize();
   // Cuts or extends the stream to size bytes.
   virtual void SetSize(int64_t size) = 0;
+  // The system's error code of the last Write that took fewer bytes than
+  // given (0: none known), read on the thread that wrote.
+  virtual int WriteErrorCode() const { return 0; }
 
   int64_t GetPosition() { return Seek(0, os::SeekOrigin::Current); }
   void SetPosition(int64_t position) { Seek(position, os::SeekOrigin::Begin); }
@@ -91,6 +94,7 @@ class TFileStream : public TStream {
   int64_t Seek(int64_t offset, os::SeekOrigin origin) override;
   int64_t GetSize() override;
   void SetSize(int64_t size) override;
+  int WriteErrorCode() const override { return writeError_; }
   bool Flush() { return file_.Flush(); }
   // The open file, for what is set on it rather than by name (time, attributes).
   os::File& File() { return file_; }
@@ -99,6 +103,7 @@ class TFileStream : public TStream {
  private:
   os::File file_;
   std::string fileName_;
+  int writeError_ = 0;
 };
 
 class TMemoryStream : public TStream {

@@ -20,12 +20,11 @@
 #include <utility>
 #include <vector>
 
-#include "archive/ZFArchiver.h"
 #include "archive/ZFCipher.h"
 #include "archive/ZFConst.h"
 #include "archive/ZFCrc32.h"
-#include "archive/ZFDirManager.h"
 #include "archive/ZFExcept.h"
+#include "archive/ZFOptions.h"
 #include "archive/ZFRecords.h"
 #include "archive/ZFZlib.h"
 
@@ -45,12 +44,8 @@ constexpr int64_t kMaxBlockLength = 16 * 1024 * 1024;
 
 // ---- volumes -------------------------------------------------------------------
 
-TZFVolumeCursor::TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume,
-                                 TStream* stream)
-    : archiver_(archiver),
-      stream_(stream != nullptr ? stream : archiver.ArchiveStream()),
-      number_(firstVolume),
-      last_(lastVolume) {}
+TZFVolumeCursor::TZFVolumeCursor(IZFVolumeSource& volumes, int32_t firstVolume, int32_t lastVolume)
+    : volumes_(volumes), stream_(volumes.VolumeStream()), number_(firstVolume), last_(lastVolume) {}
 
 bool TZFVolumeCursor::ReadAcrossVolumes(void* buffer, int64_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
@@ -68,16 +63,13 @@ bool TZFVolumeCursor::NextVolume() {
   // In a single file there is no next volume: "opening" one keeps the same
   // stream, and reading on from its position 0 would take the archive's
   // first bytes for the rest of this entry.
-  if (number_ >= last_ || archiver_.GetSpanningMode() == smNone) return false;
-  TZFVolumeNumberInfo next;
-  next.LastNumber = last_;
-  next.SetNumber(number_ + 1);
-  archiver_.OpenVolume(next);
+  if (number_ >= last_ || !volumes_.MultiVolume()) return false;
+  const int32_t next = number_ + 1;
+  volumes_.OpenVolumeNumber(next, last_);
   // A request answered with no file name opens nothing and raises nothing.
-  if (archiver_.ArchiveStream() == nullptr || archiver_.CurrentVolume().Number != next.Number)
-    return false;
-  number_ = next.Number;
-  stream_ = archiver_.ArchiveStream();
+  if (volumes_.VolumeStream() == nullptr || volumes_.VolumeNumber() != next) return false;
+  number_ = next;
+  stream_ = volumes_.VolumeStream();
   stream_->SetPosition(0);
   return true;
 }
@@ -115,10 +107,10 @@ namespace {
 // ---- per-call state --------------------------------------------------------------
 
 struct TDecodeState {
-  TDecodeState(TZFBaseArchiver& a, TStream& d, const TDirItem& i, const TZFVolumeCursor& v)
-      : archiver(a), destination(d), item(i), volumes(v), header(i.Header) {}
+  TDecodeState(IZFDecodeEvents& e, TStream& d, const TDirItem& i, const TZFVolumeCursor& v)
+      : events(e), destination(d), item(i), volumes(v), header(i.Header) {}
 
-  TZFBaseArchiver& archiver;
+  IZFDecodeEvents& events;
   TStream& destination;
   const TDirItem& item;
   TZFVolumeCursor volumes;
@@ -131,59 +123,64 @@ struct TDecodeState {
   int64_t consumed = 0;        // compressed bytes read
   uint64_t produced = 0;       // plain bytes written
   uint32_t crc = 0xFFFFFFFF;
-  long double progressTotal = 0;  // ProcessedBytes runs up to this
-  bool cancelled = false;
-  int reports = 0;  // progress reports made (one per chunk)
-  // Decoding ahead, on a worker thread (see DecodeEntryAhead): the archiver
-  // is never touched, so nothing is reported, no password is asked for
-  // (this one is tried), and the volume cursor knows one volume only.
-  bool ahead = false;
-  std::string aheadPassword;
+  long double progressTotal = 0;  // the progress reports count up to this
+  int reports = 0;                // progress reports made (one per chunk)
+  TZFErrorDetail failure;         // the first thing that went wrong
 };
 
-const std::string& PasswordOf(const TDecodeState& s) {
-  return s.ahead ? s.aheadPassword : s.archiver.GetPassword();
+// Records why decoding stops (the first cause met wins); always false, so
+// that a stage can end with `return Fail(s, ...)`.
+bool Fail(TDecodeState& s, TZFCause cause) {
+  if (s.failure.Cause == TZFCause::None) s.failure.Cause = cause;
+  return false;
+}
+
+// A destination that took fewer bytes than given: the system's reason when
+// the destination knows it.
+bool FailWrite(TDecodeState& s, int systemCode) {
+  if (s.failure.Cause != TZFCause::None) return false;
+  if (systemCode != 0) {
+    s.failure = SystemFailure(systemCode);
+  } else {
+    s.failure.Cause = TZFCause::SystemError;
+    s.failure.SystemText = "the destination took fewer bytes than given";
+  }
+  return false;
 }
 
 // ---- stages shared by both formats -------------------------------------------------
 
-// Sets the progress state and raises the file and overall progress events
-// (ppProcess). False when a handler cancelled: the codec stops there.
+// Reports the progress before a chunk. False when the run was cancelled:
+// the codec stops there.
 bool ReportProgress(TDecodeState& s) {
   ++s.reports;
-  if (s.ahead) return true;
-  TZFBaseArchiver& a = s.archiver;
-  const long double total = s.progressTotal;
-  a.ProcessedBytes = static_cast<long double>(s.consumed);
-  a.EntrySize = total;
-  const long double part = total > 0 ? a.ProcessedBytes / total : 0;
-  bool cancel = false;
-  a.DoFileProgress(s.item.Name, static_cast<double>(part * 100), s.item.ItemOperation, ppProcess,
-                   cancel);
-  if (!cancel) {
-    // Outside an extraction run nothing is selected; count this entry alone.
-    const long double selected = std::max<int32_t>(1, a.EntriesSelected);
-    a.DoOverallProgress(static_cast<double>((part + a.EntriesDone) / selected * 100),
-                        s.item.ItemOperation, ppProcess, cancel);
-  }
-  if (cancel) a.CancelFlag = true;
-  s.cancelled = a.CancelFlag;
-  return !s.cancelled;
+  if (!s.events.Progress(s.item, s.consumed, s.progressTotal)) return Fail(s, TZFCause::Cancelled);
+  return true;
 }
 
 void Checksum(TDecodeState& s, const uint8_t* data, size_t n) {
   s.crc = CRC32Update(s.crc, data, static_cast<int32_t>(n));
 }
 
-// False on a short write.
+// Writes n bytes to destination; false on a short write, with the
+// destination's error code in systemCode. Runs on any thread: it touches
+// nothing but the destination.
+bool WriteOut(TStream& destination, const uint8_t* data, size_t n, int& systemCode) {
+  if (destination.Write(data, static_cast<int64_t>(n)) == static_cast<int64_t>(n)) return true;
+  systemCode = destination.WriteErrorCode();
+  return false;
+}
+
+// WriteOut on the caller's thread, the failure recorded.
 bool Store(TDecodeState& s, const uint8_t* data, size_t n) {
-  return s.destination.Write(data, static_cast<int64_t>(n)) == static_cast<int64_t>(n);
+  int code = 0;
+  return WriteOut(s.destination, data, n, code) || FailWrite(s, code);
 }
 
 // An entry that would produce more than its declared size fails before the
 // excess is written (zip bombs). Counts the bytes when they may go out.
 bool Admit(TDecodeState& s, size_t n) {
-  if (n > s.declaredSize - s.produced) return false;
+  if (n > s.declaredSize - s.produced) return Fail(s, TZFCause::SizeMismatch);
   s.produced += n;
   return true;
 }
@@ -195,15 +192,11 @@ bool Emit(TDecodeState& s, const uint8_t* data, size_t n) {
   return Store(s, data, n);
 }
 
-// Asks DoPassword for a new password; the request may replace the
-// component's Password or set its skip flag. False when it was skipped (and
-// always when decoding ahead, which leaves the question to the run).
+// The password did not fit: asks the sink for another one. False when the
+// entry is skipped, or when nobody can be asked (a wrong password).
 bool RequestPassword(TDecodeState& s) {
-  if (s.ahead) return false;
-  std::string password = s.archiver.GetPassword();
-  s.archiver.DoPassword(s.item.Name, password, s.archiver.SkipFlag);
-  s.archiver.SetPassword(password);
-  return !s.archiver.SkipFlag;
+  if (s.events.AskPassword(s.item)) return true;
+  return Fail(s, s.events.CanAsk() ? TZFCause::Skipped : TZFCause::WrongPassword);
 }
 
 // ---- standard decoding (methods 0 and 8) ------------------------------------------
@@ -442,7 +435,9 @@ class TWriteBehind {
   // Hands over the first n bytes of Buffer(); false when they pass the
   // declared size or an earlier write failed.
   bool Hand(size_t n) {
-    if (!Admit(s_, n) || !Finish()) return false;
+    // The write before is waited for first: the worker must be idle when
+    // a failure is recorded.
+    if (!Finish() || !Admit(s_, n)) return false;
     data_ = buffers_[filling_].get();
     length_ = n;
     worker_.Post();
@@ -454,7 +449,7 @@ class TWriteBehind {
   // Waits for the last write; false when a write failed.
   bool Finish() {
     worker_.Wait();
-    return written_;
+    return written_ || FailWrite(s_, writeError_);
   }
 
  private:
@@ -462,7 +457,7 @@ class TWriteBehind {
   void Write() {
     if (!written_) return;
     Checksum(s_, data_, length_);
-    written_ = Store(s_, data_, length_);
+    written_ = WriteOut(s_.destination, data_, length_, writeError_);
   }
 
   TDecodeState& s_;
@@ -473,6 +468,7 @@ class TWriteBehind {
   const uint8_t* data_ = nullptr;
   size_t length_ = 0;
   bool written_ = true;
+  int writeError_ = 0;  // of the write that failed
   TWorker worker_;  // last: stopped first, before the buffers go
 };
 
@@ -484,7 +480,7 @@ bool CheckPassword(TDecodeState& s) {
   const int64_t position = stream.GetPosition();
   for (;;) {
     stream.SetPosition(position);
-    if (CheckEncryptionHeader(stream, PasswordOf(s), s.local.Flags, s.local.ModTime,
+    if (CheckEncryptionHeader(stream, s.events.Password(), s.local.Flags, s.local.ModTime,
                               s.local.Crc32, s.keys))
       return true;
     if (!RequestPassword(s)) return false;
@@ -526,7 +522,7 @@ bool InflateChunk(TDecodeState& s, TInflater& inflater, TWriteBehind& output, ui
     const int status = inflate(&strm, Z_NO_FLUSH);
     // Z_BUF_ERROR: no progress was possible, the chunk's output is all out.
     if (status == Z_BUF_ERROR) return true;
-    if (status != Z_OK && status != Z_STREAM_END) return false;
+    if (status != Z_OK && status != Z_STREAM_END) return Fail(s, TZFCause::DamagedData);
     if (!output.Hand(room - strm.avail_out)) return false;
     if (status == Z_STREAM_END) {
       inflater.SetEnded();
@@ -542,7 +538,7 @@ bool DecodeStandard(TDecodeState& s) {
   if (s.encrypted) {
     // Data too short to hold its encryption header is damage, not a reason
     // to ask for passwords that cannot fit.
-    if (s.compressedSize < kEncryptionHeaderSize) return false;
+    if (s.compressedSize < kEncryptionHeaderSize) return Fail(s, TZFCause::Truncated);
     s.compressedSize -= kEncryptionHeaderSize;
     if (!CheckPassword(s)) return false;
   }
@@ -558,22 +554,19 @@ bool DecodeStandard(TDecodeState& s) {
   };
 
   uint32_t n = chunkAfter(0);
-  // Decoding ahead takes the entries of one chunk, as their events are
-  // replayed as one.
-  if (s.ahead && n < s.compressedSize) return false;
   const uint32_t inputSize = static_cast<uint32_t>(std::min<int64_t>(kChunkSize, s.compressedSize));
   TReadAhead reader(s, inputSize, n < s.compressedSize, !deflated);
   TInflater inflater;
   // Stored data is emitted from the input buffers themselves.
   const size_t outputSize = deflated ? std::min<uint64_t>(s.declaredSize + 1, kChunkSize) : 0;
   TWriteBehind output(s, outputSize, deflated && s.declaredSize >= outputSize);
-  if (deflated && !inflater.Start()) return false;
+  if (deflated && !inflater.Start()) return Fail(s, TZFCause::SystemError);
 
   // clang-format off
   while (n > 0 && !inflater.Ended()) {
     if (!ReportProgress(s)) return false;                                // REPORT
     uint8_t* const chunk = reader.Take(n);                              // READ, DECRYPT
-    if (chunk == nullptr) return false;
+    if (chunk == nullptr) return Fail(s, TZFCause::Truncated);
     const uint32_t next = chunkAfter(s.consumed + n);                   // SIZE
     if (next > 0) reader.ReadAhead(next);                               //  (of the next)
     const bool ok = deflated ? InflateChunk(s, inflater, output, chunk, n) // EXPAND
@@ -594,8 +587,8 @@ bool DecodeStandard(TDecodeState& s) {
 // Reads n bytes of the entry's data; false when they lie beyond its
 // compressed size or are not there.
 bool ReadEntryBytes(TDecodeState& s, void* buffer, int64_t n) {
-  if (n > s.compressedSize - s.consumed) return false;
-  if (!s.volumes.ReadAcrossVolumes(buffer, n)) return false;
+  if (n > s.compressedSize - s.consumed) return Fail(s, TZFCause::Truncated);
+  if (!s.volumes.ReadAcrossVolumes(buffer, n)) return Fail(s, TZFCause::Truncated);
   s.consumed += n;
   return true;
 }
@@ -605,7 +598,7 @@ bool CheckBlockPassword(TDecodeState& s, const TBlockFormatHeader& b) {
   for (;;) {
     uint8_t check[kBlockFormatCheckSize];
     std::copy(std::begin(b.Check), std::end(b.Check), check);
-    DecryptHook(algorithm, check, kBlockFormatCheckSize, PasswordOf(s));
+    DecryptHook(algorithm, check, kBlockFormatCheckSize, s.events.Password());
     if (~CRC32Update(0xFFFFFFFF, check, kBlockFormatCheckSize) == b.CheckCrc) return true;
     if (!RequestPassword(s)) return false;
   }
@@ -616,14 +609,15 @@ bool EmitBlock(TDecodeState& s, const TBlockFormatHeader& b, std::vector<uint8_t
                std::vector<uint8_t>& output, uint64_t expected) {
   if (!b.Compressed) {
     // A stored block is its own plain data: any other length is damage.
-    return block.size() == expected && Emit(s, block.data(), block.size());
+    if (block.size() != expected) return Fail(s, TZFCause::SizeMismatch);
+    return Emit(s, block.data(), block.size());
   }
   const auto clampSize = [](uint64_t v) {
     return static_cast<size_t>(std::min<uint64_t>(v, SIZE_MAX));
   };
   if (!SafeDecompress(block, output, clampSize(expected), clampSize(s.declaredSize - s.produced),
                       b.Algorithm == 0))
-    return false;
+    return Fail(s, TZFCause::DamagedData);
   return Emit(s, output.data(), output.size());
 }
 
@@ -644,15 +638,15 @@ bool DecodeBlocks(TDecodeState& s) {
     uint8_t lengthBytes[4];
     if (!ReadEntryBytes(s, lengthBytes, sizeof lengthBytes)) return false;
     const int64_t length = Get32(lengthBytes);
-    if (length > kMaxBlockLength || length > s.compressedSize - s.consumed) return false;
+    if (length > kMaxBlockLength) return Fail(s, TZFCause::DamagedData);
+    if (length > s.compressedSize - s.consumed) return Fail(s, TZFCause::Truncated);
     block.resize(static_cast<size_t>(length));
     if (!ReadEntryBytes(s, block.data(), length)) return false;
     const bool last = i + 1 == b.BlockCount;
-    if (last && s.produced > total) return false;
+    if (last && s.produced > total) return Fail(s, TZFCause::SizeMismatch);
     const uint64_t expected = last ? total - s.produced : b.BlockSize;
     if (s.encrypted)
-      DecryptHook(static_cast<uint8_t>(b.Encryption), block.data(), length,
-                  PasswordOf(s));
+      DecryptHook(static_cast<uint8_t>(b.Encryption), block.data(), length, s.events.Password());
     if (!EmitBlock(s, b, block, output, expected)) return false;
   }
   return true;
@@ -674,29 +668,27 @@ TLocalFileHeader ReadLocalHeader(TStream& stream, int64_t& dataStart) {
 }
 
 // Decodes the entry whose local header is at the stream's position, with
-// its data held to the archive's end (directoryStart, -1 for a volume
-// set, whose directory lies on another volume) and to dataLimit. Leaves
-// the final judgement to the caller.
-bool DecodeLocalEntry(TDecodeState& s, TStream& stream, int64_t directoryStart,
-                      int64_t dataLimit) {
+// its data held to the archive's end (place.DataEnd) and to
+// place.DataLimit. Leaves the final judgement to the caller.
+bool DecodeLocalEntry(TDecodeState& s, TStream& stream, const TZFEntryPlace& place) {
   // Sizes of 2^63 bytes and more come from no real archive.
-  if (s.item.CompressedSize() < 0 || s.item.UncompressedSize() < 0) return false;
+  if (s.item.CompressedSize() < 0 || s.item.UncompressedSize() < 0)
+    return Fail(s, TZFCause::DamagedData);
   s.encrypted = (s.header.Flags & kFlagEncrypted) != 0;
   s.declaredSize = static_cast<uint64_t>(s.item.UncompressedSize());
   int64_t dataStart = -1;
   s.local = ReadLocalHeader(stream, dataStart);
-  if (dataStart < 0) return false;
+  if (dataStart < 0) return Fail(s, TZFCause::Truncated);
   s.compressedSize = s.item.CompressedSize();
-  // A single file's entry data ends where the central directory starts, at
-  // the latest, whatever its size field says.
-  if (directoryStart >= 0) {
-    const int64_t room = std::max<int64_t>(0, directoryStart - dataStart);
+  if (place.DataEnd >= 0) {
+    const int64_t room = std::max<int64_t>(0, place.DataEnd - dataStart);
     s.compressedSize = std::min(s.compressedSize, room);
   }
   // Data that reaches into another entry's local header or data is that of
   // an overlapped-entry bomb.
-  if (dataLimit >= 0 && (dataStart > dataLimit || s.compressedSize > dataLimit - dataStart))
-    return false;
+  const int64_t limit = place.DataLimit;
+  if (limit >= 0 && (dataStart > limit || s.compressedSize > limit - dataStart))
+    return Fail(s, TZFCause::Overlap);
 
   // The 12 bytes of an encryption header count here, though not as data.
   s.progressTotal = static_cast<long double>(s.compressedSize);
@@ -704,71 +696,96 @@ bool DecodeLocalEntry(TDecodeState& s, TStream& stream, int64_t directoryStart,
     case kMethodStored:
     case kMethodDeflated:
       return DecodeStandard(s);
-    case kMethodDeflate64:
-      throw EZFException(neDeflate64, nullptr);
+    case kMethodDeflate64: {
+      TZFErrorDetail detail;
+      detail.Cause = TZFCause::UnsupportedMethod;
+      detail.Method = kMethodDeflate64;
+      detail.EntryOffset = s.item.LocalHeaderOffset();
+      throw EZFException(neDeflate64, nullptr).WithDetail(std::move(detail));
+    }
     default:
-      if (s.header.VersionNeeded < kBlockFormatMinVersion) return false;
+      if (s.header.VersionNeeded < kBlockFormatMinVersion)
+        return Fail(s, TZFCause::UnsupportedMethod);
       return DecodeBlocks(s);
   }
 }
 
-// Where a single file's entry data ends at the latest; -1 for a volume set.
-int64_t DataEndOf(TZFBaseArchiver& archiver, const TZFDirManager& dir) {
-  return archiver.GetSpanningMode() == smNone ? dir.DirectoryStart() : -1;
+// The result of a decoding that ended with ok: the cause recorded, else
+// the size and CRC-32 judged.
+TZFDecodeResult Judge(TDecodeState& s, bool ok) {
+  if (ok && s.produced != s.declaredSize) Fail(s, TZFCause::SizeMismatch);
+  if (ok && ~s.crc != s.header.Crc32) Fail(s, TZFCause::CrcMismatch);
+  if (!ok && s.failure.Cause == TZFCause::None) Fail(s, TZFCause::DamagedData);
+  TZFDecodeResult result;
+  result.Failure = std::move(s.failure);
+  if (result.Failure.Cause == TZFCause::UnsupportedMethod) result.Failure.Method = s.header.Method;
+  if (!result.Ok()) result.Failure.EntryOffset = s.item.LocalHeaderOffset();
+  return result;
 }
+
+// The one volume a decoding ahead reads: its own handle on the archive
+// file, which has no next volume.
+class TOneVolume : public IZFVolumeSource {
+ public:
+  explicit TOneVolume(TStream& stream) : stream_(stream) {}
+  TStream* VolumeStream() override { return &stream_; }
+  int32_t VolumeNumber() const override { return 0; }
+  bool MultiVolume() const override { return false; }
+  void OpenVolumeNumber(int32_t, int32_t) override {}
+
+ private:
+  TStream& stream_;
+};
 
 }  // namespace
 
-bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
-                 int64_t dataLimit) {
-  TZFDirManager* dir = archiver.DirManager();
-  TStream* stream = archiver.ArchiveStream();
-  if (dir == nullptr || stream == nullptr) return false;
-  const TZFVolumeCursor volumes(archiver,
-                                static_cast<int32_t>(item.DiskNumberStart(dir->IsZip64())),
-                                dir->LastVolumeNumber());
-  TDecodeState s(archiver, destination, item, volumes);
-  archiver.SkipFlag = false;
-  const bool ok = DecodeLocalEntry(s, *stream, DataEndOf(archiver, *dir), dataLimit);
-  if (!ok || s.cancelled || s.produced != s.declaredSize) return false;
-  return !archiver.SkipFlag && ~s.crc == s.header.Crc32;
+TZFDecodeResult DecodeEntry(IZFVolumeSource& volumes, IZFDecodeEvents& events,
+                            TStream& destination, const TDirItem& item,
+                            const TZFEntryPlace& place) {
+  TStream* stream = volumes.VolumeStream();
+  const TZFVolumeCursor cursor(volumes, place.FirstVolume, place.LastVolume);
+  TDecodeState s(events, destination, item, cursor);
+  if (stream == nullptr) return Judge(s, Fail(s, TZFCause::Truncated));
+  return Judge(s, DecodeLocalEntry(s, *stream, place));
 }
 
 // ---- decoding ahead ---------------------------------------------------------------
 
-bool DecodeEntryAhead(TZFBaseArchiver& archiver, TStream& archive, const TDirItem& item,
-                      int64_t dataLimit, int64_t directoryStart, const std::string& password,
-                      TZFDecodedEntry& out) {
+bool DecodeEntryAhead(TStream& archive, const TDirItem& item, const TZFEntryPlace& place,
+                      const std::string& password, TZFDecodedEntry& out) {
   out.Data.SetSize(0);
   out.Data.SetPosition(0);
   out.Encrypted = (item.Header.Flags & kFlagEncrypted) != 0;
   out.Password = out.Encrypted ? password : std::string();
-  const TZFVolumeCursor volumes(archiver, 0, 0, &archive);
-  TDecodeState s(archiver, out.Data, item, volumes);
-  s.ahead = true;
-  s.aheadPassword = password;
+  // Entries of one chunk only, as their events are replayed as one: a
+  // second report stops the decoding.
+  TZFSilentDecodeEvents silent(password, 1);
+  TOneVolume volume(archive);
+  const TZFEntryPlace onePlace{0, 0, place.DataEnd, place.DataLimit};
   bool ok = false;
   try {
-    ok = DecodeLocalEntry(s, archive, directoryStart, dataLimit);
+    ok = DecodeEntry(volume, silent, out.Data, item, onePlace).Ok();
   } catch (const std::exception&) {
     ok = false;  // the run meets the same failure, and reports it
   }
-  out.Reports = s.reports;
-  out.ProgressTotal = s.progressTotal;
-  return ok && s.reports <= 1 && s.produced == s.declaredSize && ~s.crc == s.header.Crc32;
+  out.Reports = silent.Reports();
+  out.ProgressTotal = silent.Total();
+  return ok;
 }
 
-bool ReplayEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
-                 const TZFDecodedEntry& decoded) {
-  const TZFVolumeCursor volumes(archiver, 0, 0);
-  TDecodeState s(archiver, destination, item, volumes);
-  archiver.SkipFlag = false;
+TZFDecodeResult ReplayEntry(IZFDecodeEvents& events, TStream& destination, const TDirItem& item,
+                            const TZFDecodedEntry& decoded) {
+  TOneVolume none(destination);  // never read: the bytes are all there
+  const TZFVolumeCursor cursor(none, 0, 0);
+  TDecodeState s(events, destination, item, cursor);
   s.progressTotal = decoded.ProgressTotal;
   s.declaredSize = static_cast<uint64_t>(item.UncompressedSize());
-  if (decoded.Reports > 0 && !ReportProgress(s)) return false;
   const std::vector<uint8_t>& plain = decoded.Data.Data();
-  if (!Admit(s, plain.size()) || !Store(s, plain.data(), plain.size())) return false;
-  return !archiver.SkipFlag;
+  bool ok = decoded.Reports == 0 || ReportProgress(s);
+  if (ok) ok = Admit(s, plain.size()) && Store(s, plain.data(), plain.size());
+  // The bytes were judged when they were decoded.
+  s.crc = ~s.header.Crc32;
+  return Judge(s, ok);
 }
 
 }  // namespace zf

@@ -8,39 +8,56 @@
 // It does not choose the entry, the volume or the file: the extraction run
 // positions the archive stream at the local header and owns the
 // destination; what a failure means (native code 8, the failure event,
-// keeping a damaged file) is decided there too.
+// keeping a damaged file) is decided there too. It knows the component only
+// through two narrow doors: the volume source (ZFVolumeSource.h) and the
+// decode-event sink (ZFDecodeEvents.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "archive/ZFClasses.h"
+#include "archive/ZFDecodeEvents.h"
 #include "archive/ZFDirItem.h"
+#include "archive/ZFExcept.h"
+#include "archive/ZFVolumeSource.h"
 
 namespace zf {
 
-class TZFBaseArchiver;
+// What decoding one entry came to.
+struct TZFDecodeResult {
+  // Cause None: the data decoded completely and its size and CRC-32 match
+  // the item. Otherwise why not (EntryOffset is the item's local header;
+  // OtherEntry is left for the caller, who knows the directory).
+  TZFErrorDetail Failure;
+  bool Ok() const { return Failure.Cause == TZFCause::None; }
+  TZFCause Cause() const { return Failure.Cause; }
+};
 
-// Decodes item into destination. archiver.ArchiveStream() is positioned at
-// the entry's local header. dataLimit is the stream position the entry's
-// data must not pass (-1: none); an entry whose data would pass it overlaps
-// another entry and is refused as damaged.
+// Decodes item into destination. volumes.VolumeStream() is positioned at
+// the entry's local header; the data goes on into the following volumes of
+// a set. events hears the progress before each chunk (and may cancel) and
+// answers the password questions (and may skip).
 //
-// True: the data decoded completely and its size and CRC-32 match the item.
-// False: anything else (damaged or truncated data, a wrong size or CRC-32,
-// an unsupported method, a short write, a skipped password request, a
-// cancel); the archiver's SkipFlag and CancelFlag tell the last two apart.
+// Causes: CrcMismatch, SizeMismatch (more or fewer bytes than declared, a
+// stored block of the wrong length), Truncated (the data is not all there),
+// DamagedData (deflate data that does not inflate), Overlap (the data would
+// pass place.DataLimit), UnsupportedMethod, WrongPassword (the sink cannot
+// ask), Skipped, Cancelled, and DiskFull, AccessDenied, IoError or
+// SystemError for a destination that took fewer bytes than given (with the
+// system's code and text, when the destination knows them).
 // Raises EZFException native code 55 for method 9, the stream's EReadError
 // for a short local header or encryption header, and native code 45 when a
 // volume request is cancelled.
-bool DecodeEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
-                 int64_t dataLimit);
+TZFDecodeResult DecodeEntry(IZFVolumeSource& volumes, IZFDecodeEvents& events,
+                            TStream& destination, const TDirItem& item,
+                            const TZFEntryPlace& place);
 
 // ---- decoding ahead ------------------------------------------------------------
 // A worker thread may decode the small entries an extraction run comes to
 // next while the run writes the current one (ZFDecodeAhead.h). The decoding
-// is DecodeEntry's own, minus everything that belongs to the caller's
-// thread; the run then replays the entry's events around the plain bytes.
+// is DecodeEntry's own through the silent sink and on one volume; the run
+// then replays the entry's events around the plain bytes.
 
 // An entry decoded ahead.
 struct TZFDecodedEntry {
@@ -48,34 +65,30 @@ struct TZFDecodedEntry {
   bool Encrypted = false;
   std::string Password;           // the one it was decrypted with, if encrypted
   int Reports = 0;                // progress reports the decoding makes (0 or 1)
-  long double ProgressTotal = 0;  // the EntrySize they show
+  long double ProgressTotal = 0;  // the total they show
 };
 
-// Decodes item, whose local header is at archive's position, into out
-// without touching the archiver (which may be busy on another thread): no
-// events, no password requests (password is tried, and a wrong one fails),
-// and archive is the only volume. directoryStart is where the entry data
-// must end at the latest (-1: no such bound). True only when the entry
-// decoded completely in one chunk with the right size and CRC-32; anything
-// else is left to DecodeEntry, which meets and reports the same failure.
-bool DecodeEntryAhead(TZFBaseArchiver& archiver, TStream& archive, const TDirItem& item,
-                      int64_t dataLimit, int64_t directoryStart, const std::string& password,
-                      TZFDecodedEntry& out);
+// Decodes item, whose local header is at archive's position, into out,
+// touching nothing of the run's: no events, no password requests (password
+// is tried, and a wrong one fails), and archive is the only volume. True
+// only when the entry decoded completely in one chunk with the right size
+// and CRC-32; anything else is left to DecodeEntry, which meets and reports
+// the same failure.
+bool DecodeEntryAhead(TStream& archive, const TDirItem& item, const TZFEntryPlace& place,
+                      const std::string& password, TZFDecodedEntry& out);
 
 // What DecodeEntry does for an entry DecodeEntryAhead decoded: the same
 // progress events and checks, and the same bytes written to destination.
-bool ReplayEntry(TZFBaseArchiver& archiver, TStream& destination, const TDirItem& item,
-                 const TZFDecodedEntry& decoded);
+TZFDecodeResult ReplayEntry(IZFDecodeEvents& events, TStream& destination, const TDirItem& item,
+                            const TZFDecodedEntry& decoded);
 
 // Reads an entry's data from the volume it starts on and on into the
 // following volumes of a volume set.
 class TZFVolumeCursor {
  public:
-  // firstVolume: the volume the archiver's stream is on now; lastVolume:
+  // firstVolume: the volume the source's stream is on now; lastVolume:
   // the volume that holds the end of the central directory.
-  // stream: the one to read instead of the archiver's.
-  TZFVolumeCursor(TZFBaseArchiver& archiver, int32_t firstVolume, int32_t lastVolume,
-                  TStream* stream = nullptr);
+  TZFVolumeCursor(IZFVolumeSource& volumes, int32_t firstVolume, int32_t lastVolume);
 
   // The stream of the volume being read.
   TStream& Stream() { return *stream_; }
@@ -89,7 +102,7 @@ class TZFVolumeCursor {
  private:
   bool NextVolume();
 
-  TZFBaseArchiver& archiver_;
+  IZFVolumeSource& volumes_;
   TStream* stream_;
   int32_t number_;
   int32_t last_;

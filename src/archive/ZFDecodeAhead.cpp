@@ -17,28 +17,23 @@ bool TZFDecodeAhead::Worthwhile(const TDirItem& item) {
          item.UncompressedSize() >= 0 && item.UncompressedSize() <= kMaxEntrySize;
 }
 
-std::unique_ptr<TZFDecodeAhead> TZFDecodeAhead::Start(TZFBaseArchiver& archiver,
-                                                      const std::string& archivePath,
-                                                      int64_t directoryStart,
+std::unique_ptr<TZFDecodeAhead> TZFDecodeAhead::Start(const std::string& archivePath,
                                                       std::vector<TJob> jobs,
                                                       const std::string& password) {
   if (jobs.size() < 2) return nullptr;
   try {
     auto archive = std::make_unique<TFileStream>(archivePath, TFileMode::fmOpenReadDenyNone);
-    return std::unique_ptr<TZFDecodeAhead>(new TZFDecodeAhead(
-        archiver, std::move(archive), directoryStart, std::move(jobs), password));
+    return std::unique_ptr<TZFDecodeAhead>(
+        new TZFDecodeAhead(std::move(archive), std::move(jobs), password));
   } catch (const EFOpenError&) {
   } catch (const std::system_error&) {  // no thread to be had
   }
   return nullptr;
 }
 
-TZFDecodeAhead::TZFDecodeAhead(TZFBaseArchiver& archiver, std::unique_ptr<TFileStream> archive,
-                               int64_t directoryStart, std::vector<TJob> jobs,
+TZFDecodeAhead::TZFDecodeAhead(std::unique_ptr<TFileStream> archive, std::vector<TJob> jobs,
                                const std::string& password)
-    : archiver_(archiver),
-      archive_(std::move(archive)),
-      directoryStart_(directoryStart),
+    : archive_(std::move(archive)),
       jobs_(std::move(jobs)),
       password_(password),
       worker_([this] { Run(); }) {}
@@ -56,8 +51,7 @@ void TZFDecodeAhead::Decode(size_t k, TStream& archive, const std::string& passw
   const TJob& job = jobs_[k];
   TSlot& slot = slots_[k % kSlots];
   archive.SetPosition(job.Item.LocalHeaderOffset());
-  slot.Ok = DecodeEntryAhead(archiver_, archive, job.Item, job.DataLimit, directoryStart_,
-                             password, slot.Entry);
+  slot.Ok = DecodeEntryAhead(archive, job.Item, job.Place, password, slot.Entry);
   slot.Job = k;
 }
 

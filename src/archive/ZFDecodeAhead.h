@@ -10,8 +10,9 @@
 // (damaged, a password that does not fit, more than one chunk, anything
 // unusual) is simply decoded again by the run, which meets and reports the
 // failure itself. The worker reads the archive file through a handle of
-// its own, stays a bounded number of entries ahead, and takes small entries
-// only, so its memory stays within kSlots * kMaxEntrySize.
+// its own, decodes through the silent sink (ZFDecodeEvents.h), stays a
+// bounded number of entries ahead, and takes small entries only, so its
+// memory stays within kSlots * kMaxEntrySize.
 #pragma once
 
 #include <condition_variable>
@@ -29,8 +30,6 @@
 
 namespace zf {
 
-class TZFBaseArchiver;
-
 class TZFDecodeAhead {
  public:
   // An entry is decoded ahead when both its sizes are at most this.
@@ -42,19 +41,18 @@ class TZFDecodeAhead {
   struct TJob {
     int32_t Index;    // in the directory
     TDirItem Item;    // a copy: the worker never reads the archiver's
-    int64_t DataLimit;
+    TZFEntryPlace Place;
   };
 
   // Whether an item is one to decode ahead: a small stored or deflated file.
   static bool Worthwhile(const TDirItem& item);
 
-  // Starts the worker on jobs over the archive file archivePath, whose
-  // entry data ends at directoryStart at the latest, trying password for
-  // encrypted entries. Null when there is nothing to gain (fewer than two
-  // jobs) or the file cannot be opened a second time.
-  static std::unique_ptr<TZFDecodeAhead> Start(TZFBaseArchiver& archiver,
-                                               const std::string& archivePath,
-                                               int64_t directoryStart, std::vector<TJob> jobs,
+  // Starts the worker on jobs over the archive file archivePath (a single
+  // file), trying password for encrypted entries. Null when there is
+  // nothing to gain (fewer than two jobs) or the file cannot be opened a
+  // second time.
+  static std::unique_ptr<TZFDecodeAhead> Start(const std::string& archivePath,
+                                               std::vector<TJob> jobs,
                                                const std::string& password);
 
   ~TZFDecodeAhead();
@@ -72,8 +70,8 @@ class TZFDecodeAhead {
   const TZFDecodedEntry* Take(int32_t index, const std::string& password, TStream& runArchive);
 
  private:
-  TZFDecodeAhead(TZFBaseArchiver& archiver, std::unique_ptr<TFileStream> archive,
-                 int64_t directoryStart, std::vector<TJob> jobs, const std::string& password);
+  TZFDecodeAhead(std::unique_ptr<TFileStream> archive, std::vector<TJob> jobs,
+                 const std::string& password);
   void Run();
   // Decodes job k into its slot, reading archive.
   void Decode(size_t k, TStream& archive, const std::string& password);
@@ -88,9 +86,7 @@ class TZFDecodeAhead {
     size_t Job = kNone;  // the job decoded into it last
   };
 
-  TZFBaseArchiver& archiver_;  // handed to the decoder, which never touches it
   const std::unique_ptr<TFileStream> archive_;
-  const int64_t directoryStart_;
   const std::vector<TJob> jobs_;
   TSlot slots_[kSlots];  // job k's result lives in slots_[k % kSlots]
 

@@ -49,4 +49,18 @@ struct TDirItem {
   uint32_t DosDateTime() const { return os::MakeDosDateTime(Header.ModDate, Header.ModTime); }
 };
 
+// Where an entry's data lies and where it must end, as the directory knows
+// it (TZFDirManager::PlaceOf).
+struct TZFEntryPlace {
+  int32_t FirstVolume = 0;  // the volume holding its local header
+  int32_t LastVolume = 0;   // the volume holding the end of the central directory
+  // A single file's entry data ends where the central directory starts, at
+  // the latest, whatever its size field says; -1 for a volume set.
+  int64_t DataEnd = -1;
+  // The position the data must not pass: the next local header on its
+  // volume (see TZFDirManager::DataLimitOf). Data that would pass it
+  // overlaps another entry and is refused as damaged. -1: no bound.
+  int64_t DataLimit = -1;
+};
+
 }  // namespace zf

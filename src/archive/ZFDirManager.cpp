@@ -5,8 +5,8 @@
 //                     exactly to the end of the stream
 //   Zip64 records     the locator right before it, the Zip64 record where
 //                     the locator points
-//   ReadItems         every central header, guarded: whatever goes wrong in
-//                     there sends the open to RecoverDirectory
+//   ReadItems         every central header; what goes wrong in there is a
+//                     finding, and Decide says what follows from it
 //   prefix            a self-extractor stub in front is found from item 0's
 //                     local header and, when the recorded offsets count from
 //                     the archive proper, added to every offset
@@ -24,7 +24,6 @@
 #include <tuple>
 #include <utility>
 
-#include "archive/ZFArchiver.h"
 #include "archive/ZFConst.h"
 #include "archive/ZFExcept.h"
 #include "archive/ZFStrFunc.h"
@@ -222,17 +221,16 @@ void ReadCentralItem(TZFDirArray& dir, int32_t index, TDirectoryReader& reader, 
 
 }  // namespace
 
-TZFDirManager::TZFDirManager(TStream* stream, TZFBaseArchiver* owner, bool create)
+TZFDirManager::TZFDirManager(TStream* stream, IZFVolumeSource& volumes, TZFDirSettings settings,
+                             bool create)
     : archiveStream_(stream),
       createMode_(create),
-      usesCustomStream_(stream != owner->ArchiveStream()),
-      owner_(owner),
+      usesCustomStream_(stream != volumes.VolumeStream()),
+      volumes_(volumes),
+      settings_(std::move(settings)),
       dir_(std::make_unique<TZFDirArray>()) {
   ResetDirectory();
-  if (create) {
-    owner_->CurrentVolume().SetFirst(true);
-    if (!owner_->GetSFXStub().empty()) WriteStub();
-  }
+  if (create && !settings_.SFXStub.empty()) WriteStub();
 }
 
 TZFDirManager::~TZFDirManager() = default;
@@ -249,6 +247,29 @@ int64_t TZFDirManager::DataLimitOf(int32_t index) const {
   return dataLimits_[static_cast<size_t>(index)];
 }
 
+TZFEntryPlace TZFDirManager::PlaceOf(int32_t index) const {
+  TZFEntryPlace place;
+  const TDirItem& item = dir_->ItemRef(index);
+  place.FirstVolume = static_cast<int32_t>(
+      std::min<uint32_t>(item.DiskNumberStart(isZip64_), std::numeric_limits<int32_t>::max()));
+  place.LastVolume = LastVolumeNumber();
+  place.DataEnd = volumes_.MultiVolume() ? -1 : directoryStart_;
+  place.DataLimit = DataLimitOf(index);
+  return place;
+}
+
+std::string TZFDirManager::NameOfEntryAt(uint32_t volume, int64_t offset, int32_t except) const {
+  // Asked only when an entry failed, so a walk is cheaper than an index
+  // kept for every archive.
+  for (int32_t i = 0; i < dir_->Count(); ++i) {
+    const TDirItem& item = dir_->ItemRef(i);
+    if (i != except && !item.IsDirectory() && item.LocalHeaderOffset() == offset &&
+        item.DiskNumberStart(isZip64_) == volume)
+      return item.Name;
+  }
+  return std::string();
+}
+
 int64_t TZFDirManager::StreamSize() const { return archiveStream_->GetSize(); }
 
 void TZFDirManager::ResetDirectory() {
@@ -259,11 +280,8 @@ void TZFDirManager::ResetDirectory() {
 
 void TZFDirManager::SwitchVolume(int32_t volume) {
   if (usesCustomStream_) return;
-  TZFVolumeNumberInfo info;
-  info.LastNumber = LastVolumeNumber();
-  info.SetNumber(volume);
-  owner_->OpenVolume(info);
-  archiveStream_ = owner_->ArchiveStream();
+  volumes_.OpenVolumeNumber(volume, LastVolumeNumber());
+  archiveStream_ = volumes_.VolumeStream();
 }
 
 // ---- finding the end records -------------------------------------------------
@@ -306,7 +324,7 @@ bool TZFDirManager::ProbeEndRecord() {
   // Kept for the probe's decision (LastVolumeNumber); ReadDirectory reads
   // it again.
   if (hit.Found) endRecord_ = hit.Record;
-  return hit.Found || owner_->TolerantOpen();
+  return hit.Found;
 }
 
 // ---- reading the directory ---------------------------------------------------
@@ -318,13 +336,16 @@ void TZFDirManager::ReadDirectory() {
   zip64Locator_ = TZip64Locator();
   zip64EndRecord_ = TZip64EndOfCentralDir();
   directoryStart_ = 0;
+  report_ = TZFDirReport();
 
   const TEndRecordHit hit = FindEndRecord(kEndOfCentralDirSignature);
   if (!hit.Found) {
-    RecoverDirectory();
+    Handle({TZFDirProblem::NoEndRecord, -1, ProblemText(TZFDirProblem::NoEndRecord)});
     return;
   }
+  report_.EndRecordFound = true;
   endRecord_ = hit.Record;
+  report_.EntriesClaimed = endRecord_.TotalEntries;
   int64_t endRecords = hit.Position;  // P: where the end records begin
 
   if (endRecords > static_cast<int64_t>(kZip64LocatorSize)) {
@@ -341,23 +362,24 @@ void TZFDirManager::ReadDirectory() {
   }
 
   if (isZip64_) {
-    // A locator promises a Zip64 record; without it the entry count and the
-    // directory size are unknown, so the open fails rather than guesses.
     // The record is looked for where the locator points and, failing that,
     // right before the locator: a stub glued in front of a finished archive
     // moves it without changing the recorded offset, as it moves the
     // directory (which is found the same way, see ReadItems).
     const int64_t behind = endRecords - static_cast<int64_t>(kZip64EndOfCentralDirSize);
     if (behind <= 0 || (!ReadZip64EndRecordAt(zip64Locator_.Zip64RecordOffset) &&
-                        !ReadZip64EndRecordAt(static_cast<uint64_t>(behind))))
-      throw EZFException(neNoZip64EndRecord, nullptr);
+                        !ReadZip64EndRecordAt(static_cast<uint64_t>(behind)))) {
+      Handle({TZFDirProblem::NoZip64EndRecord, endRecords,
+              ProblemText(TZFDirProblem::NoZip64EndRecord)});
+      return;
+    }
     endRecords = behind;
+    report_.EntriesClaimed = static_cast<int64_t>(zip64EndRecord_.TotalEntries & 0xFFFFFFFFu);
   }
 
-  // Some writers put 0xFFFF here for more entries than 16 bits hold without
-  // writing Zip64 records; the count is unknown, so rebuild.
   if (!isZip64_ && endRecord_.TotalEntries == kSentinel16) {
-    RecoverDirectory();
+    Handle({TZFDirProblem::EntryCountUnknown, hit.Position,
+            ProblemText(TZFDirProblem::EntryCountUnknown)});
     return;
   }
 
@@ -365,22 +387,9 @@ void TZFDirManager::ReadDirectory() {
   if (firstVolume == kSentinel16) firstVolume = isZip64_ ? zip64EndRecord_.DirectoryDisk : 0;
   const int32_t lastVolume = LastVolumeNumber();
 
-  bool recovered = false;
-  try {
-    ReadItems(endRecords, firstVolume);
-  } catch (const EZFException& e) {
-    // A volume the user refused to supply is no damage: the open stops.
-    if (e.NativeError() == neVolumeRequestCancelled || !owner_->TolerantOpen()) throw;
-    RecoverDirectory();
-    recovered = true;
-  } catch (...) {
-    // Whatever broke the walk (a short read, a count that cannot fit, an
-    // index out of step), the directory is damaged: rebuild it from the
-    // local headers. Only the volume probes of the open turn this off.
-    if (!owner_->TolerantOpen()) throw;
-    RecoverDirectory();
-    recovered = true;
-  }
+  TZFDirFinding problem{TZFDirProblem::Unreadable, -1, ""};
+  const bool recovered = !ReadItemsGuarded(endRecords, firstVolume, problem) &&
+                         Handle(std::move(problem));
 
   if (lastVolume == 0) {
     DetectPrefixLength(endRecords);
@@ -397,6 +406,65 @@ void TZFDirManager::ReadDirectory() {
   ComputeDataLimits();
 }
 
+// ---- the policy ----------------------------------------------------------------
+
+TZFDirDecision TZFDirManager::Decide(const TZFDirFinding& finding) const {
+  switch (finding.Problem) {
+    case TZFDirProblem::NoZip64EndRecord:
+      // A locator promises a Zip64 record; without it the entry count and
+      // the directory's size are unknown, and the local headers of entries
+      // past 4 GiB cannot be rebuilt well: refuse rather than guess.
+      return TZFDirDecision::Refuse;
+    case TZFDirProblem::NameIndexInvalid:
+    case TZFDirProblem::NoEndRecord:
+    case TZFDirProblem::EntryCountUnknown:
+    case TZFDirProblem::EntryCountTooLarge:
+    case TZFDirProblem::DirectoryOutsideFile:
+    case TZFDirProblem::VolumeOutsideSet:
+    case TZFDirProblem::HeaderCutShort:
+    case TZFDirProblem::Unreadable:
+      break;
+  }
+  // The pieces of a volume set cannot be told apart by their local headers
+  // alone: a damaged set is refused.
+  if (volumes_.MultiVolume()) return TZFDirDecision::Refuse;
+  // Everything else is rebuilt from the local headers. The cases behind it:
+  //  - no end record: a download or copy cut short, or an archive still
+  //    being written when it was taken;
+  //  - 0xFFFF entries without Zip64 records: writers that keep only the
+  //    low 16 bits of a larger count (Info-ZIP zip before its Zip64
+  //    support), so the count cannot be trusted;
+  //  - a count, size or offset that does not fit the file, a header cut
+  //    short, a directory running past the last volume, or a read error:
+  //    the directory itself is damaged, while the entries' local headers
+  //    in front of it may be whole.
+  return TZFDirDecision::Rebuild;
+}
+
+bool TZFDirManager::Handle(TZFDirFinding finding) {
+  report_.Findings.push_back(std::move(finding));
+  const TZFDirFinding& f = report_.Findings.back();
+  switch (Decide(f)) {
+    case TZFDirDecision::ReadOn:
+      return false;
+    case TZFDirDecision::Refuse:
+      Refuse(f);
+    case TZFDirDecision::Rebuild:
+      break;
+  }
+  report_.RebuildFinding = static_cast<int32_t>(report_.Findings.size() - 1);
+  RecoverDirectory();
+  report_.Rebuilt = true;
+  report_.LocalHeadersUsed = dir_->Count();
+  return true;
+}
+
+void TZFDirManager::Refuse(const TZFDirFinding& finding) const {
+  if (finding.Problem == TZFDirProblem::NoZip64EndRecord)
+    throw EZFException(neNoZip64EndRecord, nullptr);
+  throw EZFException(neOpenAborted, nullptr);
+}
+
 // Reads the Zip64 end record at position; true when it is there (its
 // signature matches).
 bool TZFDirManager::ReadZip64EndRecordAt(uint64_t position) {
@@ -409,19 +477,48 @@ bool TZFDirManager::ReadZip64EndRecordAt(uint64_t position) {
   return zip64EndRecord_.Signature == kZip64EndOfCentralDirSignature;
 }
 
-// Positions at the directory and reads every central header.
-// Any exception leaving here means a damaged directory.
-void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
-  const bool singleFile = owner_->GetSpanningMode() == smNone;
+// ReadItems under a guard: what a damaged directory throws on the way (a
+// short read, an index out of step, a volume outside the set) becomes a
+// finding at the position reached. A volume the user refused to supply is
+// no damage: the open stops.
+bool TZFDirManager::ReadItemsGuarded(int64_t endRecords, uint32_t firstVolume,
+                                     TZFDirFinding& problem) {
+  try {
+    return ReadItems(endRecords, firstVolume, problem);
+  } catch (const EZFException& e) {
+    if (e.NativeError() == neVolumeRequestCancelled) throw;
+    problem.Problem = e.NativeError() == neNameIndexInvalid ? TZFDirProblem::NameIndexInvalid
+                      : e.NativeError() == neOpenAborted    ? TZFDirProblem::VolumeOutsideSet
+                                                            : TZFDirProblem::Unreadable;
+    problem.Text = ProblemText(problem.Problem);
+  } catch (const EReadError&) {
+    problem.Problem = TZFDirProblem::HeaderCutShort;
+    problem.Text = ProblemText(problem.Problem);
+  } catch (const std::exception& e) {
+    problem.Problem = TZFDirProblem::Unreadable;
+    problem.Text = std::string(ProblemText(problem.Problem)) + ": " + e.what();
+  }
+  return false;
+}
+
+// Positions at the directory and reads every central header. False with
+// the problem met (its offset, when it is known, is where the reading
+// stood).
+bool TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume, TZFDirFinding& problem) {
+  const auto found = [&](TZFDirProblem p, int64_t offset) {
+    problem = {p, offset, ProblemText(p)};
+    return false;
+  };
+  const bool singleFile = !volumes_.MultiVolume();
   // The directory lies on the volumes from its first to the last one; a
   // record that names others is damaged, and no volume is asked for twice.
   const int32_t lastVolume = LastVolumeNumber();
   if (!singleFile && firstVolume > static_cast<uint32_t>(lastVolume))
-    throw EZFException(neInvalidArchive, nullptr);
+    return found(TZFDirProblem::VolumeOutsideSet, endRecords);
   int32_t volume = static_cast<int32_t>(std::min<uint32_t>(firstVolume, INT32_MAX));
   if (!singleFile) SwitchVolume(volume);
   const auto nextVolume = [&]() -> TStream* {
-    if (volume >= lastVolume) throw EZFException(neInvalidArchive, nullptr);
+    if (volume >= lastVolume) throw EZFException(neOpenAborted, nullptr);
     SwitchVolume(++volume);
     return archiveStream_;
   };
@@ -434,19 +531,21 @@ void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
   // directory cannot hold is damage, never an allocation size.
   if (entries > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) ||
       entries * kCentralFileHeaderSize > directorySize)
-    throw EZFException(neInvalidArchive, nullptr);
+    return found(TZFDirProblem::EntryCountTooLarge, endRecords);
 
   int64_t start;
   if (singleFile) {
     // Counted back from the end records rather than taken from the recorded
-    // offset, so that a directory that moved with a stub in front is found.
+    // offset, so that a directory that moved with a stub in front is found
+    // (a self-extractor made by gluing a stub to a finished archive).
     if (directorySize > static_cast<uint64_t>(endRecords))
-      throw EZFException(neInvalidArchive, nullptr);
+      return found(TZFDirProblem::DirectoryOutsideFile, endRecords);
     start = endRecords - static_cast<int64_t>(directorySize);
   } else {
     const uint64_t recorded =
         isZip64_ ? zip64EndRecord_.DirectoryOffset : endRecord_.DirectoryOffset;
-    if (recorded > static_cast<uint64_t>(StreamSize())) throw EZFException(neInvalidArchive, nullptr);
+    if (recorded > static_cast<uint64_t>(StreamSize()))
+      return found(TZFDirProblem::DirectoryOutsideFile, endRecords);
     start = static_cast<int64_t>(recorded);
   }
 
@@ -464,14 +563,19 @@ void TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume) {
 
   const int32_t count = static_cast<int32_t>(entries);
   for (int32_t i = 0; i < count; ++i) {
+    // Where this header starts, for the report should it break.
+    problem.Offset = reader.Position();
     // A header that does not fit in what is left of a volume starts the
-    // next one.
+    // next one. (The signature of a central header is not checked: the
+    // sizes and names that follow are, as they are read.)
     if (!singleFile && reader.Remaining() < static_cast<int64_t>(kCentralFileHeaderSize))
       reader.NextVolume();
     if (i == 0) directoryStart_ = reader.Position();
     if (i >= dir_->Count()) dir_->SetCount(i + 1);
-    ReadCentralItem(*dir_, i, reader, owner_->Options().GetOEMFileNames());
+    ReadCentralItem(*dir_, i, reader, settings_.OEMFileNames);
+    report_.EntriesRead = i + 1;
   }
+  return true;
 }
 
 // ---- the self-extractor prefix ---------------------------------------------
@@ -580,8 +684,6 @@ bool TZFDirManager::FindDataDescriptor(int64_t from, TDataDescriptor& out) {
 void TZFDirManager::RecoverDirectory() {
   dir_->Clear();
   dataLimits_.clear();
-  // The pieces of a volume set cannot be told apart by local headers alone.
-  if (owner_->GetSpanningMode() != smNone) throw EZFException(neOpenAborted, nullptr);
   ForgetScanWindows();
   int64_t position = FindNextLocalHeader(0);
   if (position < 0) throw EZFException(neInvalidArchive, nullptr);
@@ -664,7 +766,7 @@ void TZFDirManager::RecoverItemAt(int64_t position) {
     ReadScanned(localScanWindow_, localScanStart_,
                 position + static_cast<int64_t>(kLocalFileHeaderSize),
                 reinterpret_cast<uint8_t*>(stored.data()), local.NameLength);
-    name = DecodeEntryName(stored, local.Flags, owner_->Options().GetOEMFileNames());
+    name = DecodeEntryName(stored, local.Flags, settings_.OEMFileNames);
   }
 
   TDataDescriptor descriptor;
@@ -751,12 +853,10 @@ void TZFDirManager::ComputeDataLimits() {
 // ---- a new archive -------------------------------------------------------------
 
 void TZFDirManager::WriteStub() {
-  TFileStream stub(owner_->GetSFXStub(), TFileMode::fmOpenReadDenyNone);
+  TFileStream stub(settings_.SFXStub, TFileMode::fmOpenReadDenyNone);
   const int64_t stubSize = stub.GetSize();
-  if (owner_->GetSpanningMode() != smNone) {
-    TZFVolumeNumberInfo first;
-    first.SetFirst(true);
-    const int64_t limit = owner_->SpanningOptions().VolumeLimit(first);
+  if (volumes_.MultiVolume()) {
+    const int64_t limit = settings_.FirstVolumeLimit;
     if (limit > 0 && limit < stubSize) throw EZFException(neStubTooLarge, nullptr);
   }
   archiveStream_->SetSize(0);
@@ -768,7 +868,7 @@ void TZFDirManager::WriteStub() {
 void TZFDirManager::WriteDirectory(TStream* stream) {
   if (stream) archiveStream_ = stream;
   const int64_t end = StreamSize();
-  const int32_t volume = std::max(owner_->CurrentVolume().Number, 0);
+  const int32_t volume = std::max(volumes_.VolumeNumber(), 0);
   endRecord_ = EmptyArchiveEndRecord(static_cast<uint32_t>(volume), static_cast<uint64_t>(end));
   const size_t commentLength = std::min<size_t>(globalComment_.size(), 0xFFFF);
   endRecord_.CommentLength = static_cast<uint16_t>(commentLength);
@@ -778,11 +878,6 @@ void TZFDirManager::WriteDirectory(TStream* stream) {
                globalComment_.begin() + static_cast<std::ptrdiff_t>(commentLength));
   archiveStream_->SetPosition(end);
   archiveStream_->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  // A new volume set: the volume written last takes the archive's name.
-  if (!usesCustomStream_ && owner_->GetSpanningMode() != smNone) {
-    owner_->FinishVolumeSet();
-    archiveStream_ = owner_->ArchiveStream();
-  }
 }
 
 }  // namespace zf

@@ -9,9 +9,15 @@
 // offsets are checked against the stream before they position a read or
 // size an allocation, and every scan holds one bounded window in memory.
 //
-// It is not a codec: it never reads entry data. DataLimitOf tells the codec
-// where an entry's data must end, so that entries overlapping another one
-// (overlapped-entry bombs) are refused as damaged.
+// It is not a codec: it never reads entry data. PlaceOf tells the codec
+// where an entry's data lies and must end, so that entries overlapping
+// another one (overlapped-entry bombs) are refused as damaged.
+//
+// Parser and policy are apart: the reader states what it finds in a report
+// (TZFDirReport: entries claimed and read, each problem with its offset,
+// whether it rebuilt), and Decide, one function, says for each problem
+// whether to read on, rebuild from the local headers or refuse. The
+// archive's volumes are reached through the volume source only.
 #pragma once
 
 #include <cstdint>
@@ -22,18 +28,26 @@
 
 #include "archive/ZFClasses.h"
 #include "archive/ZFDirArray.h"
+#include "archive/ZFDirItem.h"
+#include "archive/ZFDirReport.h"
 #include "archive/ZFRecords.h"
+#include "archive/ZFVolumeSource.h"
 
 namespace zf {
 
-class TZFBaseArchiver;
+// The settings of the component that the manager reads.
+struct TZFDirSettings {
+  bool OEMFileNames = true;       // names without the UTF-8 flag are in the OEM code page
+  std::string SFXStub;            // written in front of a new archive, when set
+  int64_t FirstVolumeLimit = -1;  // size limit of a new set's first volume; 0 or less: none
+};
 
 class TZFDirManager {
  public:
-  // stream: the archive (the current volume); not owned. owner: the archiver
-  // served. create: a new archive; the owner's current volume becomes the
-  // first one, and the owner's SFXStub, when set, is written (WriteStub).
-  TZFDirManager(TStream* stream, TZFBaseArchiver* owner, bool create);
+  // stream: the archive (the current volume); not owned. volumes: the
+  // archive's volumes, also not owned. create: a new archive, whose stub
+  // (settings.SFXStub), when set, is written (WriteStub).
+  TZFDirManager(TStream* stream, IZFVolumeSource& volumes, TZFDirSettings settings, bool create);
   ~TZFDirManager();
   TZFDirManager(const TZFDirManager&) = delete;
   TZFDirManager& operator=(const TZFDirManager&) = delete;
@@ -72,20 +86,34 @@ class TZFDirManager {
   // their offsets are left uncorrected) and get -1. Computed after each
   // ReadDirectory; -1 for an index outside the array.
   int64_t DataLimitOf(int32_t index) const;
+  // Where item index's data lies and must end, for the codec.
+  TZFEntryPlace PlaceOf(int32_t index) const;
+  // The stored name of an item other than `except` whose local header lies
+  // at offset on the given volume (the entry an overlapping one runs
+  // into); empty when there is none.
+  std::string NameOfEntryAt(uint32_t volume, int64_t offset, int32_t except) const;
+
+  // What the last ReadDirectory found.
+  const TZFDirReport& Report() const { return report_; }
+  // The policy: what to do about a finding. The one place where the
+  // reader's leniencies are decided, each with the case it exists for.
+  TZFDirDecision Decide(const TZFDirFinding& finding) const;
 
   // ---- operations ----
   // No items; EndRecord zeroed but for its signature.
   void ResetDirectory();
-  // Whether the stream holds an end record; always true while the owner's
-  // tolerant-open switch is on.
+  // Whether the stream holds an end record (the volume probes of the
+  // component's Open ask it).
   bool ProbeEndRecord();
-  // Reads the directory of an existing archive, rebuilding it from the local
-  // headers when it cannot be read. Native codes 40 (Zip64 end record not
-  // where the locator points), 35 (nothing to rebuild from), 44 (rebuild
-  // needed in a multi-volume archive).
+  // Reads the directory of an existing archive into the items and the
+  // report, rebuilding it from the local headers when Decide says so.
+  // Native codes 40 (Zip64 end record not where the locator points), 35
+  // (nothing to rebuild from), 44 (rebuild needed in a multi-volume
+  // archive), 45 (a volume request cancelled).
   void ReadDirectory();
   // Writes the end record of the (empty) directory at the end of the
-  // archive; a non-null stream becomes ArchiveStream first.
+  // archive; a non-null stream becomes ArchiveStream first. (The component
+  // then gives a new volume set its final name.)
   void WriteDirectory(TStream* stream);
   // Makes the given volume current through the owner and takes its stream;
   // nothing when UsesCustomStream.
@@ -118,7 +146,13 @@ class TZFDirManager {
 
  private:
   bool ReadZip64EndRecordAt(uint64_t position);
-  void ReadItems(int64_t endRecords, uint32_t firstVolume);
+  // Reads every central header; false with what went wrong in problem.
+  bool ReadItems(int64_t endRecords, uint32_t firstVolume, TZFDirFinding& problem);
+  bool ReadItemsGuarded(int64_t endRecords, uint32_t firstVolume, TZFDirFinding& problem);
+  // Notes a finding in the report and acts on Decide's answer: true when
+  // the directory was rebuilt.
+  bool Handle(TZFDirFinding finding);
+  [[noreturn]] void Refuse(const TZFDirFinding& finding) const;
   bool AcceptsAsFirstLocalHeader(int64_t position, int64_t size,
                                  std::span<const uint8_t> window, size_t offset,
                                  const TDirItem& first);
@@ -134,8 +168,10 @@ class TZFDirManager {
   TStream* archiveStream_ = nullptr;
   bool createMode_ = false;
   bool usesCustomStream_ = false;
-  TZFBaseArchiver* owner_ = nullptr;
+  IZFVolumeSource& volumes_;
+  TZFDirSettings settings_;
   std::unique_ptr<TZFDirArray> dir_;
+  TZFDirReport report_;
   std::string globalComment_;
   TZip64Locator zip64Locator_;
   TZip64EndOfCentralDir zip64EndRecord_;

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "archive/ZFConst.h"
+#include "platform/platform.h"
 
 namespace zf {
 
@@ -139,6 +140,74 @@ EZFException::EZFException(int32_t nativeError, std::initializer_list<TZFFormatA
                            const TComponent* component)
     : Exception(std::string()), errorCode_(MessageNumberOf(nativeError)), nativeError_(nativeError) {
   SetMessage(ComposeMessage(nativeError_, errorCode_, &args, component));
+}
+
+}  // namespace zf
+
+namespace zf {
+
+const char* CauseName(TZFCause cause) {
+  switch (cause) {
+    case TZFCause::None: return "none";
+    case TZFCause::CrcMismatch: return "crc-mismatch";
+    case TZFCause::SizeMismatch: return "size-mismatch";
+    case TZFCause::Truncated: return "truncated";
+    case TZFCause::DamagedData: return "damaged-data";
+    case TZFCause::Overlap: return "overlap";
+    case TZFCause::UnsupportedMethod: return "unsupported-method";
+    case TZFCause::WrongPassword: return "wrong-password";
+    case TZFCause::DiskFull: return "disk-full";
+    case TZFCause::AccessDenied: return "access-denied";
+    case TZFCause::IoError: return "io-error";
+    case TZFCause::SystemError: return "system-error";
+    case TZFCause::FolderInTheWay: return "folder-in-the-way";
+    case TZFCause::Cancelled: return "cancelled";
+    case TZFCause::Skipped: return "skipped";
+  }
+  return "unknown";
+}
+
+TZFErrorDetail SystemFailure(int systemCode) {
+  TZFErrorDetail d;
+  switch (os::KindOfError(systemCode)) {
+    case os::ErrorKind::NoSpace: d.Cause = TZFCause::DiskFull; break;
+    case os::ErrorKind::AccessDenied: d.Cause = TZFCause::AccessDenied; break;
+    case os::ErrorKind::IoError: d.Cause = TZFCause::IoError; break;
+    case os::ErrorKind::Other: d.Cause = TZFCause::SystemError; break;
+  }
+  d.SystemCode = systemCode;
+  d.SystemText = os::ErrorText(systemCode);
+  return d;
+}
+
+std::string DescribeDetail(const TZFErrorDetail& d) {
+  std::string text;
+  switch (d.Cause) {
+    case TZFCause::None: return std::string();
+    case TZFCause::CrcMismatch: text = "CRC-32 mismatch"; break;
+    case TZFCause::SizeMismatch: text = "size mismatch"; break;
+    case TZFCause::Truncated: text = "truncated data"; break;
+    case TZFCause::DamagedData: text = "damaged compressed data"; break;
+    case TZFCause::Overlap: text = "data overlaps entry \"" + d.OtherEntry + "\""; break;
+    case TZFCause::UnsupportedMethod:
+      text = "unsupported compression method " + std::to_string(d.Method);
+      break;
+    case TZFCause::WrongPassword: text = "wrong password"; break;
+    case TZFCause::DiskFull: text = "disk full: " + d.SystemText; break;
+    case TZFCause::AccessDenied: text = "access denied: " + d.SystemText; break;
+    case TZFCause::IoError: text = "I/O error: " + d.SystemText; break;
+    case TZFCause::SystemError: text = d.SystemText; break;
+    case TZFCause::FolderInTheWay: text = "a folder stands in its place"; break;
+    case TZFCause::Cancelled: text = "cancelled"; break;
+    case TZFCause::Skipped: text = "skipped"; break;
+  }
+  if (d.EntryOffset >= 0) text += ", entry at offset " + std::to_string(d.EntryOffset);
+  return text;
+}
+
+std::string EZFException::MessageWithDetail() const {
+  const std::string detail = DescribeDetail(detail_);
+  return detail.empty() ? Message() : Message() + " (" + detail + ")";
 }
 
 }  // namespace zf

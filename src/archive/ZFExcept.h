@@ -12,6 +12,14 @@
 // text can never read an argument that was not passed: a specifier without a
 // matching argument stays in the text as written, surplus arguments are
 // ignored. %d takes integers of any width, 64-bit included.
+//
+// Beside its message, an EZFException may carry a detail (TZFErrorDetail):
+// why an entry failed (the cause), at which offset of the archive the entry
+// lies, and for the causes that come from the system its own error code and
+// text. The message stays the catalogue's, byte for byte, so that code
+// comparing it keeps working; front ends print the detail after it
+// (DescribeDetail gives the English text) or map the cause to texts of
+// their own (CauseName gives each cause a stable identifier).
 #pragma once
 
 #include <cstdint>
@@ -65,6 +73,47 @@ inline std::string FormatText(std::string_view format,
   return FormatText(format, std::span<const TZFFormatArg>(args.begin(), args.size()));
 }
 
+// Why an operation on an entry failed. The values are stable: front ends
+// map them to texts of their own.
+enum class TZFCause : uint8_t {
+  None,               // nothing failed, or nothing more is known
+  CrcMismatch,        // the data decoded in full, its CRC-32 is not the stored one
+  SizeMismatch,       // the data decoded to more or fewer bytes than declared
+  Truncated,          // the data ends before its compressed size (the archive is cut short)
+  DamagedData,        // the compressed data cannot be decompressed
+  Overlap,            // the data runs into another entry (Detail.OtherEntry names it)
+  UnsupportedMethod,  // a compression method this engine does not decode (Detail.Method)
+  WrongPassword,      // no password that fits could be had, nobody could be asked
+  DiskFull,           // writing (or creating) failed: no space left
+  AccessDenied,       // writing or creating failed: no permission, read-only medium, file locked
+  IoError,            // writing failed: the device reported an error
+  SystemError,        // another failure of the system (Detail.SystemText says which)
+  FolderInTheWay,     // a folder stands where the file is to be written
+  Cancelled,          // a progress handler cancelled the run
+  Skipped,            // the password question was declined: the entry is skipped
+};
+
+// A stable identifier of a cause ("crc-mismatch", "disk-full", ...).
+const char* CauseName(TZFCause cause);
+
+// What an error knows beyond its message.
+struct TZFErrorDetail {
+  TZFCause Cause = TZFCause::None;
+  int64_t EntryOffset = -1;  // the entry's local header in the archive (its volume); -1: none
+  std::string OtherEntry;    // Overlap: the stored name of the entry run into
+  uint16_t Method = 0;       // UnsupportedMethod: the entry's compression method
+  int SystemCode = 0;        // causes from the system: errno, or GetLastError on Windows
+  std::string SystemText;    // the system's own text for SystemCode
+};
+
+// The cause of a failed system call with the given code (DiskFull,
+// AccessDenied, IoError or SystemError), with the system's code and text.
+TZFErrorDetail SystemFailure(int systemCode);
+
+// The detail in English, e.g. "disk full: No space left on device, entry at
+// offset 1234"; empty when there is no cause.
+std::string DescribeDetail(const TZFErrorDetail& detail);
+
 class EZFException : public Exception {
  public:
   // The catalogue text as it stands: placeholders stay literally.
@@ -79,9 +128,20 @@ class EZFException : public Exception {
   // The code given to the constructor, unchanged.
   int32_t NativeError() const { return nativeError_; }
 
+  // Why and where, when the raising site knows (Cause None otherwise).
+  const TZFErrorDetail& Detail() const { return detail_; }
+  EZFException& WithDetail(TZFErrorDetail detail) {
+    detail_ = std::move(detail);
+    return *this;
+  }
+  // The message followed by the detail in parentheses, when there is one:
+  // what the command-line programs print.
+  std::string MessageWithDetail() const;
+
  private:
   int32_t errorCode_ = 0;
   int32_t nativeError_ = 0;
+  TZFErrorDetail detail_;
 };
 
 }  // namespace zf

@@ -323,15 +323,15 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
     dir.ItemRef(found.Handle.ItemIndex).Selected = true;
 
   runFolders_.clear();
-  EntriesDone = 0;
-  EntriesSelected = 0;
-  CancelFlag = false;
-  SkipFlag = false;
+  entriesDone_ = 0;
+  entriesSelected_ = 0;
+  cancelFlag_ = false;
+  skipFlag_ = false;
   for (int32_t i = 0; i < dir.Count(); ++i)
-    if (dir.ItemRef(i).Selected) ++EntriesSelected;
+    if (dir.ItemRef(i).Selected) ++entriesSelected_;
 
-  DoOverallProgress(0, poExtract, ppStart, CancelFlag);
-  if (!CancelFlag) {
+  DoOverallProgress(0, poExtract, ppStart, cancelFlag_);
+  if (!cancelFlag_) {
     // The worker decoding ahead stops on every way out of the run.
     const std::unique_ptr<TZFDecodeAhead> ahead = StartDecodingAhead();
     decodeAhead_ = ahead.get();
@@ -345,24 +345,23 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
       if (!ExtractSelectedItem(i)) break;
     }
   }
-  const bool cancelled = CancelFlag;
-  DoOverallProgress(100, poExtract, ppEnd, CancelFlag);
-  CancelFlag = CancelFlag || cancelled;
+  const bool cancelled = cancelFlag_;
+  DoOverallProgress(100, poExtract, ppEnd, cancelFlag_);
+  cancelFlag_ = cancelFlag_ || cancelled;
 }
 
 std::unique_ptr<TZFDecodeAhead> TZFBaseArchiver::StartDecodingAhead() {
   // A volume set may ask for volumes, and only the run may ask.
   const auto* file = dynamic_cast<const TFileStream*>(archiveStream_.get());
-  if (file == nullptr || spanningMode_ != smNone || EntriesSelected < 2) return nullptr;
+  if (file == nullptr || spanningMode_ != smNone || entriesSelected_ < 2) return nullptr;
   const TZFDirArray& dir = dirManager_->Dir();
   std::vector<TZFDecodeAhead::TJob> jobs;
   for (int32_t i = 0; i < dir.Count(); ++i) {
     const TDirItem& item = dir.ItemRef(i);
     if (item.Selected && TZFDecodeAhead::Worthwhile(item))
-      jobs.push_back({i, item, dirManager_->DataLimitOf(i)});
+      jobs.push_back({i, item, dirManager_->PlaceOf(i)});
   }
-  return TZFDecodeAhead::Start(*this, file->FileName(), dirManager_->DirectoryStart(),
-                               std::move(jobs), password_);
+  return TZFDecodeAhead::Start(file->FileName(), std::move(jobs), password_);
 }
 
 bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
@@ -373,20 +372,21 @@ bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
     TDirItem item = dirManager_->Dir().GetItem(index);
     const std::string entryName = WithBackslashes(item.Name);
     try {
-      SkipFlag = false;
+      skipFlag_ = false;
       bool confirm = true;
       DoConfirmProcessFile(entryName, poExtract, confirm);
       if (!confirm) return true;
       const std::string destDir = AddTrailingDelimiter(baseDir_);
-      DoFileProgress(item.Name, 0, poExtract, ppStart, CancelFlag);
-      if (CancelFlag) return false;
+      DoFileProgress(item.Name, 0, poExtract, ppStart, cancelFlag_);
+      if (cancelFlag_) return false;
       ExtractOneEntry(item, index, entryName, destDir);
-      const bool cancelled = CancelFlag;
-      DoFileProgress(item.Name, 100, poExtract, ppEnd, CancelFlag);
-      CancelFlag = CancelFlag || cancelled;
-      if (CancelFlag) return false;
-      ++EntriesDone;
+      const bool cancelled = cancelFlag_;
+      DoFileProgress(item.Name, 100, poExtract, ppEnd, cancelFlag_);
+      cancelFlag_ = cancelFlag_ || cancelled;
+      if (cancelFlag_) return false;
+      ++entriesDone_;
     } catch (const EZFException& e) {
+      failureDetail_ = e.Detail();
       DoProcessFileFailure(entryName, poExtract, e.NativeError(), e.ErrorCode(), e.Message(),
                            action);
     }
@@ -491,26 +491,55 @@ void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32
   file.Kept();
 }
 
+namespace {
+
+// Causes that say the archive's data is damaged or cannot be decoded, which
+// ExtractCorruptedFiles excuses; a destination that could not take the
+// bytes is never excused.
+bool IsDataDamage(TZFCause cause) {
+  switch (cause) {
+    case TZFCause::CrcMismatch:
+    case TZFCause::SizeMismatch:
+    case TZFCause::Truncated:
+    case TZFCause::DamagedData:
+    case TZFCause::Overlap:
+    case TZFCause::UnsupportedMethod:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 bool TZFBaseArchiver::WriteEntryData(const TDirItem& item, int32_t index, TStream& destination) {
-  const int32_t volume = static_cast<int32_t>(item.DiskNumberStart(dirManager_->IsZip64()));
-  TZFVolumeNumberInfo info;
-  info.LastNumber = dirManager_->LastVolumeNumber();
-  info.SetNumber(volume);
-  OpenVolume(info);
+  const TZFEntryPlace place = dirManager_->PlaceOf(index);
+  OpenVolumeNumber(place.FirstVolume, place.LastVolume);
   const TZFDecodedEntry* decoded =
       decodeAhead_ != nullptr ? decodeAhead_->Take(index, password_, *archiveStream_) : nullptr;
-  bool ok;
+  TZFDecodeResult result;
   if (decoded != nullptr) {
-    ok = ReplayEntry(*this, destination, item, *decoded);
+    result = ReplayEntry(DecodeEvents(), destination, item, *decoded);
   } else {
     archiveStream_->SetPosition(item.LocalHeaderOffset());
-    ok = DecodeEntry(*this, destination, item, dirManager_->DataLimitOf(index));
+    result = DecodeEntry(Volumes(), DecodeEvents(), destination, item, place);
   }
-  if (!ok && !CancelFlag && !SkipFlag && !extractCorruptedFiles_)
-    throw EZFException(neExtractFailed, this);
-  // A damaged entry kept on request counts as complete; a skipped or
-  // cancelled one does not.
-  return !CancelFlag && !SkipFlag;
+  // A skipped or cancelled entry raises nothing and is not kept.
+  if (result.Cause() == TZFCause::Skipped || result.Cause() == TZFCause::Cancelled) return false;
+  // A damaged entry kept on request counts as complete.
+  if (!result.Ok() && !(extractCorruptedFiles_ && IsDataDamage(result.Cause())))
+    RaiseExtractFailed(result, index);
+  return true;
+}
+
+void TZFBaseArchiver::RaiseExtractFailed(const TZFDecodeResult& result, int32_t index) {
+  TZFErrorDetail detail = result.Failure;
+  if (detail.Cause == TZFCause::Overlap) {
+    const TZFEntryPlace place = dirManager_->PlaceOf(index);
+    detail.OtherEntry = dirManager_->NameOfEntryAt(static_cast<uint32_t>(place.FirstVolume),
+                                                   place.DataLimit, index);
+  }
+  throw EZFException(neExtractFailed, this).WithDetail(std::move(detail));
 }
 
 }  // namespace zf

@@ -55,19 +55,6 @@ bool ContainsExe(const std::string& text) {
   return os::LowerString(text).find(".exe") != std::string::npos;
 }
 
-// The component's tolerant-open switch, off while the volumes are probed
-// and on again however the probe ends.
-class TProbeScope {
- public:
-  explicit TProbeScope(bool& tolerant) : tolerant_(tolerant) { tolerant_ = false; }
-  ~TProbeScope() { tolerant_ = true; }
-  TProbeScope(const TProbeScope&) = delete;
-  TProbeScope& operator=(const TProbeScope&) = delete;
-
- private:
-  bool& tolerant_;
-};
-
 }  // namespace
 
 // ---- names ---------------------------------------------------------------------
@@ -121,6 +108,13 @@ void TZFBaseArchiver::OpenVolume(const TZFVolumeNumberInfo& volume) {
     OpenBlankVolume(volume);
   else
     OpenExistingVolume(volume);
+}
+
+void TZFBaseArchiver::OpenVolumeNumber(int32_t number, int32_t last) {
+  TZFVolumeNumberInfo info;
+  info.LastNumber = last;
+  info.SetNumber(number);
+  OpenVolume(info);
 }
 
 void TZFBaseArchiver::OpenBlankVolume(const TZFVolumeNumberInfo& volume) {
@@ -200,7 +194,6 @@ void TZFBaseArchiver::FinishVolumeSet() {
 // ---- recognising an existing archive --------------------------------------------
 
 void TZFBaseArchiver::ProbeArchive() {
-  const TProbeScope probing(tolerantOpen_);
   if (!ContainsExe(SplitName(fileName_).ext)) {
     ProbeLastVolume();
     return;
@@ -210,7 +203,7 @@ void TZFBaseArchiver::ProbeArchive() {
   TZFVolumeNumberInfo last;
   last.SetLast(true);
   OpenVolume(last);
-  dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), this, false);
+  dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), Volumes(), DirSettings(), false);
   if (dirManager_->ProbeEndRecord()) {
     DecideSpanningMode(true);
     return;
@@ -235,7 +228,7 @@ void TZFBaseArchiver::ProbeLastVolume() {
     TZFVolumeNumberInfo last;
     last.SetLast(true);
     OpenVolume(last);
-    dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), this, false);
+    dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), Volumes(), DirSettings(), false);
     found = dirManager_->ProbeEndRecord();
     DecideSpanningMode(found);
   } while (!found && spanningMode_ != smNone);

@@ -140,6 +140,12 @@ class File {
 int LastErrorCode();
 std::string ErrorText(int code);
 
+// What kind of failure a system error code stands for, as far as a user
+// can act on it: free space, get rights (or a writable medium), check the
+// device.
+enum class ErrorKind { Other, NoSpace, AccessDenied, IoError };
+ErrorKind KindOfError(int code);
+
 // ---- file system -----------------------------------------------------------
 
 bool FileExists(const std::string& path);       // exists and is not a folder

@@ -54,9 +54,8 @@ void VerifyPackage(const std::string& path, const std::string& shownAs,
   // The stored bytes are compared as they are, whatever this machine's OEM
   // code page is.
   archiver.Options().SetOEMFileNames(false);
-  bool passwordRefused = false;
+  // The package's password fits, or the entry is skipped (cause Skipped).
   archiver.OnPassword = [&](zf::TZFBaseArchiver*, const std::string&, std::string&, bool& skip) {
-    passwordRefused = true;
     skip = true;
   };
   const std::string prefix = shownAs + ": verification failed: ";
@@ -77,12 +76,12 @@ void VerifyPackage(const std::string& path, const std::string& shownAs,
         throw Failure(prefix + item.Name + ": its directory record differs from the one written");
       if (item.IsDirectory()) continue;
       DiscardStream sink;
-      archiver.ArchiveStream()->SetPosition(item.LocalHeaderOffset());
-      passwordRefused = false;
-      if (!zf::DecodeEntry(archiver, sink, item, manager.DataLimitOf(i)))
-        throw Failure(prefix + item.Name +
-                      (passwordRefused ? ": the password does not fit"
-                                       : ": wrong size or CRC-32 of the data"));
+      const zf::TZFDecodeResult result = archiver.DecodeItem(i, sink);
+      if (!result.Ok())
+        throw Failure(prefix + item.Name + ": " +
+                      (result.Cause() == zf::TZFCause::Skipped
+                           ? std::string("the password does not fit")
+                           : zf::DescribeDetail(result.Failure)));
       progress.Advance(expected.compressedSize, item.Name);
     }
   } catch (const Failure&) {

@@ -56,7 +56,7 @@ class Extraction {
       console_.Error("zfx: " + cmd_.archive + ": " + e.what());
       broken = true;
     }
-    selected_ = archiver.EntriesSelected;
+    selected_ = archiver.EntriesSelected();
     archiver.Close();
     console_.EndProgress();
     return Report(broken);

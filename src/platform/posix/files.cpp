@@ -303,6 +303,24 @@ bool File::SetUnixPermissions(uint32_t mode) {
 
 int LastErrorCode() { return errno; }
 
+ErrorKind KindOfError(int code) {
+  switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:  // the file system's or the process's size limit
+      return ErrorKind::NoSpace;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+      return ErrorKind::AccessDenied;
+    case EIO:
+      return ErrorKind::IoError;
+    default:
+      return ErrorKind::Other;
+  }
+}
+
 std::string ErrorText(int code) {
   char buffer[256];
   buffer[0] = '\0';

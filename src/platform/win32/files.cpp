@@ -202,6 +202,28 @@ bool File::SetUnixPermissions(uint32_t) { return true; }
 
 int LastErrorCode() { return static_cast<int>(GetLastError()); }
 
+ErrorKind KindOfError(int code) {
+  switch (static_cast<DWORD>(code)) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case 1295:  // ERROR_DISK_QUOTA_EXCEEDED, which not every mingw-w64 header names
+      return ErrorKind::NoSpace;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return ErrorKind::AccessDenied;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+      return ErrorKind::IoError;
+    default:
+      return ErrorKind::Other;
+  }
+}
+
 std::string ErrorText(int code) {
   char* buffer = nullptr;
   const DWORD len = FormatMessageA(

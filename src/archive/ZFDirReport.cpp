@@ -1,0 +1,43 @@
+// The directory report's texts (see ZFDirReport.h).
+#include "archive/ZFDirReport.h"
+
+namespace zf {
+
+const char* ProblemText(TZFDirProblem problem) {
+  switch (problem) {
+    case TZFDirProblem::NoEndRecord: return "no end of central directory record";
+    case TZFDirProblem::NoZip64EndRecord: return "the Zip64 end record is missing";
+    case TZFDirProblem::EntryCountUnknown: return "the entry count is unknown";
+    case TZFDirProblem::EntryCountTooLarge: return "more entries than the directory can hold";
+    case TZFDirProblem::DirectoryOutsideFile: return "the directory lies beyond the file";
+    case TZFDirProblem::VolumeOutsideSet: return "the directory runs beyond the last volume";
+    case TZFDirProblem::HeaderCutShort: return "a central header is cut short";
+    case TZFDirProblem::NameIndexInvalid: return "the name index is out of step";
+    case TZFDirProblem::Unreadable: return "the archive cannot be read";
+  }
+  return "unknown damage";
+}
+
+const TZFDirFinding* TZFDirReport::RebuildReason() const {
+  if (!Rebuilt || RebuildFinding < 0 || static_cast<size_t>(RebuildFinding) >= Findings.size())
+    return nullptr;
+  return &Findings[static_cast<size_t>(RebuildFinding)];
+}
+
+std::string TZFDirReport::Summary() const {
+  if (Findings.empty()) return std::string();
+  const TZFDirFinding& f = RebuildReason() ? *RebuildReason() : Findings.front();
+  std::string text = "directory damaged";
+  if (f.Offset >= 0) text += " at offset " + std::to_string(f.Offset);
+  text += " (" + f.Text + ")";
+  if (Rebuilt) {
+    text += ": rebuilt from " + std::to_string(LocalHeadersUsed) + " local header" +
+            (LocalHeadersUsed == 1 ? "" : "s");
+  }
+  if (Findings.size() > 1)
+    text += "; " + std::to_string(Findings.size() - 1) + " more finding" +
+            (Findings.size() == 2 ? "" : "s");
+  return text;
+}
+
+}  // namespace zf
