@@ -84,6 +84,16 @@ ZipBuilder ThreeEntries() {
   return b;
 }
 
+// A stored entry holding a whole archive of three entries.
+ZipEntry StoredInnerArchive(bool dataDescriptor) {
+  ZipBuilder inner;
+  inner.Add(File("one", "1")).Add(File("two", test::NoiseBytes(300))).Add(Folder("three/"));
+  ZipEntry e = File("inner.zip", inner.Build().str());
+  e.method = kMethodStored;
+  e.dataDescriptor = dataDescriptor;
+  return e;
+}
+
 const RecoveryCase kRecoveryCases[] = {
     {"TruncatedInsideTheDirectory",
      [] {
@@ -124,6 +134,34 @@ const RecoveryCase kRecoveryCases[] = {
        return b;
      },
      {"a.txt", "sub/", "sub/b.bin"}, {0x20, 0x10, 0x20}},
+    {"EmptyFileStaysAFile",
+     [] {
+       ZipEntry empty = File("zero.txt", "");
+       empty.method = kMethodStored;
+       ZipBuilder b;
+       b.Add(empty).Add(Folder("d/")).Add(File("d\\back\\", "")).Add(File("d/a", "a"));
+       const ZipLayout z = b.Build();
+       return Bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset);
+     },
+     {"zero.txt", "d/", "d\\back\\", "d/a"}, {0x20, 0x10, 0x10, 0x20}},
+    // The local headers of a stored archive inside are its data, not
+    // entries; with a data descriptor the data ends where it stands.
+    {"StoredArchiveInsideIsData",
+     [] {
+       ZipBuilder b;
+       b.Add(StoredInnerArchive(false)).Add(File("after.txt", "after"));
+       const ZipLayout z = b.Build();
+       return Bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset);
+     },
+     {"inner.zip", "after.txt"}, {0x20, 0x20}},
+    {"StoredArchiveWithDescriptorInsideIsData",
+     [] {
+       ZipBuilder b;
+       b.Add(StoredInnerArchive(true)).Add(File("after.txt", "after"));
+       const ZipLayout z = b.Build();
+       return Bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset);
+     },
+     {"inner.zip", "after.txt"}, {0x20, 0x20}},
     {"NameLength261IsSkipped",
      [] {
        // The skipped header's signature is followed 4 bytes on by nothing
@@ -261,6 +299,118 @@ TEST(DirManagerEndRecord, DamagedZip64RecordFailsWithoutRecovery) {
   EXPECT_EQ(r.manager->Dir().Count(), 0);
 }
 
+// ---- entry counts ---------------------------------------------------------------------
+
+struct CountCase {
+  const char* name;
+  std::function<Bytes(const ZipLayout&)> mutate;  // of five entries
+  int64_t claimed, read;
+  bool countTooSmall;  // the report says so
+};
+
+const CountCase kCountCases[] = {
+    {"CountRight", [](const ZipLayout& z) { return z.bytes; }, 5, 5, false},
+    {"CountTooSmall",
+     [](const ZipLayout& z) {
+       Bytes b = z.bytes;
+       Put16At(b, z.endRecordOffset + 8, 2);   // entries on this disk
+       Put16At(b, z.endRecordOffset + 10, 2);  // total entries
+       return b;
+     },
+     2, 5, true},
+    {"CountZero",
+     [](const ZipLayout& z) {
+       Bytes b = z.bytes;
+       Put16At(b, z.endRecordOffset + 10, 0);
+       return b;
+     },
+     0, 5, true},
+    // The size declares room for four headers: the fifth is not read.
+    {"SizeBoundsTheHeadersBeyondTheCount",
+     [](const ZipLayout& z) {
+       Bytes b = z.bytes;
+       const uint64_t fifth = z.centralOffsets[4];
+       // The end record moves to where the fifth header began.
+       Bytes out(b.begin(), b.begin() + fifth);
+       Bytes end(b.begin() + z.endRecordOffset, b.end());
+       Put16At(end, 10, 1);
+       Put32At(end, 12, static_cast<uint32_t>(fifth - z.directoryOffset));
+       out.insert(out.end(), end.begin(), end.end());
+       return out;
+     },
+     1, 4, true},
+};
+
+class EntryCount : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(EntryCount, EveryHeaderTheDirectorySizeHoldsIsRead) {
+  ZipBuilder b;
+  for (const char* name : {"a", "b", "c", "d/", "d/e"})
+    b.Add(name[1] == '/' ? Folder(name) : File(name, std::string("data of ") + name));
+  Reader r(GetParam().mutate(b.Build()));
+  TZFDirManager& m = r.Read();
+  EXPECT_FALSE(r.Rebuilt());
+  EXPECT_FALSE(m.Report().Rebuilt);
+  EXPECT_EQ(m.Report().EntriesClaimed, GetParam().claimed);
+  EXPECT_EQ(m.Report().EntriesRead, GetParam().read);
+  EXPECT_EQ(m.Dir().Count(), GetParam().read);
+  ASSERT_EQ(m.Report().Damaged(), GetParam().countTooSmall);
+  if (GetParam().countTooSmall) {
+    EXPECT_EQ(m.Report().Findings[0].Problem, TZFDirProblem::EntryCountTooSmall);
+    EXPECT_NE(m.Report().Summary().find(std::to_string(GetParam().read) + " read"),
+              std::string::npos)
+        << m.Report().Summary();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(DirManager, EntryCount, ::testing::ValuesIn(kCountCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DirManagerEndRecord, Zip64RecordCountingTooFewEntriesReadsThemAll) {
+  ZipBuilder b;
+  b.Add(File("a", "a")).Add(File("b", "b")).Add(File("c", "c")).Zip64Records();
+  const ZipLayout z = b.Build();
+  Bytes bytes = z.bytes;
+  const uint64_t zip64Record = z.endRecordOffset - kZip64LocatorSize - kZip64EndOfCentralDirSize;
+  Put32At(bytes, zip64Record + 32, 1);  // total entries, low 32 bits
+  Reader r(bytes);
+  r.Read();
+  EXPECT_EQ(r.Names(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(r.manager->Report().EntriesClaimed, 1);
+}
+
+// ---- folders ----------------------------------------------------------------------------
+
+TEST(DirItem, UnixFileTypeDecidesFolderOrFile) {
+  struct Case {
+    const char* name;
+    uint8_t host;
+    uint32_t attributes;
+    bool folder;
+  };
+  const Case cases[] = {
+      {"DosFolderBit", kHostMsDos, os::faDirectory, true},
+      {"DosFile", kHostMsDos, os::faArchive, false},
+      // The DOS half is not read on Unix: the mode in the high word decides.
+      {"UnixRegularFileWithGarbageDosBits", kHostUnix, (kUnixRegular | 0644u) << 16 | 0xFFFF,
+       false},
+      {"UnixSymlinkWithFolderBit", kHostUnix, (kUnixSymlink | 0777u) << 16 | 0x10, false},
+      {"UnixDirectoryWithoutFolderBit", kHostUnix, (kUnixDirectory | 0755u) << 16, true},
+      // No file type in the high word: the DOS bits are all there is.
+      {"UnixWithoutModeFolderBit", kHostUnix, os::faDirectory, true},
+      {"DosHostIgnoresTheHighWord", kHostMsDos, (kUnixRegular | 0644u) << 16 | 0x10, true},
+  };
+  for (const Case& c : cases) {
+    TDirItem item;
+    item.Header.VersionMadeBy = MadeBy(c.host, 30);
+    item.Header.ExternalAttributes = c.attributes;
+    EXPECT_EQ(item.IsDirectory(), c.folder) << c.name;
+    EXPECT_EQ((item.ExternalAttributes() & os::faDirectory) != 0, c.folder) << c.name;
+    EXPECT_EQ(item.ExternalAttributes() & ~os::faDirectory, c.attributes & ~os::faDirectory)
+        << c.name;
+  }
+}
+
 // ---- extra fields -------------------------------------------------------------------
 
 struct ExtraCase {
@@ -317,6 +467,7 @@ struct PrefixCase {
   bool offsetsFromArchive;
   bool empty;
   bool zip64 = false;
+  bool zip64Local = false;  // the local headers only, as Python's force_zip64 writes them
 };
 
 const PrefixCase kPrefixCases[] = {
@@ -327,6 +478,8 @@ const PrefixCase kPrefixCases[] = {
     // The locator's record offset is off by the stub as well.
     {"Zip64StubOffsetsFromArchiveStart", 1234, true, false, true},
     {"Zip64StubOffsetsFromFileStart", 1234, false, false, true},
+    {"Zip64LocalHeadersBehindStub", 122, true, false, false, true},
+    {"Zip64LocalHeadersAndRecordsBehindStub", 122, true, false, true, true},
 };
 
 class Prefix : public ::testing::TestWithParam<PrefixCase> {};
@@ -334,9 +487,10 @@ class Prefix : public ::testing::TestWithParam<PrefixCase> {};
 TEST_P(Prefix, FindsTheStubAndCorrectsOffsets) {
   const PrefixCase& c = GetParam();
   ZipBuilder b;
-  ZipEntry last = File("d/b.txt", "beta");
+  ZipEntry first = File("a.txt", "alpha"), last = File("d/b.txt", "beta");
   last.zip64 = c.zip64;
-  if (!c.empty) b.Add(File("a.txt", "alpha")).Add(Folder("d/")).Add(last);
+  first.zip64Local = last.zip64Local = c.zip64Local;
+  if (!c.empty) b.Add(first).Add(Folder("d/")).Add(last);
   b.Prefix(test::NoiseBytes(c.stubSize, 7), c.offsetsFromArchive).Zip64Records(c.zip64);
   const ZipLayout z = b.Build();
   Reader r(z.bytes);

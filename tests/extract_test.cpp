@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "archive/ZFArchiver.h"
@@ -444,6 +445,75 @@ TEST_F(ExtractTest, FoldersAreRebuilt) {
   z.Extract("*.*", os::faSearchAll, "");
   EXPECT_TRUE(os::DirectoryExists(Out("empty")));
   EXPECT_EQ(Read("a/b/c.txt"), "c");
+}
+
+// Archives that writers, damage or nesting make odd: every file comes out
+// as a file with its contents, every folder as a folder, nothing fails.
+TEST_F(ExtractTest, OddArchivesExtractWhole) {
+  const auto cutAtDirectory = [](const ZipBuilder& b) {
+    const test::ZipLayout z = b.Build();
+    return std::string(z.bytes.begin(), z.bytes.begin() + z.directoryOffset);
+  };
+  const std::string inner = ZipBuilder().Add(Entry("in1", "1")).Add(Entry("in2", "22")).Build().str();
+  ZipEntry unixFile = Entry("unix.txt", "made on Unix", (kUnixRegular | 0644u) << 16 | 0xFFFF);
+  unixFile.versionMadeBy = MadeBy(kHostUnix, 30);
+  ZipEntry unixDir = Entry("unixdir/", "", (kUnixDirectory | 0755u) << 16);
+  unixDir.versionMadeBy = MadeBy(kHostUnix, 30);
+  ZipEntry zip64Local = Stored("z64.txt", "sizes in the local Zip64 block");
+  zip64Local.zip64Local = true;
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> folders;
+  };
+  const Case cases[] = {
+      {"rebuilt directory with an empty file",
+       cutAtDirectory(ZipBuilder().Add(Stored("zero.txt", "")).Add(Entry("d/", "", 0x10))),
+       {{"zero.txt", ""}}, {"d"}},
+      {"Unix entries with garbage DOS bits",
+       ZipBuilder().Add(unixFile).Add(unixDir).Build().str(),
+       {{"unix.txt", "made on Unix"}}, {"unixdir"}},
+      {"end record counting two of three",
+       ZipBuilder().Add(Entry("1", "one")).Add(Entry("2", "two")).Add(Entry("3", "three"))
+           .EndRecordEntries(2).Build().str(),
+       {{"1", "one"}, {"2", "two"}, {"3", "three"}}, {}},
+      {"Zip64 local header behind a prefix",
+       ZipBuilder().Add(zip64Local).Prefix(test::NoiseBytes(122, 3), true).Build().str(),
+       {{"z64.txt", "sizes in the local Zip64 block"}}, {}},
+      {"stored archive inside a rebuilt one",
+       cutAtDirectory(ZipBuilder().Add(Stored("inner.zip", inner)).Add(Entry("after", "a"))),
+       {{"inner.zip", inner}, {"after", "a"}}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::WriteFile(archive, c.bytes);
+    TZipArchiver zip;
+    zip.SetFileName(archive);
+    zip.SetBaseDir(out);
+    std::vector<int32_t> failed;
+    zip.OnProcessFileFailure = [&](TZFBaseArchiver*, const std::string&, TZFProcessOperation,
+                                   int32_t native, int32_t, const std::string&,
+                                   TZFAction& action) {
+      failed.push_back(native);
+      action = fxaIgnore;
+    };
+    zip.Open();
+    zip.Extract("*.*", os::faSearchAll, "");
+    zip.Close();
+    EXPECT_EQ(failed, std::vector<int32_t>{});
+    for (const auto& [name, contents] : c.files) {
+      EXPECT_TRUE(os::FileExists(Out(name))) << name;
+      EXPECT_EQ(Read(name), contents) << name;
+    }
+    for (const std::string& folder : c.folders) EXPECT_TRUE(os::DirectoryExists(Out(folder))) << folder;
+    std::vector<std::string> names;
+    for (const auto& [name, contents] : c.files) names.push_back(name);
+    names.insert(names.end(), c.folders.begin(), c.folders.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(Listing(), names);
+    TempDir::RemoveTree(out);
+  }
 }
 
 // ---- passwords -------------------------------------------------------------------------

@@ -74,6 +74,9 @@ struct ZipEntry {
   std::vector<uint8_t> localExtra;
   std::vector<uint8_t> centralExtra;  // Zip64 block appended after it when zip64
   bool zip64 = false;  // sizes and offset as 0xFFFFFFFF plus a Zip64 block
+  // The local header alone holds sentinel sizes and a Zip64 block with both
+  // sizes, the central header the plain ones (Python's force_zip64).
+  bool zip64Local = false;
   // Overrides of what the headers claim (damage, bombs); std::nullopt: true values.
   std::optional<std::string> rawData;  // the bytes after the local header, as given
   std::optional<uint32_t> crc;
@@ -141,19 +144,28 @@ class ZipBuilder {
       lh.CompressedSize = e.compressedSize.value_or(static_cast<uint32_t>(payload.size()));
       lh.UncompressedSize = e.uncompressedSize.value_or(static_cast<uint32_t>(e.data.size()));
       lh.NameLength = e.localNameLength.value_or(static_cast<uint16_t>(e.name.size()));
-      lh.ExtraLength = static_cast<uint16_t>(e.localExtra.size());
+      std::vector<uint8_t> localExtra = e.localExtra;
+      const uint32_t plainCompressed = lh.CompressedSize, plainUncompressed = lh.UncompressedSize;
+      if (e.zip64Local) {
+        std::vector<uint8_t> z;
+        Put64(z, lh.UncompressedSize);
+        Put64(z, lh.CompressedSize);
+        PutExtraBlock(localExtra, kExtraZip64, z);
+        lh.CompressedSize = lh.UncompressedSize = kSentinel32;
+      }
+      lh.ExtraLength = static_cast<uint16_t>(localExtra.size());
       out.localOffsets.push_back(b.size());
       const uint64_t offset = b.size() - base;
       if (!e.omitLocalHeader) {
         PutLocalFileHeader(b, lh);
         b.insert(b.end(), e.name.begin(), e.name.end());
-        b.insert(b.end(), e.localExtra.begin(), e.localExtra.end());
+        b.insert(b.end(), localExtra.begin(), localExtra.end());
         b.insert(b.end(), payload.begin(), payload.end());
         if (e.dataDescriptor) {
           TDataDescriptor dd;
           dd.Crc32 = crc;
-          dd.CompressedSize = lh.CompressedSize;
-          dd.UncompressedSize = lh.UncompressedSize;
+          dd.CompressedSize = plainCompressed;
+          dd.UncompressedSize = plainUncompressed;
           PutDataDescriptor(b, dd);
         }
       }
@@ -165,8 +177,8 @@ class ZipBuilder {
       ch.ModTime = e.time;
       ch.ModDate = e.date;
       ch.Crc32 = crc;
-      ch.CompressedSize = lh.CompressedSize;
-      ch.UncompressedSize = lh.UncompressedSize;
+      ch.CompressedSize = plainCompressed;
+      ch.UncompressedSize = plainUncompressed;
       ch.NameLength = e.centralNameLength.value_or(static_cast<uint16_t>(e.name.size()));
       ch.CommentLength = static_cast<uint16_t>(e.comment.size());
       ch.ExternalAttributes = e.externalAttributes;

@@ -44,7 +44,23 @@ struct TDirItem {
     if (Header.DiskNumberStart != kSentinel16) return Header.DiskNumberStart;
     return archiveIsZip64 ? Zip64DiskStart : 0;
   }
-  bool IsDirectory() const { return (Header.ExternalAttributes & os::faDirectory) != 0; }
+  // A folder by its attributes. An entry made on Unix whose high word holds
+  // a file type is a folder when that type says so, whatever the DOS bits:
+  // some Unix writers fill the low word with 0xFFFF, which sets the folder
+  // bit on every file (unzip decides by the Unix type too).
+  bool IsDirectory() const {
+    if (HostOf(Header.VersionMadeBy) == kHostUnix) {
+      const uint32_t type = UnixModeOf(Header.ExternalAttributes) & kUnixTypeMask;
+      if (type != 0) return type == kUnixDirectory;
+    }
+    return (Header.ExternalAttributes & os::faDirectory) != 0;
+  }
+  // The external attributes as the engine takes them: the folder bit says
+  // what IsDirectory says, the other bits are as stored.
+  uint32_t ExternalAttributes() const {
+    const uint32_t others = Header.ExternalAttributes & ~static_cast<uint32_t>(os::faDirectory);
+    return IsDirectory() ? others | os::faDirectory : others;
+  }
   bool IsEncrypted() const { return (Header.Flags & kFlagEncrypted) != 0; }
   uint32_t DosDateTime() const { return os::MakeDosDateTime(Header.ModDate, Header.ModTime); }
 };

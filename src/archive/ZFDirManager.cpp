@@ -121,6 +121,20 @@ class TDirectoryReader {
   int64_t Remaining() const { return size_ - position_; }
   // Goes on at the start of the next volume.
   void NextVolume() { Reset(nextVolume_(), 0); }
+  // Bytes read so far, over all volumes.
+  int64_t Consumed() const { return consumed_; }
+
+  // The next count bytes without reading past them; false when the current
+  // volume does not hold them (nothing is read then).
+  bool Peek(uint8_t* out, size_t count) {
+    if (Remaining() < static_cast<int64_t>(count)) return false;
+    const int64_t at = position_;
+    const int64_t consumed = consumed_;
+    Read(out, count);
+    position_ = at;
+    consumed_ = consumed;
+    return true;
+  }
 
   // Exactly count bytes, or EReadError when the stream ends first.
   void Read(uint8_t* out, size_t count) {
@@ -135,6 +149,7 @@ class TDirectoryReader {
       out += n;
       count -= n;
       position_ += static_cast<int64_t>(n);
+      consumed_ += static_cast<int64_t>(n);
     }
   }
   std::vector<uint8_t> Read(size_t count) {
@@ -159,6 +174,7 @@ class TDirectoryReader {
   int64_t position_ = 0;
   std::vector<uint8_t> buffer_;
   int64_t bufferStart_ = 0;
+  int64_t consumed_ = 0;
   std::function<TStream*()> nextVolume_;
 };
 
@@ -415,6 +431,10 @@ TZFDirDecision TZFDirManager::Decide(const TZFDirFinding& finding) const {
       // the directory's size are unknown, and the local headers of entries
       // past 4 GiB cannot be rebuilt well: refuse rather than guess.
       return TZFDirDecision::Refuse;
+    case TZFDirProblem::EntryCountTooSmall:
+      // Every header was read, the count alone was wrong (see ReadItems):
+      // the directory is whole, and the finding tells the user.
+      return TZFDirDecision::ReadOn;
     case TZFDirProblem::NameIndexInvalid:
     case TZFDirProblem::NoEndRecord:
     case TZFDirProblem::EntryCountUnknown:
@@ -575,7 +595,42 @@ bool TZFDirManager::ReadItems(int64_t endRecords, uint32_t firstVolume, TZFDirFi
     ReadCentralItem(*dir_, i, reader, settings_.OEMFileNames);
     report_.EntriesRead = i + 1;
   }
-  return true;
+
+  // Central headers beyond the count that the directory's size still holds
+  // are read as well: an end record that counts fewer entries than there
+  // are (Info-ZIP zip keeps only the low 16 bits of a count above 65535
+  // when it writes no Zip64 records; a damaged count) would otherwise lose
+  // the rest without a word. Each must carry its signature and end inside
+  // the declared size, so both fields bound what is read.
+  const auto anotherHeader = [&] {
+    const int64_t left = static_cast<int64_t>(std::min<uint64_t>(directorySize, kMaxPosition)) -
+                         reader.Consumed();
+    if (left < static_cast<int64_t>(kCentralFileHeaderSize)) return false;
+    if (!singleFile && reader.Remaining() < static_cast<int64_t>(kCentralFileHeaderSize) &&
+        volume < lastVolume)
+      reader.NextVolume();
+    uint8_t fixed[kCentralFileHeaderSize];
+    if (!reader.Peek(fixed, sizeof fixed)) return false;
+    TCentralFileHeader next;
+    ReadCentralFileHeader(fixed, next);
+    const int64_t length = static_cast<int64_t>(kCentralFileHeaderSize) + next.NameLength +
+                           next.ExtraLength + next.CommentLength;
+    return next.Signature == kCentralFileHeaderSignature && length <= left;
+  };
+  const int64_t claimed = static_cast<int64_t>(entries);
+  if (!anotherHeader()) return true;
+  const int64_t uncounted = reader.Position();
+  for (int32_t i = count; i < std::numeric_limits<int32_t>::max() && anotherHeader(); ++i) {
+    problem.Offset = reader.Position();
+    dir_->SetCount(i + 1);
+    ReadCentralItem(*dir_, i, reader, settings_.OEMFileNames);
+    report_.EntriesRead = i + 1;
+  }
+  problem = {TZFDirProblem::EntryCountTooSmall, uncounted,
+             ProblemText(TZFDirProblem::EntryCountTooSmall) + std::string(": ") +
+                 std::to_string(claimed) + " counted, " + std::to_string(report_.EntriesRead) +
+                 " read"};
+  return false;
 }
 
 // ---- the self-extractor prefix ---------------------------------------------
@@ -603,9 +658,24 @@ bool TZFDirManager::AcceptsAsFirstLocalHeader(int64_t position, int64_t size,
     return false;
   if (position == 0) return true;
   const TCentralFileHeader& c = first.Header;
-  return local.Crc32 == c.Crc32 && local.VersionNeeded == c.VersionNeeded &&
-         local.Method == c.Method && local.ModTime == c.ModTime && local.ModDate == c.ModDate &&
-         local.CompressedSize == c.CompressedSize && local.UncompressedSize == c.UncompressedSize;
+  if (local.Crc32 != c.Crc32 || local.VersionNeeded != c.VersionNeeded ||
+      local.Method != c.Method || local.ModTime != c.ModTime || local.ModDate != c.ModDate)
+    return false;
+  if (local.CompressedSize == c.CompressedSize && local.UncompressedSize == c.UncompressedSize)
+    return true;
+  // A Zip64 local header (Python's zipfile with force_zip64, for one) holds
+  // its sizes in its Zip64 block, while the central header may hold them
+  // plainly: the sizes are compared as values.
+  TDirItem sizes;
+  sizes.Header.CompressedSize = local.CompressedSize;
+  sizes.Header.UncompressedSize = local.UncompressedSize;
+  const int64_t extraStart =
+      position + static_cast<int64_t>(kLocalFileHeaderSize) + local.NameLength;
+  const bool zip64Sizes =
+      local.CompressedSize == kSentinel32 || local.UncompressedSize == kSentinel32;
+  if (zip64Sizes && !ReadLocalZip64Sizes(sizes, extraStart, local.ExtraLength)) return false;
+  return sizes.CompressedSize() == first.CompressedSize() &&
+         sizes.UncompressedSize() == first.UncompressedSize();
 }
 
 void TZFDirManager::DetectPrefixLength(int64_t endRecords) {
@@ -628,6 +698,7 @@ void TZFDirManager::DetectPrefixLength(int64_t endRecords) {
         return AcceptsAsFirstLocalHeader(position, size, window, offset, first);
       });
   if (hit >= 0) prefixLength_ = static_cast<uint64_t>(hit);
+  ForgetScanWindows();  // the Zip64 reads above took the stream's size
 }
 
 void TZFDirManager::ApplyPrefixLength() {
@@ -688,9 +759,12 @@ void TZFDirManager::RecoverDirectory() {
   int64_t position = FindNextLocalHeader(0);
   if (position < 0) throw EZFException(neInvalidArchive, nullptr);
   while (position >= 0) {
-    RecoverItemAt(position);
-    // On from just past the signature: the data may hold entries of its own.
-    position = FindNextLocalHeader(position + 4);
+    const int64_t dataEnd = RecoverItemAt(position);
+    // On past the data when its extent is known: a local header inside it
+    // is data (a stored archive in the archive), not an entry, and taking
+    // it for one would fail the outer entry as overlapped. Otherwise on
+    // from just past the signature, as the data may hold the next header.
+    position = FindNextLocalHeader(std::max(position + 4, dataEnd));
   }
   ForgetScanWindows();
   directoryStart_ = StreamSize();
@@ -727,14 +801,15 @@ void TZFDirManager::ReadScanned(const std::vector<uint8_t>& window, int64_t wind
 
 // Appends an item built from the local header at position, unless the
 // header is implausible (a name longer than a path can be, data larger than
-// the file) or its sizes cannot be known.
-void TZFDirManager::RecoverItemAt(int64_t position) {
+// the file) or its sizes cannot be known. Returns where the item's data
+// ends when that is known, else -1.
+int64_t TZFDirManager::RecoverItemAt(int64_t position) {
   const int64_t size = ScanStreamSize();
   uint8_t raw[kLocalFileHeaderSize];
   ReadScanned(localScanWindow_, localScanStart_, position, raw, sizeof raw);
   TLocalFileHeader local;
   ReadLocalFileHeader(raw, local);
-  if (local.NameLength > kMaxRecoveredNameLength) return;
+  if (local.NameLength > kMaxRecoveredNameLength) return -1;
 
   TDirItem item;
   TCentralFileHeader& h = item.Header;
@@ -749,16 +824,14 @@ void TZFDirManager::RecoverItemAt(int64_t position) {
   h.UncompressedSize = local.UncompressedSize;
   h.NameLength = local.NameLength;
   h.ExtraLength = local.ExtraLength;
-  h.ExternalAttributes =
-      (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? os::faArchive
-                                                                           : os::faDirectory;
   SetLocalHeaderOffset(item, position);
 
   const int64_t nameEnd = position + static_cast<int64_t>(kLocalFileHeaderSize) + local.NameLength;
   const bool zip64Sizes =
       local.CompressedSize == kSentinel32 || local.UncompressedSize == kSentinel32;
-  if (zip64Sizes && !ReadLocalZip64Sizes(item, nameEnd, local.ExtraLength)) return;
-  if (item.CompressedSize() >= size) return;
+  if (zip64Sizes && !ReadLocalZip64Sizes(item, nameEnd, local.ExtraLength)) return -1;
+  if (item.CompressedSize() >= size) return -1;
+  const int64_t dataStart = nameEnd + local.ExtraLength;
 
   std::string name;
   if (local.NameLength != 0 && nameEnd <= size) {
@@ -768,9 +841,21 @@ void TZFDirManager::RecoverItemAt(int64_t position) {
                 reinterpret_cast<uint8_t*>(stored.data()), local.NameLength);
     name = DecodeEntryName(stored, local.Flags, settings_.OEMFileNames);
   }
+  // A local header holds no attributes: a folder is an entry whose name
+  // ends with a separator, everything else is a file (an empty one too,
+  // which a size-based guess would turn into a folder).
+  h.ExternalAttributes =
+      !name.empty() && IsSeparator(name.back()) ? os::faDirectory : os::faArchive;
 
+  // The data's extent: from the local header's sizes, or for an entry with
+  // a data descriptor from the first descriptor behind it, when that one's
+  // size says the data ends right where it stands.
+  int64_t dataEnd = dataStart + item.CompressedSize();
   TDataDescriptor descriptor;
+  if (local.Flags & kFlagDataDescriptor) dataEnd = -1;
   if ((local.Flags & kFlagDataDescriptor) && FindDataDescriptor(position, descriptor)) {
+    if (!zip64Sizes && descriptorScanHit_ - dataStart == descriptor.CompressedSize)
+      dataEnd = descriptorScanHit_;
     h.Crc32 = descriptor.Crc32;
     // A Zip64 descriptor holds 8-byte sizes; its 4-byte reading would be
     // wrong, so such an entry keeps the sizes of its Zip64 block.
@@ -784,6 +869,7 @@ void TZFDirManager::RecoverItemAt(int64_t position) {
   dir_->SetCount(index + 1);
   dir_->ItemRef(index) = std::move(item);
   dir_->RenameItem(index, name);
+  return dataEnd;
 }
 
 // The sizes of a local header whose size fields hold the sentinel, from the

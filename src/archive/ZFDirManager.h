@@ -146,7 +146,9 @@ class TZFDirManager {
 
  private:
   bool ReadZip64EndRecordAt(uint64_t position);
-  // Reads every central header; false with what went wrong in problem.
+  // Reads every central header, those beyond the count that the
+  // directory's size holds included; false with what was found in problem
+  // (damage, or more headers than counted).
   bool ReadItems(int64_t endRecords, uint32_t firstVolume, TZFDirFinding& problem);
   bool ReadItemsGuarded(int64_t endRecords, uint32_t firstVolume, TZFDirFinding& problem);
   // Notes a finding in the report and acts on Decide's answer: true when
@@ -156,7 +158,7 @@ class TZFDirManager {
   bool AcceptsAsFirstLocalHeader(int64_t position, int64_t size,
                                  std::span<const uint8_t> window, size_t offset,
                                  const TDirItem& first);
-  void RecoverItemAt(int64_t position);
+  int64_t RecoverItemAt(int64_t position);
   bool ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint16_t extraLength);
   void ComputeDataLimits();
   void ForgetScanWindows();

@@ -9,6 +9,8 @@ const char* ProblemText(TZFDirProblem problem) {
     case TZFDirProblem::NoZip64EndRecord: return "the Zip64 end record is missing";
     case TZFDirProblem::EntryCountUnknown: return "the entry count is unknown";
     case TZFDirProblem::EntryCountTooLarge: return "more entries than the directory can hold";
+    case TZFDirProblem::EntryCountTooSmall:
+      return "the directory holds more entries than the end record counts";
     case TZFDirProblem::DirectoryOutsideFile: return "the directory lies beyond the file";
     case TZFDirProblem::VolumeOutsideSet: return "the directory runs beyond the last volume";
     case TZFDirProblem::HeaderCutShort: return "a central header is cut short";

@@ -20,6 +20,7 @@ enum class TZFDirProblem : uint8_t {
   NoZip64EndRecord,      // a Zip64 locator points at no Zip64 end record
   EntryCountUnknown,     // the end record says 0xFFFF entries and there are no Zip64 records
   EntryCountTooLarge,    // more entries than the directory's size can hold
+  EntryCountTooSmall,    // the directory holds more central headers than the end records count
   DirectoryOutsideFile,  // the directory's size or offset lies beyond the file
   VolumeOutsideSet,      // the directory names or runs into a volume outside the set
   HeaderCutShort,        // a central header, its name, extra field or comment runs past the end
@@ -46,7 +47,8 @@ enum class TZFDirDecision : uint8_t {
 struct TZFDirReport {
   bool EndRecordFound = false;
   int64_t EntriesClaimed = -1;  // by the end records; -1 when there are none
-  int64_t EntriesRead = 0;      // central headers read in full (before a rebuild)
+  int64_t EntriesRead = 0;      // central headers read in full (before a rebuild); above
+                                // EntriesClaimed when the directory held more
   bool Rebuilt = false;
   int32_t RebuildFinding = -1;   // index in Findings of the one that decided the rebuild
   int64_t LocalHeadersUsed = 0;  // items a rebuild made from local headers

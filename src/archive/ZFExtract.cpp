@@ -272,7 +272,7 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
   for (int32_t i = first; i < dir.Count(); ++i) {
     const TDirItem& item = dir.ItemRef(i);
     if (!selected(item)) continue;
-    if (item.Header.ExternalAttributes & kTestedAttributes &
+    if (item.ExternalAttributes() & kTestedAttributes &
         ~static_cast<uint32_t>(h.SearchAttributes))
       continue;
     // An exclusion mask takes out what it matches by the same name test as
@@ -301,7 +301,7 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
     F.LastModFileDate = item.Header.ModDate;
     F.LastModFileTime = item.Header.ModTime;
     F.CRC = item.Header.Crc32;
-    F.ExternalFileAttributes = item.Header.ExternalAttributes;
+    F.ExternalFileAttributes = item.ExternalAttributes();
     F.Comment = item.Comment;
     return true;
   }
@@ -399,7 +399,7 @@ bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
 void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
                                       const std::string& entryName, std::string destDir) {
   std::string name = entryName;
-  uint32_t attr = item.Header.ExternalAttributes;
+  uint32_t attr = item.ExternalAttributes();
   DoExtractFile(name, attr, item.Comment);
   if (name == entryName) {
     if (EscapesDestination(name)) throw EZFException(neCannotCreateFile, {entryName}, this);

@@ -97,6 +97,7 @@ inline constexpr uint16_t MadeBy(uint8_t host, uint8_t version) {
 // ---- Unix mode bits (external attributes >> 16, host kHostUnix) -----------
 inline constexpr uint32_t kUnixTypeMask = 0170000;
 inline constexpr uint32_t kUnixRegular = 0100000;
+inline constexpr uint32_t kUnixDirectory = 0040000;
 inline constexpr uint32_t kUnixSymlink = 0120000;
 inline constexpr uint32_t kUnixSetId = 06000;       // set-user-id, set-group-id
 inline constexpr uint32_t kUnixPermissions = 0777;  // read, write, execute for all three
