@@ -290,7 +290,11 @@ TEST(CodecDecode, BlockStructuredEntries) {
        Truncated},
       {"block inflating past the declared size",
        BlockEntryData(1000, 3000, 1, true, {ZlibCompress(std::string(1 << 20, 'z'))}),
-       DamagedData},
+       SizeMismatch},
+      {"compressed block that decodes to nothing",
+       BlockEntryData(1000, 3000, 1, true, {ZlibCompress("")}), DamagedData},
+      {"compressed block cut short",
+       BlockEntryData(1000, 3000, 1, true, {ZlibCompress(plain).substr(0, 100)}), DamagedData},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -306,7 +310,83 @@ TEST(CodecDecode, BlockStructuredEntries) {
   }
 }
 
+// Takes every byte and keeps only their count.
+class TCountingStream : public TStream {
+ public:
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void*, int64_t count) override {
+    size_ += count;
+    return count;
+  }
+  int64_t Seek(int64_t, os::SeekOrigin) override { return size_; }
+  int64_t GetSize() override { return size_; }
+  void SetSize(int64_t) override {}
+
+ private:
+  int64_t size_ = 0;
+};
+
+TEST(CodecDecode, BlockDeclaringAHugeSizeDecodesInPieces) {
+  // One block of 64 MiB of zeros in 64 KiB: decoded through one piece
+  // buffer into a stream that keeps nothing (zfx's test measures the peak
+  // memory of the same under a 256 MiB block).
+  const std::string plain(64 * MiB, '\0');
+  const std::string packed = ZlibCompress(plain);
+  ASSERT_LT(packed.size(), 128u * 1024);
+  const ZipEntry e{.name = "huge.bin",
+                   .data = plain,
+                   .method = 12,
+                   .versionNeeded = 20,
+                   .rawData = BlockEntryData(64 * MiB, 64 * MiB, 1, true, {packed})};
+  OpenArchive a(ZipBuilder().Add(e));
+  TCountingStream out;
+  EXPECT_STREQ(CauseName(a.archiver.DecodeItem(0, out).Cause()), CauseName(TZFCause::None));
+  EXPECT_EQ(out.GetSize(), int64_t{64} * MiB);
+}
+
 // ---- password requests --------------------------------------------------------------
+
+TEST(CodecPassword, AHandlerAnsweringWithFailedPasswordsEndsInAWrongPassword) {
+  // An encrypted block entry whose check never fits, and an ordinarily
+  // encrypted one; the handler never skips.
+  TBlockFormatHeader h;
+  h.BlockCount = 0;
+  h.Encryption = 1;
+  h.CheckCrc = 0x12345678;
+  std::vector<uint8_t> header;
+  PutBlockFormatHeader(header, h);
+  const ZipEntry block{.name = "block.bin",
+                       .data = "",
+                       .method = 12,
+                       .versionNeeded = 20,
+                       .rawData = std::string(header.begin(), header.end())};
+  const ZipEntry standard{.name = "locked.txt", .data = "locked", .password = "secret"};
+  struct Case {
+    const char* name;
+    ZipEntry entry;
+    std::vector<std::string> answers;  // in turn, over and over
+    size_t requests;
+  };
+  const Case cases[] = {
+      {"block entry, one answer", block, {"same"}, 3},
+      {"block entry, two answers in turn", block, {"one", "two"}, 4},
+      {"standard entry, one answer", standard, {"wrong"}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenArchive a(ZipBuilder().Add(c.entry));
+    a.archiver.SetPassword(c.answers[0]);
+    size_t requests = 0;
+    a.archiver.OnPassword = [&](TZFBaseArchiver*, const std::string&, std::string& password,
+                                bool& skip) {
+      skip = false;
+      password = c.answers[++requests % c.answers.size()];
+    };
+    TMemoryStream out;
+    EXPECT_STREQ(CauseName(a.Decode(0, out).Cause()), CauseName(TZFCause::WrongPassword));
+    EXPECT_EQ(requests, c.requests);
+  }
+}
 
 TEST(CodecPassword, RequestsRepeatUntilThePasswordFitsOrTheEntryIsSkipped) {
   struct Case {

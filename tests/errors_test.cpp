@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <span>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -453,22 +454,43 @@ TEST(InflateWholeBuffer, PresetDictionaryStreamFails) {
   EXPECT_THROW(InflateWholeBuffer(needsDict, 16, 16), EDecompressionError);
 }
 
-TEST(SafeDecompress, AnswersWithoutExceptions) {
-  Bytes out = {1, 2, 3};
-  EXPECT_TRUE(SafeDecompress(kHello, out, 5, 5));
-  EXPECT_EQ(out, Text("hello"));
-  EXPECT_FALSE(SafeDecompress(Bytes{}, out, 5, 5));
-  EXPECT_TRUE(out.empty());
-  EXPECT_FALSE(SafeDecompress(kHello, out, 5, 5, /*run=*/false));
-  EXPECT_FALSE(SafeDecompress(kEmpty, out, 0, 0));  // decodes to nothing
-  Bytes damaged = kHello;
-  damaged.back() ^= 0xFF;
-  EXPECT_FALSE(SafeDecompress(damaged, out, 5, 5));
-  EXPECT_FALSE(SafeDecompress(kHello, out, 5, 4));  // beyond the limit
-  EXPECT_TRUE(out.empty());
+TEST(InflateInPieces, PiecesFillTheBufferAndMakeTheStream) {
+  const Bytes plain = Repeated(300000);
+  const Bytes packed = Compress(plain);
+  for (size_t size : {size_t{1}, size_t{4096}, size_t{1} << 20}) {
+    Bytes piece(size), got;
+    size_t pieces = 0;
+    const bool ended = InflateInPieces(packed, piece, [&](std::span<const uint8_t> bytes) {
+      EXPECT_LE(bytes.size(), size);
+      ++pieces;
+      got.insert(got.end(), bytes.begin(), bytes.end());
+      return true;
+    });
+    EXPECT_TRUE(ended) << size;
+    EXPECT_EQ(got, plain) << size;
+    EXPECT_EQ(pieces, (plain.size() + size - 1) / size) << size;
+  }
 }
 
-// ---- compression-mode routines -----------------------------------------------------
+TEST(InflateInPieces, AHandlerThatStopsEndsTheInflate) {
+  // A bomb: 16 MiB of zeros from a few kilobytes; stopped after 1 MiB, no
+  // more of it is decoded.
+  const Bytes packed = Compress(Bytes(16 << 20, 0));
+  Bytes piece(64 << 10);
+  size_t decoded = 0;
+  EXPECT_FALSE(InflateInPieces(packed, piece, [&](std::span<const uint8_t> bytes) {
+    decoded += bytes.size();
+    return decoded < (1u << 20);
+  }));
+  EXPECT_EQ(decoded, 1u << 20);
+}
+
+TEST(InflateInPieces, NoPieceBufferFails) {
+  Bytes none;
+  EXPECT_THROW(InflateInPieces(kHello, none, [](std::span<const uint8_t>) { return true; }),
+               EDecompressionError);
+  EXPECT_EQ(ModeToZlibHeader(10)[1], 0xDA);
+}
 
 TEST(CompressionMode, LevelIsOneByteEnumeration) {
   static_assert(sizeof(TZFCompressionLevel) == 1);

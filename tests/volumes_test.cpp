@@ -478,6 +478,41 @@ TEST(MissingVolume, RequestsCarryOneBasedNumbersAndCancelGives45) {
   EXPECT_EQ(requests.log, expected);
 }
 
+TEST(MissingVolume, HandlersThatNameNoVolumeEndTheRequestWith45) {
+  struct Case {
+    const char* name;
+    std::string answer;  // for the middle volume; what a handler answers forever
+  };
+  const Case cases[] = {
+      // An empty name names no volume: the one before is not read in its place.
+      {"empty name", ""},
+      {"the same missing file", "arc.Z02"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir, out;
+    WriteSampleWithoutZ02(dir);
+    TZipArchiver zip;
+    zip.SetFileName(dir / "arc.zip");
+    Requests requests;
+    requests.Attach(zip, false);
+    int middle = 0;
+    zip.OnRequestMiddleVolume = [&](TZFBaseArchiver*, int32_t, std::string& name, bool&) {
+      ++middle;
+      name = c.answer.empty() ? "" : dir / c.answer;
+    };
+    zip.Open();
+    std::vector<int32_t> failures;
+    RecordFailures(zip, failures);
+    zip.SetBaseDir(out.Path());
+    zip.Extract("*.*", os::faSearchAll, "");
+    EXPECT_EQ(failures, std::vector<int32_t>{neVolumeRequestCancelled});  // big.bin
+    EXPECT_LE(middle, 16);
+    EXPECT_FALSE(os::FileExists(out / "big.bin"));
+    EXPECT_TRUE(os::FileExists(out / "dir" + std::string(1, test::kSep) + "last.txt"));
+  }
+}
+
 TEST(MissingVolume, DefaultRequestCancelsAndTheDefaultFailureActionAborts) {
   TempDir dir, out;
   WriteSampleWithoutZ02(dir);

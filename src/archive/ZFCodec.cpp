@@ -14,7 +14,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <span>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -39,6 +41,8 @@ constexpr std::chrono::milliseconds kMemoryRefresh{100};  // how old the memory 
 // A block of the block-structured format is read whole; its length comes
 // from the archive, so it is held to this as well as to the entry's data.
 constexpr int64_t kMaxBlockLength = 16 * 1024 * 1024;
+// Failures of a password already tried that end the password requests.
+constexpr int kMaxRepeatedPasswords = 3;
 
 }  // namespace
 
@@ -126,6 +130,8 @@ struct TDecodeState {
   long double progressTotal = 0;  // the progress reports count up to this
   int reports = 0;                // progress reports made (one per chunk)
   TZFErrorDetail failure;         // the first thing that went wrong
+  std::set<std::string> triedPasswords;  // that did not fit this entry
+  int repeatedPasswords = 0;             // failures of a password tried before
 };
 
 // Records why decoding stops (the first cause met wins); always false, so
@@ -193,8 +199,14 @@ bool Emit(TDecodeState& s, const uint8_t* data, size_t n) {
 }
 
 // The password did not fit: asks the sink for another one. False when the
-// entry is skipped, or when nobody can be asked (a wrong password).
+// entry is skipped, or when nobody can be asked (a wrong password). A
+// handler that never skips and answers with passwords already tried would
+// keep the check going forever: after kMaxRepeatedPasswords of them the
+// password is wrong.
 bool RequestPassword(TDecodeState& s) {
+  if (!s.triedPasswords.insert(s.events.Password()).second &&
+      ++s.repeatedPasswords >= kMaxRepeatedPasswords)
+    return Fail(s, TZFCause::WrongPassword);
   if (s.events.AskPassword(s.item)) return true;
   return Fail(s, s.events.CanAsk() ? TZFCause::Skipped : TZFCause::WrongPassword);
 }
@@ -582,7 +594,7 @@ bool DecodeStandard(TDecodeState& s) {
 // ---- block-structured decoding ----------------------------------------------------
 //
 // The header (TBlockFormatHeader), then the blocks, each read whole within
-// the entry's compressed size.
+// the entry's compressed size (and kMaxBlockLength) and inflated in pieces.
 
 // Reads n bytes of the entry's data; false when they lie beyond its
 // compressed size or are not there.
@@ -604,21 +616,29 @@ bool CheckBlockPassword(TDecodeState& s, const TBlockFormatHeader& b) {
   }
 }
 
-// Stage EXPAND+EMIT of one block: inflated whole, or taken as it is.
+// Stage EXPAND+EMIT of one block: inflated piece by piece through the
+// piece buffer, each piece emitted before the next is decoded (a block may
+// declare any size: memory stays at the buffer's), or taken as it is.
 bool EmitBlock(TDecodeState& s, const TBlockFormatHeader& b, std::vector<uint8_t>& block,
-               std::vector<uint8_t>& output, uint64_t expected) {
+               std::vector<uint8_t>& piece, uint64_t expected) {
   if (!b.Compressed) {
     // A stored block is its own plain data: any other length is damage.
     if (block.size() != expected) return Fail(s, TZFCause::SizeMismatch);
     return Emit(s, block.data(), block.size());
   }
-  const auto clampSize = [](uint64_t v) {
-    return static_cast<size_t>(std::min<uint64_t>(v, SIZE_MAX));
-  };
-  if (!SafeDecompress(block, output, clampSize(expected), clampSize(s.declaredSize - s.produced),
-                      b.Algorithm == 0))
+  // Only zlib is known; a compressed block that decodes to nothing is damage.
+  if (b.Algorithm != 0 || block.empty()) return Fail(s, TZFCause::DamagedData);
+  uint64_t decoded = 0;
+  try {
+    const bool ended = InflateInPieces(block, piece, [&](std::span<const uint8_t> bytes) {
+      decoded += bytes.size();
+      return Emit(s, bytes.data(), bytes.size());
+    });
+    if (!ended) return false;
+  } catch (const EZlibError&) {
     return Fail(s, TZFCause::DamagedData);
-  return Emit(s, output.data(), output.size());
+  }
+  return decoded > 0 || Fail(s, TZFCause::DamagedData);
 }
 
 bool DecodeBlocks(TDecodeState& s) {
@@ -632,7 +652,11 @@ bool DecodeBlocks(TDecodeState& s) {
 
   const uint64_t total = s.header.UncompressedSize == kSentinel32 ? s.declaredSize : b.TotalSize;
   s.progressTotal = static_cast<long double>(s.volumes.Stream().GetSize());
-  std::vector<uint8_t> block, output;
+  std::vector<uint8_t> block;
+  // Room for one piece of a compressed block's output: a chunk, or the
+  // whole entry with its spare byte when that is smaller.
+  std::vector<uint8_t> piece(
+      b.Compressed ? static_cast<size_t>(std::min<uint64_t>(kChunkSize, s.declaredSize + 1)) : 0);
   for (uint32_t i = 0; i < b.BlockCount; ++i) {
     if (!ReportProgress(s)) return false;
     uint8_t lengthBytes[4];
@@ -647,7 +671,7 @@ bool DecodeBlocks(TDecodeState& s) {
     const uint64_t expected = last ? total - s.produced : b.BlockSize;
     if (s.encrypted)
       DecryptHook(static_cast<uint8_t>(b.Encryption), block.data(), length, s.events.Password());
-    if (!EmitBlock(s, b, block, output, expected)) return false;
+    if (!EmitBlock(s, b, block, piece, expected)) return false;
   }
   return true;
 }

@@ -43,7 +43,7 @@ struct TZFDecodeResult {
 // stored block of the wrong length), Truncated (the data is not all there),
 // DamagedData (deflate data that does not inflate), Overlap (the data would
 // pass place.DataLimit), UnsupportedMethod, WrongPassword (the sink cannot
-// ask), Skipped, Cancelled, and DiskFull, AccessDenied, IoError or
+// ask, or answers three times with a password that failed before), Skipped, Cancelled, and DiskFull, AccessDenied, IoError or
 // SystemError for a destination that took fewer bytes than given (with the
 // system's code and text, when the destination knows them).
 // Raises EZFException native code 55 for method 9, the stream's EReadError

@@ -25,9 +25,8 @@ class IZFVolumeSource {
   virtual bool MultiVolume() const = 0;
   // Makes volume `number` of the volumes 0..last the one open now, asking
   // for it as the set requires. Raises native code 45 when the request is
-  // cancelled and 44 for a number outside the set. A request answered with
-  // no file name opens nothing and raises nothing: VolumeNumber() then
-  // still tells the volume open before.
+  // cancelled, answered with no file name, or answered again and again with
+  // one missing file, and 44 for a number outside the set.
   virtual void OpenVolumeNumber(int32_t number, int32_t last) = 0;
 };
 

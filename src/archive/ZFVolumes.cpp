@@ -149,6 +149,12 @@ void TZFBaseArchiver::OpenExistingVolume(const TZFVolumeNumberInfo& volume) {
   if (volume.Kind == TZFVolumeNumberInfo::VolumeAtNumber &&
       (volume.Number < 0 || (volume.LastNumber >= 0 && volume.Number > volume.LastNumber)))
     throw EZFException(neOpenAborted, this);
+  // A handler may answer with the same missing file forever: after this many
+  // answers in a row that name one missing file the request ends as
+  // cancelled (a user at the default dialog cancels long before).
+  constexpr int kMaxMissingAnswers = 16;
+  std::string lastMissing;
+  int missingAnswers = 0;
   for (;;) {
     std::string name;
     bool cancel = false;
@@ -162,14 +168,20 @@ void TZFBaseArchiver::OpenExistingVolume(const TZFVolumeNumberInfo& volume) {
       name = BuildVolumeName(fileName_, volume.Number, !OnRequestMiddleVolume);
       DoRequestMiddleVolume(volume.Number + 1, name, cancel);
     }
-    if (cancel) throw EZFException(neVolumeRequestCancelled, this);
-    if (name.empty() && spanningMode_ != smSpanning) return;
+    // An empty name names no volume: opening nothing would leave the
+    // previous volume in its place, read as if it were this one (a CRC-32
+    // error where a volume is missing).
+    if (cancel || name.empty()) throw EZFException(neVolumeRequestCancelled, this);
     if (os::FileExists(name) || openMode_ == os::kOpenFlagsCreate) {
       archiveStream_ = std::make_unique<TFileStream>(name, FileModeOf(openMode_));
       currentVolumeFileName_ = name;
       currentVolume_ = volume;
       return;
     }
+    missingAnswers = name == lastMissing ? missingAnswers + 1 : 1;
+    lastMissing = name;
+    if (missingAnswers >= kMaxMissingAnswers)
+      throw EZFException(neVolumeRequestCancelled, this);
   }
 }
 

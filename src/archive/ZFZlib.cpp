@@ -33,7 +33,7 @@ size_t MaxInflatedSize(size_t inputSize) {
   return ClampToSize(static_cast<uint64_t>(inputSize) * 1032 + 1024);
 }
 
-// Ends the decompressor on every way out of InflateWholeBuffer.
+// Ends the decompressor on every way out of InflateInPieces.
 class InflateSession {
  public:
   explicit InflateSession(z_stream& strm) : strm_(strm) {
@@ -49,58 +49,42 @@ class InflateSession {
 
 }  // namespace
 
-std::vector<uint8_t> InflateWholeBuffer(std::span<const uint8_t> input, size_t firstSize,
-                                        size_t outputLimit) {
-  if (input.size() > UINT_MAX) Fail();
-  const uint64_t step = (static_cast<uint64_t>(input.size()) + 255) & ~uint64_t{255};
-  // One byte of room beyond the limit tells a stream that overruns it from
-  // one that ends exactly there.
-  const size_t capacity = outputLimit == SIZE_MAX ? SIZE_MAX : outputLimit + 1;
-  size_t size = firstSize != 0 ? firstSize : ClampToSize(step);
-  size = std::max<size_t>(1, std::min({size, capacity, MaxInflatedSize(input.size())}));
-  std::vector<uint8_t> out(size);
-
+bool InflateInPieces(std::span<const uint8_t> input, std::span<uint8_t> piece,
+                     const std::function<bool(std::span<const uint8_t>)>& onPiece) {
+  if (input.size() > UINT_MAX || piece.empty()) Fail();
   z_stream strm{};
   strm.zalloc = ZlibAlloc;
   strm.zfree = ZlibFree;
   strm.next_in = const_cast<Bytef*>(input.data());
   strm.avail_in = static_cast<uInt>(input.size());
   InflateSession session(strm);
-
-  size_t produced = 0;
+  const uInt room = static_cast<uInt>(std::min<size_t>(piece.size(), UINT_MAX));
   for (;;) {
-    strm.next_out = out.data() + produced;
-    strm.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
-    const uInt room = strm.avail_out;
+    strm.next_out = piece.data();
+    strm.avail_out = room;
     const int status = DecompressCheck(inflate(&strm, Z_NO_FLUSH));
-    produced += room - strm.avail_out;
-    if (produced > outputLimit) Fail();
-    if (status == Z_STREAM_END) break;
     // No dictionary is ever preset; a stream that asks for one cannot be read.
     if (status == Z_NEED_DICT) Fail();
+    const size_t produced = room - strm.avail_out;
+    if (produced > 0 && !onPiece(piece.first(produced))) return false;
+    if (status == Z_STREAM_END) return true;
     // Room left over means the input ran out before the stream ended.
     if (strm.avail_out != 0) Fail();
-    if (produced == out.size()) {
-      if (out.size() >= capacity) Fail();
-      const uint64_t grown = out.size() + std::max<uint64_t>(step, out.size());
-      out.resize(std::min(capacity, ClampToSize(grown)));
-    }
   }
-  out.resize(produced);
-  return out;
 }
 
-bool SafeDecompress(std::span<const uint8_t> input, std::vector<uint8_t>& output,
-                    size_t firstSize, size_t outputLimit, bool run) {
-  output.clear();
-  if (!run || input.empty()) return false;
-  try {
-    output = InflateWholeBuffer(input, firstSize, outputLimit);
-  } catch (const std::exception&) {
-    output.clear();
-    return false;
-  }
-  return !output.empty();
+std::vector<uint8_t> InflateWholeBuffer(std::span<const uint8_t> input, size_t pieceSize,
+                                        size_t outputLimit) {
+  const uint64_t step = (static_cast<uint64_t>(input.size()) + 255) & ~uint64_t{255};
+  size_t size = pieceSize != 0 ? pieceSize : ClampToSize(step);
+  size = std::max<size_t>(1, std::min(size, MaxInflatedSize(input.size())));
+  std::vector<uint8_t> piece(size), out;
+  InflateInPieces(input, piece, [&](std::span<const uint8_t> bytes) {
+    if (bytes.size() > outputLimit - out.size()) Fail();
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return true;
+  });
+  return out;
 }
 
 TZFCompressionLevel ModeToLevel(int mode) {

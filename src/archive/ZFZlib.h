@@ -1,7 +1,7 @@
 // The engine's adapter over zlib: its exception classes, the allocation
 // callbacks handed to zlib, the decompression status check, the one-shot
-// inflate of a complete zlib-wrapped buffer (the blocks of block-structured
-// entries), and the compression-mode routines that map the component's
+// inflate of a complete zlib-wrapped buffer in pieces (the blocks of
+// block-structured entries), and the compression-mode routines that map the component's
 // CompressionMode 0-9 to levels and zlib header bytes.
 //
 // Of zlib the engine uses inflateInit_, inflate and inflateEnd only. The
@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -44,27 +45,26 @@ void ZlibFree(void* opaque, void* block);
 int DecompressCheck(int status);
 
 // Inflates input, one complete zlib-wrapped stream (2-byte header, deflate
-// data, Adler-32 trailer), and returns all it decodes.
-//
-// The output buffer starts at firstSize bytes (0: the input length rounded
-// up to a multiple of 256) and grows until the stream ends. It never holds
-// more than outputLimit + 1 bytes: a stream that decodes to more than
-// outputLimit bytes fails, so a size declared by an archive bounds the
-// memory spent on its data. Growth is geometric, and the first allocation
-// is also held to what input.size() bytes of deflate data can decode to.
+// data, Adler-32 trailer), in pieces: each piece is decoded into the
+// caller's buffer piece and handed to onPiece before the next one is
+// decoded, so the memory spent is the buffer's whatever the stream decodes
+// to (the blocks of block-structured entries declare their own sizes).
+// onPiece returns false to stop; InflateInPieces then returns false at once.
+// True when the stream ended.
 //
 // Raises EDecompressionError("error") when zlib reports an error, when the
-// stream is cut short, needs a preset dictionary or exceeds outputLimit, and
-// lets std::bad_alloc through.
-std::vector<uint8_t> InflateWholeBuffer(std::span<const uint8_t> input, size_t firstSize,
-                                        size_t outputLimit);
+// stream is cut short or needs a preset dictionary, and for an empty piece
+// buffer.
+bool InflateInPieces(std::span<const uint8_t> input, std::span<uint8_t> piece,
+                     const std::function<bool(std::span<const uint8_t>)>& onPiece);
 
-// InflateWholeBuffer without exceptions: false for an empty input, when run
-// is false (the caller's way to refuse a codec other than zlib), when the
-// inflate raises any error, or when it decodes to nothing; true otherwise,
-// with the decoded bytes in output.
-bool SafeDecompress(std::span<const uint8_t> input, std::vector<uint8_t>& output,
-                    size_t firstSize, size_t outputLimit, bool run = true);
+// InflateInPieces collected into one buffer: all the stream decodes, in
+// pieces of pieceSize bytes (0: the input length rounded up to a multiple
+// of 256). A stream that decodes to more than outputLimit bytes fails;
+// the pieces are held to what input.size() bytes of deflate data can decode
+// to, so a size declared by an archive never sizes the buffer by itself.
+std::vector<uint8_t> InflateWholeBuffer(std::span<const uint8_t> input, size_t pieceSize,
+                                        size_t outputLimit);
 
 // CompressionLevel and CompressionMode as two views of one setting:
 // clNone 0, clFastest 1, clNormal 6, clMax 9; modes 1-3, 4-6, 7-9 give
