@@ -89,9 +89,9 @@ zip -q -A "$out/sfx_fixed.exe"
 (cd "$src" && bsdtar --format zip -cf "$out/bsdtar.zip" readme.txt docs empty.txt)
 
 # ---- Python's zipfile -------------------------------------------------------------
-python3 - "$src" "$out" <<'EOF'
+python3 - "$src" "$out" "$small" <<'EOF'
 import os, sys, zipfile
-src, out = sys.argv[1], sys.argv[2]
+src, out, small = sys.argv[1], sys.argv[2], sys.argv[3] == '1'
 def data(rel):
     with open(os.path.join(src, rel), 'rb') as f:
         return f.read()
@@ -166,6 +166,91 @@ with open(os.path.join(out, 'corrupt.zip'), 'wb') as f:
 
 # An archive without entries: nothing but its end record.
 zipfile.ZipFile(os.path.join(out, 'empty.zip'), 'w').close()
+
+# ---- odd archives: each as zipfile writes it, then changed as named -------------
+import io, struct, zlib
+def archive(entries, **kw):
+    b = io.BytesIO()
+    with zipfile.ZipFile(b, 'w', zipfile.ZIP_DEFLATED) as z:
+        for info, body in entries:
+            z.writestr(info, body, **kw)
+    return bytearray(b.getvalue())
+def info(name, system=0, attr=0x20, method=zipfile.ZIP_DEFLATED):
+    i = zipfile.ZipInfo(name, date)
+    i.create_system, i.external_attr, i.compress_type = system, attr, method
+    return i
+def end_record(raw):
+    return raw.rfind(b'PK\x05\x06')
+def directory_start(raw):
+    return struct.unpack_from('<I', raw, end_record(raw) + 16)[0]
+def expect(archive_name, files, folders=()):
+    for name, body in files.items():
+        p = os.path.join(out, 'expect-' + archive_name, name)
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, 'wb') as f:
+            f.write(body)
+    for name in folders:
+        os.makedirs(os.path.join(out, 'expect-' + archive_name, name), exist_ok=True)
+def save(name, raw):
+    with open(os.path.join(out, name), 'wb') as f:
+        f.write(raw)
+
+# The directory cut off: rebuilt from the local headers, where an empty file
+# must stay a file and only names ending with "/" are folders.
+files = {'zero.txt': b'', 'd/a.txt': b'in d\n'}
+raw = archive([(info('e/', attr=0x10), b''), (info('zero.txt'), b''),
+               (info('d/a.txt'), files['d/a.txt'])])
+save('rebuilt.zip', raw[:directory_start(raw)])
+expect('rebuilt.zip', files, ['e'])
+
+# Made on Unix with 0xFFFF in the DOS half of the attributes: the Unix file
+# type decides (unzip is the oracle).
+save('unixbits.zip', archive([(info('unix.txt', 3, (0o100644 << 16) | 0xFFFF), b'a file\n'),
+                              (info('udir/', 3, (0o40755 << 16) | 0x10), b''),
+                              (info('udir/in.txt', 3, (0o100600 << 16) | 0xFFFF), b'inside\n')]))
+
+# The end record counts two of the three entries its directory holds.
+files = {'1.txt': b'one\n', '2.txt': b'two\n', '3.txt': b'three\n'}
+raw = archive([(info(n), b) for n, b in files.items()])
+struct.pack_into('<HH', raw, end_record(raw) + 8, 2, 2)
+save('countshort.zip', raw)
+expect('countshort.zip', files)
+
+# Zip64 local headers (force_zip64) behind 122 bytes of something else.
+b = io.BytesIO()
+with zipfile.ZipFile(b, 'w') as z:
+    with z.open(info('z64.txt', method=zipfile.ZIP_STORED), 'w', force_zip64=True) as f:
+        f.write(b'sizes in the local Zip64 block\n')
+save('zip64prefix.zip', bytes(range(122)) + b.getvalue())
+expect('zip64prefix.zip', {'z64.txt': b'sizes in the local Zip64 block\n'})
+
+# A stored archive inside an archive whose directory is cut off.
+inner = bytes(archive([(info('in1.txt'), b'inner one\n'), (info('in2.txt'), b'inner two\n')]))
+raw = archive([(info('inner.zip', method=zipfile.ZIP_STORED), inner),
+               (info('after.txt'), b'after the inner archive\n')])
+save('nested.zip', raw[:directory_start(raw)])
+expect('nested.zip', {'inner.zip': inner, 'after.txt': b'after the inner archive\n'})
+
+# A block-structured entry (method 12) of one block that declares 256 MiB
+# of zeros (1 MiB for the fuzzers' seeds) and holds a few hundred KiB.
+size = (1 << 20) if small else (256 << 20)
+zero = bytes(1 << 20)
+packer, crc, block = zlib.compressobj(9), 0, bytearray()
+for _ in range(size >> 20):
+    crc = zlib.crc32(zero, crc)
+    block += packer.compress(zero)
+block += packer.flush()
+header = struct.pack('<IIIIIBBHI16s6x', size, 0, size, 0, 1, 0, 1, 0xFFFF, 0, bytes(16))
+data = header + struct.pack('<I', len(block)) + block
+raw = archive([(info('zeros.bin', method=zipfile.ZIP_STORED), data)])
+local = raw.find(b'PK\x03\x04')
+central = raw.find(b'PK\x01\x02')
+for at, fields in ((local + 4, 4), (central + 6, 4)):
+    struct.pack_into('<H', raw, at, 20)                # version needed
+    struct.pack_into('<H', raw, at + fields, 12)       # method
+    struct.pack_into('<I', raw, at + fields + 6, crc)  # CRC-32
+    struct.pack_into('<I', raw, at + fields + 14, size)  # uncompressed size
+save('blockbomb.zip', raw)
 EOF
 
 # Not an archive at all.

@@ -56,7 +56,8 @@ names_right() {
 
 # ---- every archive: zfx and the oracle give the same tree -----------------------
 archives=(stored.zip deflate.zip crypt.zip stream.zip streamcrypt.zip stdin.zip comment.zip
-  sfx_raw.exe sfx_fixed.exe bsdtar.zip zip64.zip zip64fz.zip utf8.zip cp866.zip attrs.zip)
+  sfx_raw.exe sfx_fixed.exe bsdtar.zip zip64.zip zip64fz.zip utf8.zip cp866.zip attrs.zip
+  rebuilt.zip unixbits.zip countshort.zip zip64prefix.zip nested.zip)
 for a in "${archives[@]}"; do
   pw=$(password_of "$a")
   pw_args=()
@@ -74,6 +75,23 @@ for a in "${archives[@]}"; do
     [ "$(contents "zfx-$a")" = "$(contents "oracle-$a")" ] || fail "x $a: contents differ"
   fi
 done
+
+# ---- a block declaring 256 MiB: written as it inflates, in bounded memory -------
+# Peak resident memory from getrusage of the finished child, natively (under
+# Wine it would be Wine's).
+rm -rf bomb
+peak=$(python3 -c 'import resource, subprocess, sys
+r = subprocess.run(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+print(r.returncode, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' \
+  "${zfx_cmd[@]}" x -q -d bomb td/blockbomb.zip)
+read -r rc peak_kib <<<"$peak"
+expect_rc 0 "x blockbomb.zip"
+[ "$(wc -c <bomb/zeros.bin)" = 268435456 ] || fail "x blockbomb.zip: zeros.bin is not 256 MiB"
+if [ $windows = 0 ] && [ "$peak_kib" -ge $((48 * 1024)) ]; then
+  fail "x blockbomb.zip: peak resident memory $peak_kib KiB, 48 MiB allowed"
+fi
+rm -rf bomb
 
 # ---- listing: entry count, total size, encryption marks, comment ----------------
 for a in deflate.zip crypt.zip stdin.zip sfx_raw.exe zip64.zip zip64fz.zip attrs.zip empty.zip; do
