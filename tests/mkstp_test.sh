@@ -130,6 +130,13 @@ ls out/*.part >/dev/null 2>&1 && fail "package: temporary files left"
 cmp -s setup.exe out/setup.exe || fail "package: setup.exe is not a copy of the wizard"
 grep -q "verified" out.txt || fail "package: no report line"
 
+# The program runs in UTF-8 (on Windows by its manifest) and reads names
+# without the UTF-8 flag in the OEM code page of the system's locale.
+mkstp --help
+lang=${ZF_TEST_LOCALE:-${LC_ALL:-en}}
+case ${lang:0:2} in ru) oem=866 ;; tr) oem=857 ;; *) oem=437 ;; esac
+expect_in out.txt "Code pages: ANSI 65001, OEM $oem" "--help"
+
 if [ $windows = 1 ]; then
   zfx x -P "$PASSWORD" -d x-zfx out/setup.stp || { fail "zfx.exe extraction"; cat zfx.txt >&2; }
   compare_trees src x-zfx names

@@ -258,6 +258,10 @@ uint64_t AvailablePhysicalMemory();
 
 // ---- locale and code pages -------------------------------------------------
 
+// Windows: the ANSI code page is the process's (65001 where the programs'
+// UTF-8 manifest is honoured, the system's on older Windows); the OEM code
+// page is the system locale's, under the manifest too (where GetOEMCP()
+// would answer 65001).
 uint32_t UserDefaultLCID();
 unsigned AnsiCodePage();  // 65001 on Linux
 unsigned OemCodePage();

@@ -112,6 +112,10 @@ void TaForm::FormCreate() {
   packagePath_ = PackagePathFor(shell_.ExecutablePath());
   packageName_ = FileNamePart(packagePath_);
   Log("Setup started: " + U(shell_.ExecutablePath()));
+  // What names are read in: the stored names without the UTF-8 flag in the
+  // OEM code page, the file system's in the ANSI one.
+  Log("Code pages: ANSI " + std::to_string(zf::os::AnsiCodePage()) + ", OEM " +
+      std::to_string(zf::os::OemCodePage()));
 
   // Without its package setup cannot start (an empty archive made in its
   // place would install nothing).
@@ -128,6 +132,7 @@ void TaForm::FormCreate() {
     const std::string& dir;
     ~RemoveOnExit() { shell.RemovePrivateTempFolder(dir); }
   } removeOnExit{shell_, tempDir};
+  Log("Temporary folder: " + U(tempDir));
   ReadPackage(tempDir);
   startFailed_ = false;
   exitCode_ = kExitCancelled;

@@ -83,7 +83,11 @@ cmp -s "$product/bin/data.bin" "$dir/bin/data.bin" || fail "data.bin differs"
 [ "$(find "$dir" -type f | wc -l)" = 8 ] || fail "installed $(find "$dir" -type f | wc -l) files, not 8"
 log=$drive_c/zf-install.log
 iconv -f UTF-8 -t UTF-8 "$log" >/dev/null 2>&1 || fail "the log is not UTF-8"
-for line in "Folder created: C:\\Zf Silent" "File installed: C:\\Zf Silent\\Prod\\prog.exe" \
+# setup.exe runs in UTF-8 by its manifest and reads names without the
+# UTF-8 flag in the OEM code page of the system's locale.
+case $loc in ru*) oem=866 ;; tr*) oem=857 ;; *) oem=437 ;; esac
+for line in "Code pages: ANSI 65001, OEM $oem" "Folder created: C:\\Zf Silent" \
+            "File installed: C:\\Zf Silent\\Prod\\prog.exe" \
             "Registered in Add/Remove Programs" "Install complete" "Exit code 0"; do
   grep -qF "$line" "$log" || fail "the log lacks \"$line\""
 done

@@ -47,6 +47,11 @@ std::string ForTerminal(const std::string& text) {
 #endif
 }
 
+std::string CodePagesLine() {
+  return "Code pages: ANSI " + std::to_string(zf::os::AnsiCodePage()) + ", OEM " +
+         std::to_string(zf::os::OemCodePage()) + "\n";
+}
+
 std::string FitName(const std::string& name, size_t width) {
   if (name.size() <= width) return name;
   if (width <= 3) return std::string(width, '.');

@@ -17,6 +17,12 @@ std::string WithoutControls(std::string text);
 // there).
 std::string ForTerminal(const std::string& text);
 
+// "Code pages: ANSI 65001, OEM 437\n": what the program reads and writes
+// names in (the ANSI code page, UTF-8 on Linux and under the Windows
+// manifest) and what stored names without the UTF-8 flag are read in;
+// the help text ends with it.
+std::string CodePagesLine();
+
 // At most width bytes of name, cut at the front ("...tail"); on Linux never
 // inside a UTF-8 sequence.
 std::string FitName(const std::string& name, size_t width);

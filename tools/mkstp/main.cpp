@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   std::string error;
   switch (ParseCommandLine(args, options, error)) {
     case Parsed::Help:
-      std::fputs(UsageText().c_str(), stdout);
+      std::fputs((UsageText() + "\n" + zftool::CodePagesLine()).c_str(), stdout);
       return kExitOk;
     case Parsed::Error:
       std::fprintf(stderr, "mkstp: %s\n%s", error.c_str(), UsageText().c_str());

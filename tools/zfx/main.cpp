@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   if (!console.Interactive()) zf::os::SetUnattendedDialogs(true);
   switch (cmd.command) {
     case Command::Help:
-      std::fputs(UsageText().c_str(), stdout);
+      std::fputs((UsageText() + "\n" + zftool::CodePagesLine()).c_str(), stdout);
       return kExitOk;
     case Command::List:
       return RunList(cmd, console);

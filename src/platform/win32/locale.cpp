@@ -1,5 +1,10 @@
 // Windows: the user's locale, the ANSI and OEM code pages, one-character
 // comparison and upper-casing, and conversions between code pages.
+//
+// The ANSI code page is the process's: UTF-8 where the programs' manifest
+// is honoured (Windows 10 1903 and later), the system's otherwise. The OEM
+// code page is always the system locale's, the one names without the UTF-8
+// flag were written in.
 #include <windows.h>
 
 #include <climits>
@@ -24,9 +29,21 @@ bool TakesNoFlags(unsigned cp) {
          (cp >= 57002 && cp <= 57011) || cp == 54936;
 }
 
-unsigned Resolve(unsigned cp) {
-  if (cp == CP_ACP) return GetACP();
-  if (cp == CP_OEMCP) return GetOEMCP();
+// The OEM code page of the system locale (866 on a Russian system). Under
+// the UTF-8 manifest GetOEMCP() answers 65001 like GetACP(), yet names
+// written without the UTF-8 flag are still in the system's OEM code page;
+// the locale's own default says which. GetOEMCP() serves when the locale
+// names none.
+unsigned SystemOemCodePage() {
+  wchar_t digits[8] = {};
+  if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTCODEPAGE, digits, 8) <= 0)
+    return GetOEMCP();
+  unsigned cp = 0;
+  for (const wchar_t* d = digits; *d >= L'0' && *d <= L'9' && cp < 100000; ++d)
+    cp = cp * 10 + static_cast<unsigned>(*d - L'0');
+  // 0 and 1 stand for the defaults themselves; a locale without an OEM
+  // code page of its own (Unicode-only ones) answers one of them.
+  if (cp <= 1 || cp == CP_UTF8 || !IsValidCodePage(cp)) return GetOEMCP();
   return cp;
 }
 
@@ -36,7 +53,21 @@ uint32_t UserDefaultLCID() { return static_cast<uint32_t>(GetUserDefaultLCID());
 
 unsigned AnsiCodePage() { return GetACP(); }
 
-unsigned OemCodePage() { return GetOEMCP(); }
+unsigned OemCodePage() {
+  // The system locale changes only with a restart.
+  static const unsigned cp = SystemOemCodePage();
+  return cp;
+}
+
+namespace {
+
+unsigned Resolve(unsigned cp) {
+  if (cp == CP_ACP) return GetACP();
+  if (cp == CP_OEMCP) return OemCodePage();
+  return cp;
+}
+
+}  // namespace
 
 int CompareChar(unsigned char a, unsigned char b, bool ignoreCase) {
   const char ca = static_cast<char>(a), cb = static_cast<char>(b);
