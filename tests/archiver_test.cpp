@@ -153,7 +153,11 @@ TEST(ArchiverOpen, BlankNamePartFailsAndLeavesTheOpenArchiveOpen) {
   TZipArchiver z;
   z.SetFileName(dir / "first.zip");
   z.Open();
-  for (const std::string& name : {dir / "folder\\", std::string(), std::string("C:")}) {
+  std::vector<std::string> names = {dir / "folder\\", std::string()};
+#ifdef _WIN32
+  names.push_back("C:");  // a drive alone (on Linux "C:" names a file)
+#endif
+  for (const std::string& name : names) {
     z.SetFileName(name);
     EXPECT_EQ(NativeErrorOf([&] { z.Open(); }), neBlankFileName) << name;
     EXPECT_TRUE(z.Active());

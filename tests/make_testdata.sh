@@ -3,7 +3,7 @@
 # make ZIP archives with: Info-ZIP zip (stored, deflated, encrypted, streamed
 # with data descriptors, with a comment, behind a self-extractor stub),
 # bsdtar, and Python's zipfile (Zip64 extra blocks, UTF-8 and CP866 names,
-# DOS attributes). The oracle for the expected files is unzip; for the
+# names in three scripts, names Windows refuses, DOS attributes). The oracle for the expected files is unzip; for the
 # archives whose names unzip cannot decode (CP866) this script writes the
 # expected tree itself, from the same data.
 #
@@ -152,6 +152,26 @@ with zipfile.ZipFile(os.path.join(out, 'attrs.zip'), 'w', zipfile.ZIP_DEFLATED) 
 with zipfile.ZipFile(os.path.join(out, 'hostile.zip'), 'w') as z:
     for name in ('../evil.txt', '/abs.txt', 'ok.txt'):
         z.writestr(zipfile.ZipInfo(name, date), b'payload\n')
+
+# Names in three scripts, flagged UTF-8: none fits one 8-bit code page.
+with zipfile.ZipFile(os.path.join(out, 'scripts.zip'), 'w', zipfile.ZIP_DEFLATED) as z:
+    for name in ('Документы/Отчёт.txt', 'Ελληνικά/αρχείο.txt', '日本語/テスト.txt', 'plain.txt'):
+        z.writestr(deflated(zipfile.ZipInfo(name, date)), (name + '\n').encode())
+
+# Names Windows refuses and Linux takes (device names, the characters
+# Windows forbids), beside names that only look like devices. The expected
+# tree is Linux's: every name as stored.
+winnames = ('nul.txt', 'CON', 'aux.h', 'Com1.log', 'lpt9', 'dir/prn.txt', '123456789:;<=>?@',
+            'star*.txt', 'quote".txt', 'lt<gt>.txt', 'pipe|.txt', 'bell\x07.txt', 'C:drive.txt',
+            'console.txt', 'COM10.txt', 'nul_file.txt', 'dir/ok.txt')
+with zipfile.ZipFile(os.path.join(out, 'winnames.zip'), 'w') as z:
+    for name in winnames:
+        z.writestr(zipfile.ZipInfo(name, date), (name + '\n').encode())
+for name in winnames:
+    p = os.path.join(out, 'expect-winnames.zip', name)
+    os.makedirs(os.path.dirname(p), exist_ok=True)
+    with open(p, 'wb') as f:
+        f.write((name + '\n').encode())
 
 # A damaged copy of stored.zip: one byte of readme.txt's data flipped, so its
 # CRC-32 no longer fits.

@@ -5,9 +5,11 @@
 //
 // Two safety rules shape the one-entry step:
 // - A stored name never reaches outside the destination folder: absolute
-//   names, drive or stream colons and ".." segments fail the entry with
-//   "Cannot create file" (a name set by an OnExtractFile handler is the
-//   application's and is used as given).
+//   names, doubled separators and ".." segments fail the entry with
+//   "Cannot create file", and so does a name the platform refuses (on
+//   Windows a drive or stream colon, another forbidden character or a
+//   device name; see os::IsRefusedNameSegment). A name set by an
+//   OnExtractFile handler is the application's and is used as given.
 // - An existing file is replaced only by a complete, verified entry: the data
 //   goes to a temporary file beside the target, which is moved over the
 //   target at the end; a failed, skipped or cancelled entry leaves the old
@@ -48,14 +50,14 @@ constexpr uint32_t kTestedAttributes =
     os::faHidden | os::faSysFile | os::faVolumeID | os::faDirectory;
 
 // A stored name that would land outside the destination folder: a leading
-// separator (the root), a colon (a drive, or an NTFS stream), a doubled
-// separator (which the next step would read as a UNC path) or a segment of
-// dots that climbs (".." and, as Windows trims trailing dots and spaces,
-// "..." or ".. ").
+// separator (the root), a doubled separator (which the next step would read
+// as a UNC path) or a segment of dots that climbs (".." and, as Windows
+// trims trailing dots and spaces, "..." or ".. "). A drive or stream colon
+// is the platform's to refuse (Windows refuses every colon; on Linux "C:" is
+// a name like any other).
 bool EscapesDestination(const std::string& name) {
   if (name.empty()) return false;
   if (IsSeparator(name.front())) return true;
-  if (name.find(':') != std::string::npos) return true;
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = start;
@@ -65,6 +67,20 @@ bool EscapesDestination(const std::string& name) {
     const bool onlyDotsAndSpaces =
         !segment.empty() && segment.find_first_not_of(". ") == std::string::npos;
     if (onlyDotsAndSpaces && std::count(segment.begin(), segment.end(), '.') >= 2) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// A stored name with a segment the platform refuses: on Windows a device
+// name ("nul.txt" would swallow the data and report success) or a character
+// Windows forbids.
+bool HasRefusedSegment(const std::string& name) {
+  size_t start = 0;
+  while (start < name.size()) {
+    size_t end = start;
+    while (end < name.size() && !IsSeparator(name[end])) ++end;
+    if (os::IsRefusedNameSegment(std::string_view(name).substr(start, end - start))) return true;
     start = end + 1;
   }
   return false;
@@ -402,7 +418,8 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
   uint32_t attr = item.ExternalAttributes();
   DoExtractFile(name, attr, item.Comment);
   if (name == entryName) {
-    if (EscapesDestination(name)) throw EZFException(neCannotCreateFile, {entryName}, this);
+    if (EscapesDestination(name) || HasRefusedSegment(name))
+      throw EZFException(neCannotCreateFile, {entryName}, this);
   } else if (IsAbsoluteName(name)) {
     destDir.clear();
   }

@@ -51,7 +51,12 @@ std::string WithBackslashes(std::string name) {
 }
 
 size_t FileNameStart(std::string_view path) {
+#ifdef _WIN32
   const size_t cut = path.find_last_of("\\/:");
+#else
+  // A colon is a character of file names on Linux, never a drive.
+  const size_t cut = path.find_last_of("\\/");
+#endif
   return cut == std::string_view::npos ? 0 : cut + 1;
 }
 

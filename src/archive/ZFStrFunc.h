@@ -42,7 +42,7 @@ bool IsSeparator(char c);
 // name with every "/" as "\\", the separator events and items show.
 std::string WithBackslashes(std::string name);
 // Where the file name of a path starts: after its last separator of either
-// kind or a drive colon, 0 when it has none.
+// kind or (on Windows) a drive colon, 0 when it has none.
 size_t FileNameStart(std::string_view path);
 // What follows that point, and what precedes it (the folder with its
 // trailing separator, or empty).

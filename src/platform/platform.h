@@ -54,6 +54,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zf::os {
@@ -173,6 +174,18 @@ bool SetAttributes(const std::string& path, uint32_t attributes);
 // (never set-id or sticky bits, never through a symbolic link); false for
 // anything else. Windows has no such bits: true, nothing done.
 bool SetUnixPermissions(const std::string& path, uint32_t mode);
+
+// ---- names from archives ----------------------------------------------------
+
+// Whether the file system refuses one segment of a stored name (a folder or
+// file name, without separators), or would take it for something other
+// than a file. Windows: the characters it forbids in names (: * ? " < > |
+// and the control characters; a colon would also name a drive or an NTFS
+// stream) and the device names CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9
+// in any case, with or without an extension ("nul.txt" opens the NUL
+// device and its data is lost). Linux: only a NUL byte, which would cut the
+// name short; every other character is legal there.
+bool IsRefusedNameSegment(std::string_view segment);
 
 // ---- MS-DOS date and time (local time, two-second resolution) ---------------
 // time = hour * 2048 + minute * 32 + second / 2
