@@ -15,6 +15,9 @@ ZF_PACKAGES=(
   fonts-wine fonts-dejavu-core
 )
 ZF_LOCALES=("en_US.UTF-8" "ru_RU.UTF-8" "tr_TR.UTF-8")
+# A user name outside ANSI 1252, for the Wine runs where the profile path
+# must survive a code page that lacks it.
+ZF_WINE_USER_OUTSIDE_ANSI=Иван
 
 log() { printf '\n=== %s\n' "$*"; }
 
@@ -75,6 +78,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 
 # fresh_wine_prefix DIR LOCALE: a new Wine prefix initialised in that locale.
+# Its user profile is C:\users\$USER (the account's name when USER is
+# unset); every later Wine run in the prefix needs the same USER.
 fresh_wine_prefix() {
   local dir=$1 loc=$2
   rm -rf "$dir"
@@ -95,4 +100,26 @@ link_wine_fonts() {
   for f in "$fonts"/*; do
     [ -e "$target/${f##*/}" ] || ln -s "$f" "$target/${f##*/}"
   done
+}
+
+# wine_reg FILE KEY NAME: a string value from one of a Wine prefix's registry
+# files (user.reg, system.reg), which write characters outside ASCII as
+# \xHHHH.
+wine_reg() {
+  python3 - "$@" <<'PY'
+import re, sys
+path, key, name = sys.argv[1:4]
+def text(s):
+    return re.sub(r'\\x([0-9a-fA-F]{1,4})|\\(.)', lambda g: chr(int(g[1], 16)) if g[1] else g[2], s)
+here = False
+for line in open(path, encoding='ascii', errors='replace'):
+    line = line.rstrip('\n')
+    if line.startswith('['):
+        here = text(line[1:line.index(']')]).lower() == key.lower()
+    elif here:
+        m = re.match(r'"(.*?)"=(?:str\(2\):)?"(.*)"$', line)
+        if m and text(m[1]).lower() == name.lower():
+            print(text(m[2]))
+            break
+PY
 }

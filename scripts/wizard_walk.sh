@@ -18,10 +18,12 @@
 #   walk_display_start [use_current]   sets DISPLAY: the current one when
 #                                      asked and usable, else a new Xvfb
 #   walk_display_stop                  ends the Xvfb started here
-#   walk_wizard EXE SHOTDIR FOLDER [LOCALE]
+#   walk_wizard EXE SHOTDIR FOLDER [LOCALE [ARGS...]]
 #                                      runs EXE (WINEPREFIX from the caller)
-#                                      in LOCALE (default: the caller's
-#                                      LC_ALL), types FOLDER (a Windows path)
+#                                      with ARGS in LOCALE (default: the
+#                                      caller's LC_ALL), types FOLDER (a
+#                                      Windows path; empty: the proposed one
+#                                      stays)
 #                                      on page 1, installs, saves
 #                                      SHOTDIR/page0..3.png, presses "Выход"
 #                                      and waits for the program's end; with
@@ -228,12 +230,13 @@ walk_end() {
 
 walk_wizard() {
   local exe=$1 shots=$2 folder=$3 loc=${4:-${LC_ALL:-}}
+  shift $(($# < 4 ? $# : 4))
   local tmp
   tmp=$(mktemp -d)
   mkdir -p "$shots"
   rm -f "$shots"/page[0-3].png
 
-  WALK_LOCALE=$loc walk_start "$exe"
+  WALK_LOCALE=$loc walk_start "$exe" "$@"
   local ok=0
   walk_walk_pages "$tmp" "$shots" "$folder" && ok=1
   # The program ends by itself after "Выход"; otherwise it is ended here.
@@ -289,10 +292,13 @@ walk_walk_pages() {
   [ "$(walk_page "$tmp/now.png")" = 1 ] || { walk_fail "page 1 did not show after Enter"; return 1; }
   if [ "${WALK_CHECK_KEYS:-0}" = 1 ]; then walk_focused_buttons "$tmp" || return 1; fi
 
-  # Page 1: the folder typed over the proposed one, then Enter.
+  # Page 1: the folder typed over the proposed one (an empty one keeps
+  # it), then Enter.
   walk_click 150 $((WALK_PAGE_TOP + 98))
-  walk_key End shift+Home BackSpace
-  timeout 20 xdotool type --delay 20 "$folder"
+  if [ -n "$folder" ]; then
+    walk_key End shift+Home BackSpace
+    timeout 20 xdotool type --delay 20 "$folder"
+  fi
   sleep 0.3
   walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page1.png"
   walk_key Return

@@ -104,7 +104,8 @@ size=$(sed -n 's/.*EstimatedSize *REG_DWORD *0x\([0-9a-f]*\)$/\1/p' <<<"$entry")
 [ -n "$size" ] && [ $((16#$size)) -ge 292 ] || fail "EstimatedSize 0x$size KiB is below the data's size"
 listed() { DISPLAY= wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -c '^zfsilent|||'; }
 [ "$(listed)" = 1 ] || fail "wine uninstaller --list shows the product $(listed) times"
-programs=$(grep -a '^"Programs"=' "$WINEPREFIX/user.reg" | head -1 | sed 's/^"Programs"="//; s/"$//; s/\\\\/\//g')
+programs=$(wine_reg "$WINEPREFIX/user.reg" \
+  'Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' Programs | tr '\\' /)
 group=$drive_c/${programs#?:/}/zfsilent
 [ -f "$group/prog.lnk" ] && [ -f "$group/prog.hlp.lnk" ] && [ -f "$group/readme.lnk" ] ||
   fail "the group lacks a shortcut: $(ls "$group" 2>&1 | tr '\n' ' ')"

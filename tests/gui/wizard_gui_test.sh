@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The setup wizard end to end under Wine: a real package made by mkstp from
-# a product folder with Cyrillic names, setup.exe walked through its four
-# pages with the keyboard and the mouse on an X server of its own (Xvfb),
-# with Enter on each focused button, then the installed files (bytes,
-# times, read-only attribute), the uninstaller, the Add/Remove Programs
-# entry, the Start-menu group with its shortcuts, and that no copy of the
-# configuration or of the picture is left anywhere. Then the runs that need
+# The setup wizard end to end under Wine: a real package with UTF-8 names
+# in Cyrillic, Greek and Japanese (made by 7-Zip, the way a package is laid
+# out), setup.exe walked through its four pages with the keyboard and the
+# mouse on an X server of its own (Xvfb), with Enter on each focused
+# button, into a folder of the user's profile, then the installed files
+# under their real names (bytes, times, read-only attribute), the
+# temporary folder in the profile, the uninstaller, the Add/Remove Programs
+# entry, the Start-menu group with its shortcuts under their real names,
+# and that no copy of the configuration or of the picture is left anywhere. Then the runs that need
 # a window: the disk-space lines and the refusal of "Дальше >>" on a drive
 # with too little room (the test build's free-space switch), Enter on
 # "Отмена", "Отмена" during the copy of a bigger package answered Yes
@@ -16,14 +18,12 @@
 #
 # SETUP_EXE's folder also holds setup-test.exe, the build with the test
 # switches.
-# MKSTP is the Linux build of mkstp (it reads the product folder's UTF-8
-# names as they are; under Wine the ANSI code page of the locale might not
-# hold them). The run uses the locale it is started in (LC_ALL) and a fresh
-# Wine prefix of its own in WORKDIR/LOCALE, so runs in other locales never
-# share one; screenshots of the pages land in WORKDIR/screenshots-LOCALE.
-# Names are compared exactly when the locale's ANSI code page is the
-# package's (Russian); elsewhere the OEM names read in another code page,
-# and the files are found by their contents.
+# MKSTP is the Linux build of mkstp, which makes the packages of the other
+# runs. The run uses the locale it is started in (LC_ALL), the user USER
+# (scripts/test.sh gives the English run one whose name ANSI 1252 lacks)
+# and a fresh Wine prefix of its own in WORKDIR/LOCALE, so runs in other
+# locales never share one; screenshots of the pages land in
+# WORKDIR/screenshots-LOCALE.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,7 +42,7 @@ shots=$3/screenshots-$short
 
 note() { echo "--- $*"; }
 
-for tool in Xvfb xdotool import convert wine; do
+for tool in Xvfb xdotool import convert wine 7zz; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/common.sh installs it)" >&2; exit 1; }
 done
 [ -x "$mkstp" ] || { echo "FAIL: no Linux mkstp at $mkstp (build the native configuration first)" >&2; exit 1; }
@@ -60,13 +60,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# ---- the product: Cyrillic names, a folder, a read-only file, fixed times --------
+# ---- the product: names in three scripts, folders, a read-only file, fixed times --
 note "product folder"
-mkdir -p "$product/Документы"
+mkdir -p "$product/Документы" "$product/Ελληνικά" "$product/日本語"
 printf 'MZ this stands for a program\r\n' >"$product/Программа.exe"
+printf 'MZ ツール\r\n' >"$product/ツール.exe"
 printf 'Справка в формате HLP\r\n' >"$product/Справка.hlp"
+printf 'Βοήθεια\r\n' >"$product/Βοήθεια.hlp"
 printf 'Прочтите меня.\r\n' >"$product/readme.txt"
 printf 'Отчёт за год\r\n' >"$product/Документы/Отчёт.txt"
+printf 'Οδηγός χρήσης\r\n' >"$product/Ελληνικά/Οδηγός.txt"
+printf '説明書\r\n' >"$product/日本語/説明書.txt"
 printf 'only read\r\n' >"$product/Документы/только-чтение.txt"
 # Enough data for the progress page to be seen for a second or two, even
 # on a machine busy with other work.
@@ -78,24 +82,38 @@ chmod a-w "$product/Документы/только-чтение.txt"
 LC_ALL=C convert -size 48x48 xc:white -fill '#3060c0' -draw 'circle 24,24 24,6' -type TrueColor \
   "BMP3:$work/iconsetup.bmp"
 
-note "package by mkstp"
-if ! "$mkstp" -q -o "$dist" --setup "$setup_exe" --name "Проверочный пакет 2.1" \
-     --publisher "ООО Проверка" --web "http://www.example.ru" \
-     --comment "Пакет для проверки мастера установки под Wine." \
-     --picture "$work/iconsetup.bmp" "$product"; then
-  echo "FAIL: mkstp could not make the package" >&2
-  exit 1
-fi
-[ -f "$dist/setup.exe" ] && [ -f "$dist/setup.stp" ] || { echo "FAIL: mkstp left no setup.exe/setup.stp" >&2; exit 1; }
+# The package as the wizard reads it: every entry encrypted with the
+# package password, the configuration (CP1251) and the picture at the root;
+# 7-Zip writes the names in UTF-8 with their flag (-mcu=on).
+note "package by 7-Zip with UTF-8 names"
+stage=$work/stage
+cp -a "$product" "$stage"
+printf '[zel]\r\nfirma=ООО Проверка\r\nweb=http://www.example.ru\r\nname=Проверочный пакет 2.1\r\ncoment=Пакет для проверки мастера установки под Wine.\r\n' |
+  iconv -f UTF-8 -t CP1251 >"$stage/setup.ins"
+cp "$work/iconsetup.bmp" "$stage/iconsetup.bmp"
+touch -d "$stamp" "$stage/setup.ins" "$stage/iconsetup.bmp"
+mkdir -p "$dist"
+password=$(sed -n 's/.*kPackagePassword = "\(.*\)";/\1/p' "$here/../../src/package/PackageFormat.h")
+(cd "$stage" && 7zz a -tzip -mcu=on -mem=ZipCrypto -p"$password" -mx=1 "$dist/setup.stp" . >/dev/null) ||
+  { echo "FAIL: 7-Zip could not make the package" >&2; exit 1; }
+cp "$setup_exe" "$dist/setup.exe"
 
 note "Wine prefix in $loc"
 fresh_wine_prefix "$WINEPREFIX" "$loc"
+# The profile's name: Wine's, from USER (else the account's).
+user=${USER:-$(id -un)}
+profile_win="C:\\users\\$user"
+[ -d "$WINEPREFIX/drive_c/users/$user" ] || fail "no profile C:\\users\\$user"
 
 walk_display_start || exit 1
 note "walking the wizard on $DISPLAY"
-folder_win='C:\Installed\Demo'
-folder=$WINEPREFIX/drive_c/Installed/Demo
-if ! WALK_CHECK_KEYS=1 walk_wizard "$dist/setup.exe" "$shots" "$folder_win"; then
+# Into the profile, whose name the locale's ANSI code page may lack. The
+# folder comes with /DIR= (xdotool loses characters outside the keyboard's
+# map), and page 1 keeps it.
+folder_win="$profile_win\\Программы\\Проверка"
+folder=$WINEPREFIX/drive_c/users/$user/Программы/Проверка
+if ! WALK_CHECK_KEYS=1 walk_wizard "$dist/setup.exe" "$shots" "" "$loc" "/DIR=$folder_win" \
+     '/LOG=C:\walk.log'; then
   fail "the walk through the pages"
 fi
 for n in 0 1 2 3; do
@@ -106,9 +124,6 @@ echo "screenshots: $shots"
 # ---- installed files -------------------------------------------------------------
 note "installed files in $folder"
 [ -d "$folder" ] || fail "the install folder was not made"
-ansi_is_package_cp=0
-[ "${loc%%_*}" = ru ] && ansi_is_package_cp=1
-
 # Files of the product by relative name.
 mapfile -t sources < <(cd "$product" && find . -type f | sed 's|^\./||' | sort)
 installed_count=$(cd "$folder" 2>/dev/null && find . -type f ! -name 'uninstall.*' | wc -l)
@@ -117,22 +132,8 @@ installed_count=$(cd "$folder" 2>/dev/null && find . -type f ! -name 'uninstall.
 cmp -s "$setup_exe" "$folder/uninstall.exe" || fail "no copy of the wizard as uninstall.exe"
 grep -q '^zfsetup journal' "$folder/uninstall.dat" 2>/dev/null || fail "no journal uninstall.dat"
 
-# The installed twin of a product file: the same name (Russian locale), or
-# else the one file at the same depth with the same bytes.
-twin() {
-  local rel=$1
-  if [ $ansi_is_package_cp = 1 ] || LC_ALL=C grep -q '^[ -~]*$' <<<"$rel"; then
-    [ -f "$folder/$rel" ] && echo "$folder/$rel"
-    return
-  fi
-  local depth sum f
-  depth=$(tr -cd / <<<"$rel" | wc -c)
-  sum=$(sha256sum <"$product/$rel" | cut -d' ' -f1)
-  while IFS= read -r f; do
-    [ "$(tr -cd / <<<"${f#"$folder"/}" | wc -c)" = "$depth" ] || continue
-    [ "$(sha256sum <"$f" | cut -d' ' -f1)" = "$sum" ] && { echo "$f"; return; }
-  done < <(find "$folder" -type f)
-}
+# The installed twin of a product file: the file of the same name.
+twin() { [ -f "$folder/$1" ] && echo "$folder/$1"; }
 
 for rel in "${sources[@]}"; do
   dest=$(twin "$rel")
@@ -155,26 +156,32 @@ fi
 rw=$(twin "readme.txt")
 [ -n "$rw" ] && [ "$(stat -c %A "$rw" | cut -c3)" = w ] || fail "readme.txt should stay writable"
 
+# The temporary folder of the start-up lay in the profile.
+grep -qF "Temporary folder: $profile_win\\Temp\\" "$WINEPREFIX/drive_c/walk.log" ||
+  fail "the temporary folder is not in $profile_win\\Temp: $(grep -a 'Temporary folder' "$WINEPREFIX/drive_c/walk.log")"
+
 # ---- Start-menu group ---------------------------------------------------------------
 note "Start-menu group"
-programs=$(grep -a '^"Programs"=' "$WINEPREFIX/user.reg" | head -1 | sed 's/^"Programs"="//; s/"$//; s/\\\\/\//g')
+programs=$(wine_reg "$WINEPREFIX/user.reg" \
+  'Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' Programs | tr '\\' /)
 if [ -z "$programs" ]; then
   fail "no Programs value in the user's Shell Folders"
 else
+  [[ $programs == "C:/users/$user/"* ]] || fail "the Programs folder $programs is not in the profile"
   group=$WINEPREFIX/drive_c/${programs#?:/}/setup
   [ -d "$group" ] || fail "no group folder $group"
-  mapfile -t links < <(find "$group" -maxdepth 1 -name '*.lnk' -printf '%f\n' 2>/dev/null | sort)
-  # Programs, help files and the readme: Программа.exe, Справка.hlp, readme.txt.
-  [ "${#links[@]}" = 3 ] || fail "the group holds ${#links[@]} shortcuts, not 3: ${links[*]}"
-  [ -f "$group/readme.lnk" ] || fail "no readme.lnk"
-  if [ $ansi_is_package_cp = 1 ]; then
-    for l in Программа.lnk Справка.lnk; do [ -f "$group/$l" ] || fail "no $l"; done
-  fi
+  mapfile -t links < <(find "$group" -maxdepth 1 -name '*.lnk' -printf '%f\n' 2>/dev/null | LC_ALL=C sort)
+  # Programs, help files and the readme, under their real names.
+  want_links=(readme.lnk Βοήθεια.lnk Программа.lnk Справка.lnk ツール.lnk)
+  [ "${links[*]}" = "${want_links[*]}" ] || fail "the group holds \"${links[*]}\", not \"${want_links[*]}\""
   for l in "${links[@]}"; do
     # A shell link: header size 0x4C, then the shell-link class id.
     head -c 20 "$group/$l" | od -An -tx1 | tr -d ' \n' |
       grep -q '^4c0000000114020000000000c000000000000046$' || fail "$l is no shell link"
-    grep -aq 'Installed' "$group/$l" || fail "$l does not point into the install folder"
+    # Its target's path, in UTF-16 or in the ANSI code page (UTF-8).
+    python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); w = sys.argv[2]
+sys.exit(not any(w.encode(e) in d for e in ("utf-16-le", "utf-8")))' "$group/$l" 'Программы\Проверка' ||
+      fail "$l does not point into the install folder"
   done
 fi
 
@@ -186,8 +193,10 @@ for value in DisplayName Publisher URLInfoAbout DisplayIcon InstallLocation Unin
              QuietUninstallString EstimatedSize NoModify NoRepair; do
   grep -q "^ *$value " <<<"$entry" || fail "the entry has no $value"
 done
-grep -q 'QuietUninstallString.*"C:\\Installed\\Demo\\uninstall.exe" /VERYSILENT' <<<"$entry" ||
-  fail "QuietUninstallString: $(grep Quiet <<<"$entry")"
+quiet_uninstall=$(wine_reg "$WINEPREFIX/system.reg" \
+  'Software\Microsoft\Windows\CurrentVersion\Uninstall\setup' QuietUninstallString)
+[ "$quiet_uninstall" = "\"$folder_win\\uninstall.exe\" /VERYSILENT" ] ||
+  fail "QuietUninstallString: $quiet_uninstall"
 grep -q 'NoModify *REG_DWORD *0x1' <<<"$entry" || fail "NoModify is not 1"
 wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -q '^setup|||' ||
   fail "wine uninstaller --list does not show the product"
