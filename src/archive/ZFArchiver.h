@@ -313,13 +313,14 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // (false: leave the run), the entry's target rules, the file written (an
   // existing one replaced through a temporary one), and the entry's data
   // (false: skipped or cancelled, nothing to keep). A target that cannot be
-  // created raises native code 19 with its name.
+  // created raises native code 19 with its name, and with the system's
+  // reason (or FolderInTheWay) as detail.
   bool ExtractSelectedItem(int32_t index);
   void ExtractOneEntry(const TDirItem& item, int32_t index, const std::string& entryName,
                        std::string destDir);
   void WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
                       const std::string& target, TEntryFile& file, bool replacing);
-  [[noreturn]] void CannotCreate(const std::string& target);
+  [[noreturn]] void CannotCreate(const TDirItem& item, const std::string& target, int systemCode);
   bool WriteEntryData(const TDirItem& item, int32_t index, TStream& destination);
   // Raises native code 8 for a failed decoding, with its detail.
   [[noreturn]] void RaiseExtractFailed(const TZFDecodeResult& result, int32_t index);

@@ -45,10 +45,10 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
   if (mode == TFileMode::fmOpenReadDenyNone) osMode = os::OpenMode::ReadOnlyDenyNone;
   if (mode == TFileMode::fmCreateNew) osMode = os::OpenMode::CreateNew;
   if (!file_.Open(fileName, osMode)) {
-    const std::string reason = os::ErrorText(os::LastErrorCode());
+    const int code = os::LastErrorCode();
     const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
     const char* verb = creating ? "Cannot create file" : "Cannot open file";
-    throw EFOpenError(std::string(verb) + " \"" + fileName + "\". " + reason);
+    throw EFOpenError(std::string(verb) + " \"" + fileName + "\". " + os::ErrorText(code), code);
   }
 }
 

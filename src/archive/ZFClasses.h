@@ -36,10 +36,16 @@ class EWriteError : public Exception {
  public:
   using Exception::Exception;
 };
-// A file could not be opened or created; the message names it.
+// A file could not be opened or created; the message names it, and
+// SystemCode tells the system's reason (errno, or GetLastError on Windows).
 class EFOpenError : public Exception {
  public:
-  using Exception::Exception;
+  explicit EFOpenError(std::string message, int systemCode = 0)
+      : Exception(std::move(message)), systemCode_(systemCode) {}
+  int SystemCode() const { return systemCode_; }
+
+ private:
+  int systemCode_ = 0;
 };
 
 // An object with a name given by its owner (a form's member name such as

@@ -205,9 +205,9 @@ std::string DescribeDetail(const TZFErrorDetail& d) {
   return text;
 }
 
-std::string EZFException::MessageWithDetail() const {
-  const std::string detail = DescribeDetail(detail_);
-  return detail.empty() ? Message() : Message() + " (" + detail + ")";
+std::string AppendDetail(const std::string& message, const TZFErrorDetail& detail) {
+  const std::string text = DescribeDetail(detail);
+  return text.empty() ? message : message + " (" + text + ")";
 }
 
 }  // namespace zf

@@ -114,6 +114,11 @@ TZFErrorDetail SystemFailure(int systemCode);
 // offset 1234"; empty when there is no cause.
 std::string DescribeDetail(const TZFErrorDetail& detail);
 
+// A message followed by the detail in parentheses, when there is one: what
+// the command-line programs print for a failure, e.g. "... - Native error:
+// 00008 (CRC-32 mismatch, entry at offset 0)".
+std::string AppendDetail(const std::string& message, const TZFErrorDetail& detail);
+
 class EZFException : public Exception {
  public:
   // The catalogue text as it stands: placeholders stay literally.
@@ -134,9 +139,8 @@ class EZFException : public Exception {
     detail_ = std::move(detail);
     return *this;
   }
-  // The message followed by the detail in parentheses, when there is one:
-  // what the command-line programs print.
-  std::string MessageWithDetail() const;
+  // AppendDetail of the message and the detail.
+  std::string MessageWithDetail() const { return AppendDetail(Message(), detail_); }
 
  private:
   int32_t errorCode_ = 0;

@@ -148,16 +148,19 @@ class TEntryFile {
   TEntryFile& operator=(const TEntryFile&) = delete;
 
   const std::string& Path() const { return path_; }
-  // Creates the file exclusively; false when it cannot be made or exists.
+  // Creates the file exclusively; false when it cannot be made or exists
+  // (CreateError then tells the system's reason).
   bool Create() {
     try {
       stream_ = std::make_unique<TFileStream>(path_, TFileMode::fmCreateNew);
-    } catch (const EFOpenError&) {
+    } catch (const EFOpenError& e) {
       path_.clear();  // nothing of ours to remove
+      createError_ = e.SystemCode();
       return false;
     }
     return true;
   }
+  int CreateError() const { return createError_; }
   TFileStream& Stream() { return *stream_; }
   void Close() { stream_.reset(); }
   void Kept() {
@@ -176,6 +179,7 @@ class TEntryFile {
  private:
   std::string path_;
   std::unique_ptr<TFileStream> stream_;
+  int createError_ = 0;
 };
 
 // ---- selection ------------------------------------------------------------------
@@ -431,7 +435,11 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
     // Made (or found) once per run: a folder holds many entries.
     const std::string folder = destDir + DirectoryPart(name);
     if (!folder.empty() && !runFolders_.contains(folder)) {
-      if (!ForceDirectories(folder)) throw EZFException(neCannotCreateDir, {folder}, this);
+      if (!ForceDirectories(folder)) {
+        TZFErrorDetail detail = SystemFailure(os::LastErrorCode());
+        detail.EntryOffset = item.LocalHeaderOffset();
+        throw EZFException(neCannotCreateDir, {folder}, this).WithDetail(std::move(detail));
+      }
       runFolders_.emplace(folder, kNotAsked);
     }
   }
@@ -445,7 +453,7 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
     WriteEntryFile(item, index, attr, target, created, false);
     return;
   }
-  if (!os::FileExists(target)) CannotCreate(target);
+  if (!os::FileExists(target)) CannotCreate(item, target, created.CreateError());
 
   if (!options_.GetReplaceReadOnly() && (os::GetAttributes(target) & os::faReadOnly)) return;
   switch (options_.GetOverwriteMode()) {
@@ -472,14 +480,23 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
     }
   }
   TEntryFile temporary(TemporaryNameBeside(target));
-  if (temporary.Path().empty() || !temporary.Create()) CannotCreate(target);
+  if (temporary.Path().empty() || !temporary.Create())
+    CannotCreate(item, target, temporary.CreateError());
   WriteEntryFile(item, index, attr, target, temporary, true);
 }
 
-void TZFBaseArchiver::CannotCreate(const std::string& target) {
+void TZFBaseArchiver::CannotCreate(const TDirItem& item, const std::string& target,
+                                   int systemCode) {
   // A folder removed since it was made is made again by a retry.
   runFolders_.erase(DirectoryPart(target));
-  throw EZFException(neCannotCreateFile, {target}, this);
+  // The message names the target; the detail says why: a folder standing
+  // in its place (whose exclusive creation only tells "exists"), or the
+  // system's reason.
+  TZFErrorDetail detail;
+  if (os::DirectoryExists(target)) detail.Cause = TZFCause::FolderInTheWay;
+  else if (systemCode != 0) detail = SystemFailure(systemCode);
+  detail.EntryOffset = item.LocalHeaderOffset();
+  throw EZFException(neCannotCreateFile, {target}, this).WithDetail(std::move(detail));
 }
 
 void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
@@ -501,8 +518,9 @@ void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32
     if (present && (oldAttributes & os::faReadOnly))
       os::SetAttributes(target, oldAttributes & ~os::faReadOnly);
     if (!os::RenameFile(file.Path(), target)) {
+      const int code = os::LastErrorCode();
       if (present) os::SetAttributes(target, oldAttributes);
-      throw EZFException(neCannotCreateFile, {target}, this);
+      CannotCreate(item, target, code);
     }
   }
   file.Kept();
