@@ -105,10 +105,13 @@ class Extraction {
                        (password.empty() ? "password required" : "wrong password") +
                        ", skipped");
     };
-    archiver.OnProcessFileFailure = [this](zf::TZFBaseArchiver*, const std::string& name,
+    archiver.OnProcessFileFailure = [this](zf::TZFBaseArchiver* sender, const std::string& name,
                                            zf::TZFProcessOperation, int32_t native, int32_t,
                                            const std::string& message, zf::TZFAction& action) {
-      console_.Error("zfx: " + DisplayName(name) + ": " + message + VolumeFailureHint(native));
+      // The engine's message as it stands, then why and where.
+      console_.Error("zfx: " + DisplayName(name) + ": " +
+                     zf::AppendDetail(message, sender->FailureDetail()) +
+                     VolumeFailureHint(native));
       action = zf::fxaIgnore;
       ++failed_;
     };
