@@ -336,27 +336,72 @@ TEST(DiskSpace, NeedsWholeClustersAndReadsInRussian) {
 
 // ---- failure causes --------------------------------------------------------------------------
 
-TEST(InstallErrors, CausesAndTheirRussianBox) {
+TEST(InstallErrors, EachEngineCauseHasItsRussianBox) {
+  using enum zf::TZFCause;
+  struct Case {
+    zf::TZFCause engine;
+    FailureCause shown;
+    std::string_view firstLine;
+  };
+  const Case cases[] = {
+      {DiskFull, FailureCause::NoSpace, texts::kCauseNoSpace},
+      {AccessDenied, FailureCause::AccessDenied, texts::kCauseAccessDenied},
+      {CrcMismatch, FailureCause::Damaged, texts::kCauseDamaged},
+      {SizeMismatch, FailureCause::Damaged, texts::kCauseDamaged},
+      {Truncated, FailureCause::Damaged, texts::kCauseDamaged},
+      {DamagedData, FailureCause::Damaged, texts::kCauseDamaged},
+      {Overlap, FailureCause::Damaged, texts::kCauseDamaged},
+      {UnsupportedMethod, FailureCause::Damaged, texts::kCauseDamaged},
+      {WrongPassword, FailureCause::WrongPassword, texts::kCauseWrongPassword},
+      {Skipped, FailureCause::WrongPassword, texts::kCauseWrongPassword},
+      {IoError, FailureCause::CannotWrite, texts::kCauseCannotWrite},
+      {SystemError, FailureCause::CannotWrite, texts::kCauseCannotWrite},
+      {FolderInTheWay, FailureCause::CannotWrite, texts::kCauseCannotWrite},
+      {Cancelled, FailureCause::Other, texts::kCauseOther},
+      {None, FailureCause::Other, texts::kCauseOther},
+  };
+  const std::string message = "Invalid size - Native error: 00008";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(zf::CauseName(c.engine));
+    zf::TZFErrorDetail detail;
+    detail.Cause = c.engine;
+    detail.EntryOffset = 1234;
+    const TInstallFailure failure = EngineFailure("big.bin", message, detail);
+    EXPECT_EQ(failure.cause, c.shown);
+    // The Russian line, then the engine's message with its native code and
+    // the cause's detail, for support.
+    const std::string box = FailureBoxText(failure);
+    EXPECT_EQ(box.substr(0, box.find('\n')), std::string(c.firstLine) + ": \"big.bin\".");
+    EXPECT_EQ(box.substr(box.find('\n') + 1), zf::AppendDetail(message, detail));
+    EXPECT_EQ(FailureLogText(failure).substr(0, 9 + std::string(zf::CauseName(c.engine)).size()),
+              "big.bin: " + std::string(zf::CauseName(c.engine)));
+  }
+}
+
+TEST(InstallErrors, FailuresOutsideTheEngineRunKeepTheirCause) {
 #ifdef _WIN32
-  const int32_t full = 112, denied = 5;
+  const int32_t full = 112, denied = 5, other = 87;  // ERROR_INVALID_PARAMETER
 #else
-  const int32_t full = 28, denied = 13;
+  const int32_t full = 28, denied = 13, other = 22;  // EINVAL
 #endif
-  const std::tuple<int32_t, int32_t, FailureCause> causes[] = {
-      {8, 0, FailureCause::Damaged},      {35, 0, FailureCause::Damaged},
-      {45, 0, FailureCause::Damaged},     {19, 0, FailureCause::CannotWrite},
-      {20, 0, FailureCause::CannotWrite}, {19, full, FailureCause::NoSpace},
-      {19, denied, FailureCause::AccessDenied}, {13, 0, FailureCause::Other}};
-  for (const auto& [native, system, cause] : causes)
-    EXPECT_EQ(CauseOf(native, system), cause) << native << " " << system;
-  EXPECT_EQ(FailureBoxText({FailureCause::NoSpace, "big.bin", "Stream write error"}),
-            "Недостаточно места на диске: \"big.bin\".\nStream write error");
-  EXPECT_EQ(FailureBoxText({FailureCause::AccessDenied, "", ""}), "Нет доступа к файлу или папке.");
-  // An engine failure keeps its message, native code included.
-  const TInstallFailure engine = FailureOf(zf::EZFException(zf::neExtractFailed, nullptr));
-  EXPECT_EQ(engine.cause, FailureCause::Damaged);
-  EXPECT_TRUE(engine.detail.ends_with("Native error: 00008")) << engine.detail;
+  // A folder or file the wizard itself could not make: the system's code.
+  EXPECT_EQ(SystemFailure("C:\\Prod", full).cause, FailureCause::NoSpace);
+  EXPECT_EQ(SystemFailure("C:\\Prod", denied).cause, FailureCause::AccessDenied);
+  EXPECT_EQ(SystemFailure("C:\\Prod", other).cause, FailureCause::CannotWrite);
+  EXPECT_EQ(SystemFailure("C:\\Prod", full).detail, zf::os::AnsiToUtf8(zf::os::ErrorText(full)));
+  // An exception that ended the install: the engine's detail, a file that
+  // could not be opened with its system code.
+  zf::TZFErrorDetail detail;
+  detail.Cause = zf::TZFCause::DiskFull;
+  const TInstallFailure engine =
+      FailureOf(zf::EZFException(zf::neExtractFailed, nullptr).WithDetail(detail));
+  EXPECT_EQ(engine.cause, FailureCause::NoSpace);
+  EXPECT_NE(engine.detail.find("Native error: 00008 (disk full"), std::string::npos) << engine.detail;
+  EXPECT_EQ(FailureOf(zf::EZFException(zf::neExtractFailed, nullptr)).cause, FailureCause::Other);
+  EXPECT_EQ(FailureOf(zf::EFOpenError("Cannot create file", denied)).cause,
+            FailureCause::AccessDenied);
   EXPECT_EQ(FailureOf(zf::EWriteError("Stream write error")).cause, FailureCause::CannotWrite);
+  EXPECT_EQ(FailureBoxText({FailureCause::AccessDenied, "", ""}), "Нет доступа к файлу или папке.");
 }
 
 // ---- the controller's runs -----------------------------------------------------------------

@@ -1,29 +1,12 @@
 // Causes of a failed install and the Russian text of their error box.
 #include "wizard/InstallErrors.h"
 
-#include "archive/ZFConst.h"
 #include "archive/ZFExcept.h"
 #include "platform/platform.h"
 #include "wizard/WizardTexts.h"
 
 namespace setup {
 namespace {
-
-// The system's codes for a full disk and for a refused access.
-#ifdef _WIN32
-constexpr int32_t kNoSpaceCodes[] = {39, 112};      // ERROR_HANDLE_DISK_FULL, ERROR_DISK_FULL
-constexpr int32_t kDeniedCodes[] = {5, 19, 32, 33};  // access, write-protect, sharing, lock
-#else
-constexpr int32_t kNoSpaceCodes[] = {28, 122};  // ENOSPC, EDQUOT
-constexpr int32_t kDeniedCodes[] = {1, 13, 30};  // EPERM, EACCES, EROFS
-#endif
-
-template <size_t N>
-bool OneOf(int32_t code, const int32_t (&codes)[N]) {
-  for (int32_t c : codes)
-    if (c == code) return true;
-  return false;
-}
 
 std::string_view CauseText(FailureCause cause) {
   switch (cause) {
@@ -37,28 +20,53 @@ std::string_view CauseText(FailureCause cause) {
   return texts::kCauseOther;
 }
 
+// A failure the system reported (its code), with what the user is told
+// when the code tells none of the known causes.
+TInstallFailure FromSystem(std::string entry, int32_t systemError) {
+  const zf::TZFErrorDetail system = zf::SystemFailure(systemError);
+  FailureCause cause = CauseOf(system.Cause);
+  if (cause == FailureCause::Other) cause = FailureCause::CannotWrite;
+  return {cause, std::move(entry), zf::os::AnsiToUtf8(system.SystemText), system.Cause};
+}
+
 }  // namespace
 
-FailureCause CauseOf(int32_t nativeError, int32_t systemError) {
-  if (OneOf(systemError, kNoSpaceCodes)) return FailureCause::NoSpace;
-  if (OneOf(systemError, kDeniedCodes)) return FailureCause::AccessDenied;
-  switch (nativeError) {
-    case zf::neExtractFailed:
-    case zf::neInvalidArchive:
-    case zf::neVolumeRequestCancelled:
+FailureCause CauseOf(zf::TZFCause cause) {
+  using enum zf::TZFCause;
+  switch (cause) {
+    case DiskFull: return FailureCause::NoSpace;
+    case AccessDenied: return FailureCause::AccessDenied;
+    case CrcMismatch:
+    case SizeMismatch:
+    case Truncated:
+    case DamagedData:
+    case Overlap:
+    case UnsupportedMethod:
       return FailureCause::Damaged;
-    case zf::neCannotCreateFile:
-    case zf::neCannotCreateDir:
+    // The wizard's password handler declines every question: an entry is
+    // skipped only when the package's password does not open it.
+    case WrongPassword:
+    case Skipped:
+      return FailureCause::WrongPassword;
+    case IoError:
+    case SystemError:
+    case FolderInTheWay:
       return FailureCause::CannotWrite;
-    default:
-      return FailureCause::Other;
+    case None:
+    case Cancelled:
+      break;
   }
+  return FailureCause::Other;
+}
+
+TInstallFailure EngineFailure(const std::string& entry, const std::string& message,
+                              const zf::TZFErrorDetail& detail) {
+  return {CauseOf(detail.Cause), zf::os::AnsiToUtf8(entry),
+          zf::os::AnsiToUtf8(zf::AppendDetail(message, detail)), detail.Cause};
 }
 
 TInstallFailure SystemFailure(const std::string& path, int32_t systemError) {
-  FailureCause cause = CauseOf(0, systemError);
-  if (cause == FailureCause::Other) cause = FailureCause::CannotWrite;
-  return {cause, zf::os::AnsiToUtf8(path), zf::os::AnsiToUtf8(zf::os::ErrorText(systemError))};
+  return FromSystem(zf::os::AnsiToUtf8(path), systemError);
 }
 
 TInstallFailure FailureOf(const std::exception& error) {
@@ -68,12 +76,14 @@ TInstallFailure FailureOf(const std::exception& error) {
     failure.detail = error.what();
     return failure;
   }
-  failure.detail = zf::os::AnsiToUtf8(error.what());
   if (const auto* engine = dynamic_cast<const zf::EZFException*>(&error))
-    failure.cause = CauseOf(engine->NativeError(), 0);
-  else if (dynamic_cast<const zf::EWriteError*>(&error) != nullptr ||
-           dynamic_cast<const zf::EFOpenError*>(&error) != nullptr)
+    return EngineFailure("", engine->Message(), engine->Detail());
+  if (const auto* open = dynamic_cast<const zf::EFOpenError*>(&error)) {
+    failure = FromSystem("", open->SystemCode());
+  } else if (dynamic_cast<const zf::EWriteError*>(&error) != nullptr) {
     failure.cause = FailureCause::CannotWrite;
+  }
+  failure.detail = zf::os::AnsiToUtf8(error.what());
   return failure;
 }
 
@@ -82,6 +92,14 @@ std::string FailureBoxText(const TInstallFailure& failure) {
   if (!failure.entry.empty()) text += ": \"" + failure.entry + "\"";
   text += ".";
   if (!failure.detail.empty()) text += "\n" + failure.detail;
+  return text;
+}
+
+std::string FailureLogText(const TInstallFailure& failure) {
+  std::string text = failure.entry.empty() ? std::string("(install)") : failure.entry;
+  text += ": ";
+  text += zf::CauseName(failure.engineCause);
+  if (!failure.detail.empty()) text += ": " + failure.detail;
   return text;
 }
 

@@ -325,7 +325,7 @@ void TaForm::InstallSequence() {
     ZipArchiver1.Close();
     const TInstallFailure failure = failure_ ? *failure_ : FailureOf(error);
     run.RollBack(actions);
-    Log("Install failed; everything it made is undone");
+    Log("Install failed (" + FailureLogText(failure) + "); everything it made is undone");
     ShowError(FailureBoxText(failure));
     EndInstall(kExitFailed);
     return;
@@ -500,26 +500,25 @@ void TaForm::ZipArchiver1ConfirmProcessFile(zf::TZFBaseArchiver*, const std::str
   run_->BeforeEntry(FileName);
 }
 
-void TaForm::ZipArchiver1ProcessFileFailure(zf::TZFBaseArchiver*, const std::string& FileName,
-                                            zf::TZFProcessOperation, int32_t NativeError,
-                                            int32_t, const std::string& ErrorMessage,
+void TaForm::ZipArchiver1ProcessFileFailure(zf::TZFBaseArchiver* Sender,
+                                            const std::string& FileName,
+                                            zf::TZFProcessOperation, int32_t, int32_t,
+                                            const std::string& ErrorMessage,
                                             zf::TZFAction& Action) {
-  TInstallFailure failure{CauseOf(NativeError, 0), U(FileName), U(ErrorMessage)};
-  // A file that cannot be made on a drive with too little room left: the
-  // disk is full.
-  if (failure.cause == FailureCause::CannotWrite && run_) {
-    const int64_t free = zf::os::DiskFreeBytes(run_->Folder());
-    if (free >= 0 && free < kJournalReserve) failure.cause = FailureCause::NoSpace;
-  }
-  Log("Error: " + failure.entry + ": " + failure.detail);
+  // The engine tells why (a full disk, a refused access, damaged data):
+  // the box says it in Russian, the message stays for support.
+  const TInstallFailure failure = EngineFailure(FileName, ErrorMessage, Sender->FailureDetail());
+  Log("Error: " + FailureLogText(failure));
   if (!failure_) failure_ = failure;
   Action = zf::fxaAbort;
 }
 
 void TaForm::ZipArchiver1Password(zf::TZFBaseArchiver*, const std::string& FileName, std::string&,
                                   bool& SkipFile) {
-  Log("Error: " + U(FileName) + ": the package's password does not fit");
-  if (!failure_) failure_ = TInstallFailure{FailureCause::WrongPassword, U(FileName), ""};
+  const TInstallFailure failure{FailureCause::WrongPassword, U(FileName), "",
+                                zf::TZFCause::WrongPassword};
+  Log("Error: " + FailureLogText(failure));
+  if (!failure_) failure_ = failure;
   SkipFile = true;
 }
 
