@@ -453,7 +453,8 @@ class TWriteBehind {
     data_ = buffers_[filling_].get();
     length_ = n;
     worker_.Post();
-    if (!worker_.Threaded()) return written_;  // written at once
+    // Written at once: a short write fails here, with its reason.
+    if (!worker_.Threaded()) return written_ || FailWrite(s_, writeError_);
     filling_ ^= 1;
     return true;
   }
