@@ -199,6 +199,96 @@ TEST_P(Recovery, RebuildsEntriesFromLocalHeaders) {
 INSTANTIATE_TEST_SUITE_P(DirManager, Recovery, ::testing::ValuesIn(kRecoveryCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// What the reader reports: the problem and where it met it, the entries
+// claimed and read, whether it rebuilt and from how many local headers,
+// and the line zfx shows.
+TEST(DirManagerReport, StatesWhatItFoundAndWhatItDid) {
+  const ZipLayout z = ThreeEntries().Build();
+  const ZipLayout z64 = [] {
+    ZipBuilder b;
+    b.Add(File("a", "a")).Zip64Records();
+    return b.Build();
+  }();
+  const int64_t end = static_cast<int64_t>(z.endRecordOffset);
+  const int64_t lastHeader = static_cast<int64_t>(z.centralOffsets[2]);
+  const int64_t zip64Record = static_cast<int64_t>(z64.endRecordOffset - kZip64LocatorSize);
+  struct Case {
+    const char* name;
+    std::function<Bytes()> build;
+    bool damaged;
+    TZFDirProblem problem;
+    int64_t offset;
+    int64_t claimed, read;
+    bool rebuilt;
+    std::string summary;
+  };
+  const Case cases[] = {
+      {"sound", [&] { return z.bytes; }, false, {}, 0, 3, 3, false, ""},
+      {"last central name running past the end",
+       [&] {
+         Bytes b = z.bytes;
+         Put16At(b, z.centralOffsets[2] + 28, 0xFFFF);
+         return b;
+       },
+       true, TZFDirProblem::HeaderCutShort, lastHeader, 3, 2, true,
+       "directory damaged at offset " + std::to_string(lastHeader) +
+           " (a central header is cut short; 2 of 3 central headers read): rebuilt from 3 "
+           "local headers"},
+      {"cut inside the directory",
+       [&] { return Bytes(z.bytes.begin(), z.bytes.begin() + z.centralOffsets[1] + 10); }, true,
+       TZFDirProblem::NoEndRecord, -1, -1, 0, true,
+       "directory damaged (no end of central directory record): rebuilt from 3 local headers"},
+      {"0xFFFF entries without Zip64 records",
+       [] { return ThreeEntries().EndRecordEntries(0xFFFF).Build().bytes; }, true,
+       TZFDirProblem::EntryCountUnknown, end, 0xFFFF, 0, true,
+       "directory damaged at offset " + std::to_string(end) +
+           " (the entry count is unknown; 0 of 65535 central headers read): rebuilt from 3 "
+           "local headers"},
+      {"more entries than the directory holds",
+       [] { return ThreeEntries().EndRecordEntries(60000).Build().bytes; }, true,
+       TZFDirProblem::EntryCountTooLarge, end, 60000, 0, true, ""},
+      {"directory larger than the archive",
+       [&] {
+         Bytes b = z.bytes;
+         Put32At(b, z.endRecordOffset + 12, 0x7FFFFFF0);
+         return b;
+       },
+       true, TZFDirProblem::DirectoryOutsideFile, end, 3, 0, true, ""},
+      // Refused, not rebuilt.
+      {"Zip64 end record damaged",
+       [&] {
+         Bytes b = z64.bytes;
+         b[z64.endRecordOffset - kZip64LocatorSize - kZip64EndOfCentralDirSize + 3] ^= 0xFF;
+         return b;
+       },
+       true, TZFDirProblem::NoZip64EndRecord, zip64Record, 1, 0, false,
+       "directory damaged at offset " + std::to_string(zip64Record) +
+           " (the Zip64 end record is missing; 0 of 1 central headers read)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reader r(c.build());
+    const int32_t native = NativeErrorOf([&] { r.Read(); });
+    EXPECT_EQ(native, c.rebuilt || !c.damaged ? -1 : neNoZip64EndRecord);
+    const TZFDirReport& report = r.manager->Report();
+    EXPECT_EQ(report.Damaged(), c.damaged);
+    EXPECT_EQ(report.EntriesClaimed, c.claimed);
+    EXPECT_EQ(report.EntriesRead, c.read);
+    EXPECT_EQ(report.Rebuilt, c.rebuilt);
+    EXPECT_EQ(report.LocalHeadersUsed, c.rebuilt ? 3 : 0);
+    if (c.damaged) {
+      ASSERT_EQ(report.Findings.size(), 1u);
+      EXPECT_EQ(report.Findings[0].Problem, c.problem);
+      EXPECT_EQ(report.Findings[0].Offset, c.offset);
+      EXPECT_EQ(r.manager->Decide(report.Findings[0]),
+                c.rebuilt ? TZFDirDecision::Rebuild : TZFDirDecision::Refuse);
+    }
+    if (!c.summary.empty() || !c.damaged) {
+      EXPECT_EQ(report.Summary(), c.summary);
+    }
+  }
+}
+
 TEST(DirManagerRecovery, DataDescriptorSuppliesCrcAndSizes) {
   ZipEntry e = File("streamed.txt", std::string(1000, 'x'));
   e.dataDescriptor = true;

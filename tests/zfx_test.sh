@@ -279,7 +279,7 @@ print(last, file=open("cuthdr.offset", "w"))
 PY
 dir_cases=(
   "noend.zip|directory damaged (no end of central directory record): rebuilt from 9 local headers"
-  "cuthdr.zip|directory damaged at offset $(cat cuthdr.offset) (a central header is cut short): rebuilt from 9 local headers"
+  "cuthdr.zip|directory damaged at offset $(cat cuthdr.offset) (a central header is cut short; 8 of 9 central headers read): rebuilt from 9 local headers"
 )
 for case_ in "${dir_cases[@]}"; do
   IFS='|' read -r a warning <<<"$case_"

@@ -31,7 +31,13 @@ std::string TZFDirReport::Summary() const {
   const TZFDirFinding& f = RebuildReason() ? *RebuildReason() : Findings.front();
   std::string text = "directory damaged";
   if (f.Offset >= 0) text += " at offset " + std::to_string(f.Offset);
-  text += " (" + f.Text + ")";
+  text += " (" + f.Text;
+  // How far the directory could be read, when it claims entries it did
+  // not give.
+  if (EntriesClaimed >= 0 && EntriesRead < EntriesClaimed)
+    text += "; " + std::to_string(EntriesRead) + " of " + std::to_string(EntriesClaimed) +
+            " central headers read";
+  text += ")";
   if (Rebuilt) {
     text += ": rebuilt from " + std::to_string(LocalHeadersUsed) + " local header" +
             (LocalHeadersUsed == 1 ? "" : "s");

@@ -59,8 +59,8 @@ struct TZFDirReport {
   // The finding that made the reader rebuild, or null.
   const TZFDirFinding* RebuildReason() const;
   // One line for a user, empty when nothing was found, e.g.
-  // "directory damaged at offset 1234 (a central header is cut short):
-  // rebuilt from 3 local headers".
+  // "directory damaged at offset 1234 (a central header is cut short; 2 of
+  // 3 central headers read): rebuilt from 3 local headers".
   std::string Summary() const;
 };
 
