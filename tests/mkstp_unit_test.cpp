@@ -1,19 +1,25 @@
-// Unit tests of mkstp's pure pieces: the package records (read back with the
+// Unit tests of mkstp's pieces: the package records (read back with the
 // engine's own readers, Zip64 forms included), the encryption header, the
-// BMP check, the configuration file and the stored names.
+// BMP check, the configuration file, the stored names, and the read-back
+// check on a damaged package.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "archive/ZFArchiver.h"
 #include "archive/ZFCipher.h"
+#include "archive/ZFDirManager.h"
 #include "archive/ZFRecords.h"
 #include "bmp_check.h"
 #include "mkstp.h"
 #include "package_config.h"
 #include "package_records.h"
 #include "stored_names.h"
+#include "test_util.h"
+#include "verify.h"
+#include "zip_builder.h"
 #include "package/PackageFormat.h"
 
 namespace mkstp {
@@ -317,6 +323,65 @@ TEST(StoredNames, Refusals) {
   EXPECT_EQ(ToStoredName("under_score.txt", 866, "x"), "under_score.txt");
 }
 #endif
+
+// ---- the read-back check ---------------------------------------------------------------
+
+// A package whose one entry differs from what was written: the check names
+// the entry and the engine's cause, never a guess.
+TEST(VerifyPackage, NamesTheEntryAndTheCause) {
+  zf::test::TempDir dir;
+  const std::string path = dir / "pkg.stp";
+  const std::string password(setup::kPackagePassword);
+  zf::test::ZipEntry a, b;
+  a.name = "a.txt";
+  a.data = "first file\n";
+  b.name = "b.txt";
+  b.data = std::string(4000, 'b');
+  a.password = b.password = password;
+  zf::test::ZipBuilder builder;
+  builder.Add(a).Add(b);
+  const zf::test::ZipLayout good = builder.Save(path);
+  // The records as written, taken from the good package's own directory.
+  std::vector<EntryRecord> written;
+  {
+    zf::TZipArchiver archiver;
+    archiver.SetFileName(path);
+    archiver.Options().SetOEMFileNames(false);
+    archiver.Open();
+    const zf::TZFDirArray& items = archiver.DirManager()->Dir();
+    for (int i = 0; i < items.Count(); ++i) {
+      const zf::TDirItem& item = items.ItemRef(i);
+      EntryRecord e;
+      e.storedName = item.Name;
+      e.flags = item.Header.Flags;
+      e.method = item.Header.Method;
+      e.dosDateTime = item.DosDateTime();
+      e.crc = item.Header.Crc32;
+      e.compressedSize = static_cast<uint64_t>(item.CompressedSize());
+      e.uncompressedSize = static_cast<uint64_t>(item.UncompressedSize());
+      e.localHeaderOffset = static_cast<uint64_t>(item.LocalHeaderOffset());
+      e.externalAttributes = item.Header.ExternalAttributes;
+      written.push_back(e);
+    }
+  }
+  Progress progress(true);
+  EXPECT_NO_THROW(VerifyPackage(path, "pkg.stp", written, progress));
+
+  // b.txt's CRC-32 changed in both headers and in the record written: the
+  // data no longer matches it.
+  zf::test::ZipLayout bad = good;
+  for (uint64_t at : {good.localOffsets[1] + 14, good.centralOffsets[1] + 16}) bad.bytes[at] ^= 1;
+  written[1].crc ^= 1;
+  zf::test::WriteFile(path, bad.str());
+  try {
+    VerifyPackage(path, "pkg.stp", written, progress);
+    FAIL() << "no failure";
+  } catch (const Failure& f) {
+    EXPECT_EQ(std::string(f.what()),
+              "pkg.stp: verification failed: b.txt: CRC-32 mismatch, entry at offset " +
+                  std::to_string(good.localOffsets[1]));
+  }
+}
 
 }  // namespace
 }  // namespace mkstp

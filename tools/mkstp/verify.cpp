@@ -6,6 +6,7 @@
 #include "archive/ZFArchiver.h"
 #include "archive/ZFCodec.h"
 #include "archive/ZFDirManager.h"
+#include "archive/ZFExcept.h"
 #include "mkstp.h"
 #include "package/PackageFormat.h"
 
@@ -87,6 +88,9 @@ void VerifyPackage(const std::string& path, const std::string& shownAs,
   } catch (const Failure&) {
     archiver.Close();
     throw;
+  } catch (const zf::EZFException& e) {
+    archiver.Close();
+    throw Failure(prefix + e.MessageWithDetail());
   } catch (const std::exception& e) {
     archiver.Close();
     throw Failure(prefix + e.what());
