@@ -133,7 +133,9 @@ std::vector<Case> Cases() {
        }},
       // An encrypted entry whose data is shorter than its 12-byte header.
       {"compressed size cut below the encryption header", kSecret, TZFCause::Truncated,
-       [](test::ZipLayout& l) { Put32(l.bytes, l.centralOffsets[kSecret] + kCentralCompressed, 5); }},
+       [](test::ZipLayout& l) {
+         Put32(l.bytes, l.centralOffsets[kSecret] + kCentralCompressed, 5);
+       }},
       // The stored entry's sizes reach into the next entry's local header:
       // an overlapped-entry bomb.
       {"sizes running into the next entry", kStored, TZFCause::Overlap,
