@@ -11,11 +11,6 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 #include "archive/ZFArchiver.h"
 #include "archive/ZFCodec.h"
 #include "archive/ZFDirManager.h"
@@ -86,35 +81,6 @@ struct Case {
   bool cancel = false;          // the progress handler cancels
   int64_t fileSizeLimit = -1;   // the process may write no file larger than this
   std::string otherEntry;       // Overlap: the entry run into
-};
-
-// A limit on the size of the files this process writes, for as long as it
-// lives: writes beyond it fail with the system's "file too large".
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(int64_t bytes) {
-#ifndef _WIN32
-    if (bytes < 0) return;
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, SIG_IGN);  // a failing write, not a killed process
-    rlimit limit = saved_;
-    limit.rlim_cur = static_cast<rlim_t>(bytes);
-    active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-#else
-    (void)bytes;
-#endif
-  }
-  ~FileSizeLimit() {
-#ifndef _WIN32
-    if (active_) setrlimit(RLIMIT_FSIZE, &saved_);
-#endif
-  }
-
- private:
-#ifndef _WIN32
-  rlimit saved_{};
-  bool active_ = false;
-#endif
 };
 
 std::vector<Case> Cases() {
@@ -196,7 +162,7 @@ TEST_F(DecodeCauses, EachMutationReportsItsCauseAndTheEntrysOffset) {
     // The decoding's answer, into a real file.
     TZFDecodeResult result;
     {
-      const FileSizeLimit limit(c.fileSizeLimit);
+      const test::FileSizeLimit limit(c.fileSizeLimit);
       TFileStream decoded(dir / "decoded.bin", TFileMode::fmCreate);
       if (c.reader == Reader::SilentSink) {
         TZFSilentDecodeEvents silent(c.password);
@@ -233,7 +199,7 @@ TEST_F(DecodeCauses, EachMutationReportsItsCauseAndTheEntrysOffset) {
     const std::string out = dir / (std::string("out-") + CauseName(c.cause)) + test::kSep;
     archiver.SetBaseDir(out);
     {
-      const FileSizeLimit limit(c.fileSizeLimit);
+      const test::FileSizeLimit limit(c.fileSizeLimit);
       archiver.Extract(kNames[c.entry], os::faSearchAll, "");
     }
     archiver.Close();

@@ -530,6 +530,26 @@ TEST(InstallRun, AFailedInstallShowsItsCauseAndLeavesNothing) {
     EXPECT_EQ(w.view.closed, 1);
     ExpectNothingLeft(w);
   }
+#ifndef _WIN32
+  {
+    // The disk takes no file past 200 KB: the last entry, larger, fails as
+    // a full disk, never as a damaged package, and the box says so.
+    SCOPED_TRACE("disk full");
+    Wizard w;
+    w.Package(PackageEndingWith(Encrypted("zz-last.dat", zf::test::NoiseBytes(300000))));
+    {
+      const zf::test::FileSizeLimit full(200000);
+      ASSERT_TRUE(full.Active());
+      w.Install();
+    }
+    EXPECT_EQ(w.form.ExitCode(), kExitFailed);
+    ASSERT_EQ(w.view.errorBoxes.size(), 1u);
+    const std::string& box = w.view.errorBoxes[0];
+    EXPECT_TRUE(box.starts_with("Недостаточно места на диске: \"zz-last.dat\".\n")) << box;
+    EXPECT_NE(box.find("(disk full: "), std::string::npos) << box;
+    ExpectNothingLeft(w);
+  }
+#endif
   // The engine's message with its native code on the second line.
   Wizard w;
   w.Package(PackageEndingWith(damaged));
@@ -784,7 +804,9 @@ TEST(InstallRun, TheLogHasALinePerStepAndFile) {
   }
   const std::string log = zf::test::ReadFile(logs / "setup.log");
   for (const char* line : {"Setup started: ", "Install folder: ", "File installed: ",
-                           "Error: zz-last.dat: ", "Rollback: removed ", "Exit code 3"})
+                           "Error: zz-last.dat: crc-mismatch: ",
+                           "Install failed (zz-last.dat: crc-mismatch: ", "Rollback: removed ",
+                           "Exit code 3"})
     EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 

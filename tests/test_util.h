@@ -1,6 +1,8 @@
 // Helpers shared by the tests: a fresh temporary folder per test, whole-file
 // reads and writes through the platform layer, the native code of the
-// engine's exceptions, and the locale the Windows test run was started in.
+// engine's exceptions, the locale the Windows test run was started in, and
+// a limit on the size of the files written (a destination that takes no
+// more, on Linux).
 #pragma once
 
 #include <atomic>
@@ -8,6 +10,11 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 #include "archive/ZFClasses.h"
 #include "archive/ZFExcept.h"
@@ -93,5 +100,39 @@ inline std::string TestLocale() {
   const char* v = std::getenv("ZF_TEST_LOCALE");
   return v ? v : "";
 }
+
+// While it lives, no file this process writes grows past `bytes` (-1: no
+// limit): a write beyond fails with the system's "file too large", which
+// the engine reads as a full disk, as it is for that file. Linux only; on
+// Windows it does nothing and Active() is false.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(int64_t bytes) {
+#ifndef _WIN32
+    if (bytes < 0) return;
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, SIG_IGN);  // a failing write, not a killed process
+    rlimit limit = saved_;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+#else
+    (void)bytes;
+#endif
+  }
+  ~FileSizeLimit() {
+#ifndef _WIN32
+    if (active_) setrlimit(RLIMIT_FSIZE, &saved_);
+#endif
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool Active() const { return active_; }
+
+ private:
+#ifndef _WIN32
+  rlimit saved_{};
+#endif
+  bool active_ = false;
+};
 
 }  // namespace zf::test
