@@ -436,7 +436,8 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
     const std::string folder = destDir + DirectoryPart(name);
     if (!folder.empty() && !runFolders_.contains(folder)) {
       if (!ForceDirectories(folder)) {
-        TZFErrorDetail detail = SystemFailure(os::LastErrorCode());
+        const int code = os::LastErrorCode();
+        TZFErrorDetail detail = code != 0 ? SystemFailure(code) : TZFErrorDetail();
         detail.EntryOffset = item.LocalHeaderOffset();
         throw EZFException(neCannotCreateDir, {folder}, this).WithDetail(std::move(detail));
       }
