@@ -141,6 +141,97 @@ TEST(WildcardMatch, HostileMasksFinish) {
   EXPECT_FALSE(WildcardMatch(longName, std::string(65536, 'a'), false));
 }
 
+// ---- UTF-8 characters ------------------------------------------------------------
+
+TZFCharTables Utf8Tables(uint32_t lcid) {
+  return BuildCharTables(TZFLocale{lcid, kUtf8CodePage, nullptr, nullptr});
+}
+
+struct Utf8MatchCase {
+  const char* name;
+  const char* mask;
+  bool ignoreCase;
+  bool english, turkish;  // expected with the English and the Turkish locale
+};
+
+const Utf8MatchCase kUtf8MatchCases[] = {
+    {"файл.тхт", "*.ТХТ", true, true, true},
+    {"файл.тхт", "*.ТХТ", false, false, false},
+    {"файл.txt", "ФАЙЛ.*", true, true, true},
+    {"файл.txt", "*.ТХТ", true, false, false},  // Cyrillic letters are no Latin ones
+    {"файл.txt", "????.txt", true, true, true},  // "?" takes a whole character
+    {"файл.txt", "????????.txt", true, false, false},
+    {"日本語/テスト.txt", "???" "/???.TXT", true, true, true},
+    {"日本語/テスト.txt", "*語/テ*", false, true, true},
+    {"😀.txt", "?.txt", true, true, true},  // four bytes, one character
+    {"Ωμέγα", "ΩΜΈΓΑ", true, true, true},
+    {"Straße", "STRASSE", true, false, false},  // one character against two
+    {"Straße", "STRAßE", true, true, true},
+    {"FILE", "file", true, true, false},  // Turkish: i is the dotted capital's
+    {"FİLE", "file", true, false, true},
+    {"fıle", "FILE", true, true, true},   // the dotless i's capital is I everywhere
+    {"FİLE", "fİle", false, false, false},
+    // Bytes that are no UTF-8 are characters of their own.
+    {"a\xFF" "b", "a?b", true, true, true},
+    {"a\xD0" "b", "a?b", true, true, true},        // a lead byte without its continuation
+    {"a\xC0\xAF" "b", "a??b", true, true, true},   // an overlong "/" is two bytes
+    {"a\xFF" "b", "A\xFF" "B", true, true, true},
+    {"a\xFE" "b", "a\xFF" "b", true, false, false},
+    {"\xD1\x84", "?", true, true, true},
+    {"\xD1\x84", "\xD1?", true, false, false},  // no byte of a character split off
+};
+
+TEST(WildcardMatch, Utf8CharactersInEnglishAndTurkish) {
+  const TZFCharTables english = Utf8Tables(0x0409), turkish = Utf8Tables(kTurkishLCID);
+  for (const auto& c : kUtf8MatchCases) {
+    const std::string name = c.name, mask = c.mask;
+    SCOPED_TRACE(std::string("name \"") + c.name + "\" mask \"" + c.mask + "\"");
+    EXPECT_EQ(WildcardMatch(english, name, mask, c.ignoreCase), c.english);
+    EXPECT_EQ(WildcardMatch(turkish, name, mask, c.ignoreCase), c.turkish);
+  }
+  // The ASCII cases hold over UTF-8 characters as over bytes.
+  for (const auto& c : kMatchCases)
+    EXPECT_EQ(WildcardMatch(english, c.name, c.mask, c.ignoreCase), c.expected)
+        << c.name << " / " << c.mask;
+}
+
+TEST(WildcardMatch, ManyDistinctUtf8CharactersStayCheap) {
+  // Thousands of different characters in both strings, and one character
+  // found everywhere in the name: both kinds of literal step.
+  std::string name, mask;
+  for (char32_t c = 0x4E00; c < 0x4E00 + 8000; ++c) {
+    const char bytes[] = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)),
+                          char(0x80 | (c & 0x3F)), 0};
+    name += bytes;
+    name += 'a';
+    mask += '*';
+    mask += bytes;
+  }
+  const TZFCharTables english = Utf8Tables(0x0409);
+  EXPECT_TRUE(WildcardMatch(english, name, mask + "*", false));
+  EXPECT_TRUE(WildcardMatch(english, name, mask + "A", true));
+  EXPECT_FALSE(WildcardMatch(english, name, mask + "b", true));
+  EXPECT_FALSE(WildcardMatch(english, name, "*a*a*a*a*a*a*a*a*b", true));
+}
+
+TEST(CompareNamesIgnoreCase, OrdersWholeCharacters) {
+  const TZFCharTables english = Utf8Tables(0x0409), turkish = Utf8Tables(kTurkishLCID);
+  const struct {
+    const char* a;
+    const char* b;
+    int english, turkish;
+  } cases[] = {
+      {"файл", "ФАЙЛ", 0, 0},     {"Ärger", "ärger", 0, 0}, {"abc", "ABD", -1, -1},
+      {"ab", "ABC", -1, -1},      {"б", "А", 1, 1},         {"b", "я", -1, -1},
+      {"İstanbul", "istanbul", 1, 0}, {"ILIK", "ılık", 0, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CompareNamesIgnoreCase(english, c.a, c.b), c.english) << c.a << " / " << c.b;
+    EXPECT_EQ(CompareNamesIgnoreCase(english, c.b, c.a), -c.english) << c.b << " / " << c.a;
+    EXPECT_EQ(CompareNamesIgnoreCase(turkish, c.a, c.b), c.turkish) << c.a << " / " << c.b;
+  }
+}
+
 // ---- the tables ------------------------------------------------------------------
 
 TEST(CharTables, FakeLocales) {
@@ -235,6 +326,14 @@ TEST(ProcessTables, FollowTheRunsLocale) {
     EXPECT_FALSE(WildcardMatch("\xC0", "\xE0", false));
   }
   EXPECT_TRUE(WildcardMatch("README.TXT", "readme.*", true));
+  if (!windows) {
+    // The process's own tables read UTF-8 characters, whatever the locale.
+    ASSERT_TRUE(ProcessCharTables().Utf8Characters);
+    for (const auto& c : kUtf8MatchCases)
+      EXPECT_EQ(WildcardMatch(c.name, c.mask, c.ignoreCase),
+                loc == "tr" ? c.turkish : c.english)
+          << c.name << " / " << c.mask;
+  }
 }
 
 // ---- stored names --------------------------------------------------------------

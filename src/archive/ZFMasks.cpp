@@ -2,8 +2,11 @@
 #include "archive/ZFMasks.h"
 
 #include <algorithm>
+#include <compare>
+#include <unordered_map>
 #include <vector>
 
+#include "archive/ZFUtf8.h"
 #include "platform/platform.h"
 
 namespace zf {
@@ -32,8 +35,10 @@ unsigned char TurkishUpper(unsigned char c, bool ansiIsUtf8) {
 TZFCharTables BuildCharTables(const TZFLocale& locale) {
   TZFCharTables t;
   t.Locale = locale;
-  const bool turkish = locale.Lcid == kTurkishLCID;
-  if (turkish) {
+  t.Utf8Characters = locale.AnsiCodePage == kUtf8CodePage;
+  t.TurkishDottedI = locale.Lcid == kTurkishLCID;
+  const bool builtIn = t.TurkishDottedI || t.Utf8Characters;
+  if (builtIn) {
     // The matcher only ever asks "equal or not", for which any permutation
     // serves; the identity keeps the exact comparison at the byte order.
     for (int x = 0; x < 256; ++x) t.CollationWeights[x] = static_cast<uint8_t>(x);
@@ -55,10 +60,15 @@ TZFCharTables BuildCharTables(const TZFLocale& locale) {
   for (bool s : seen) t.WeightTablesUsable = t.WeightTablesUsable && s;
   if (!t.WeightTablesUsable) return t;
 
-  const bool utf8 = locale.AnsiCodePage == kUtf8CodePage;
   for (int x = 0; x < 256; ++x) {
     const auto c = static_cast<unsigned char>(x);
-    const unsigned char up = turkish ? TurkishUpper(c, utf8) : locale.UpperChar(c);
+    unsigned char up;
+    if (t.TurkishDottedI)
+      up = TurkishUpper(c, t.Utf8Characters);
+    else if (t.Utf8Characters)
+      up = c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 0x20) : c;
+    else
+      up = locale.UpperChar(c);
     t.UpperWeights[t.CollationWeights[c]] = t.CollationWeights[up];
   }
   return t;
@@ -89,6 +99,48 @@ int CompareCharsIgnoreCase(const TZFCharTables& t, unsigned char a, unsigned cha
     return int(t.UpperWeights[t.CollationWeights[a]]) - int(t.UpperWeights[t.CollationWeights[b]]);
   }
   return t.Locale.CompareChar(a, b, true);
+}
+
+namespace {
+
+// What a UTF-8 character compares as: itself, or its capital ignoring case.
+char32_t Utf8Key(const TZFCharTables& t, char32_t c, bool ignoreCase) {
+  return ignoreCase ? UnicodeUpper(c, t.TurkishDottedI) : c;
+}
+
+// The compared values of a string's characters, up to its first NUL.
+std::vector<char32_t> Utf8Keys(const TZFCharTables& t, std::string_view s, bool ignoreCase) {
+  std::vector<char32_t> keys;
+  keys.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const TUtf8Char ch = DecodeUtf8Char(s, i);
+    if (ch.Code == 0) break;
+    keys.push_back(Utf8Key(t, ch.Code, ignoreCase));
+    i += ch.Length;
+  }
+  return keys;
+}
+
+}  // namespace
+
+int CompareUtf8Chars(const TZFCharTables& t, char32_t a, char32_t b, bool ignoreCase) {
+  const char32_t ka = Utf8Key(t, a, ignoreCase), kb = Utf8Key(t, b, ignoreCase);
+  return ka < kb ? -1 : ka > kb ? 1 : 0;
+}
+
+int CompareNamesIgnoreCase(const TZFCharTables& t, std::string_view a, std::string_view b) {
+  if (t.Utf8Characters) {
+    const std::vector<char32_t> ka = Utf8Keys(t, a, true), kb = Utf8Keys(t, b, true);
+    const auto order =
+        std::lexicographical_compare_three_way(ka.begin(), ka.end(), kb.begin(), kb.end());
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
+  }
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i)
+    if (const int c = CompareCharsIgnoreCase(t, static_cast<unsigned char>(a[i]),
+                                             static_cast<unsigned char>(b[i])))
+      return c;
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 // ---- the matcher -------------------------------------------------------------
@@ -167,16 +219,49 @@ std::string_view UpToNul(std::string_view s) {
   return z == std::string_view::npos ? s : s.substr(0, z);
 }
 
-}  // namespace
+// The column recurrence over the mask's characters ('*' and '?' as
+// themselves) and a name of n characters. literal(cur, next, c) sets
+// cur[i] = next[i+1] and (name character i equals c) for i < n.
+template <class Literal>
+bool MatchColumns(size_t n, const std::vector<char32_t>& mask, Literal&& literal) {
+  const size_t m = mask.size();
+  auto restIsStarDotStar = [&](size_t j) {
+    return m - j == 3 && mask[j] == '*' && mask[j + 1] == '.' && mask[j + 2] == '*';
+  };
+  if (restIsStarDotStar(0)) return true;
 
-bool WildcardMatch(const TZFCharTables& tables, std::string_view name, std::string_view mask,
-                   bool ignoreCase) {
-  name = UpToNul(name);
-  mask = UpToNul(mask);
-  const size_t n = name.size(), m = mask.size();
-  auto restIs = [&](size_t j, std::string_view s) { return mask.substr(j) == s; };
-  if (restIs(0, "*.*")) return true;
+  BitColumn next(n + 1), cur(n + 1);
+  next.Set(n);  // column m: only the end of the name matches the end of the mask
+  for (size_t j = m; j-- > 0;) {
+    const char32_t c = mask[j];
+    if (c == '*') {
+      if (j + 1 == m) {
+        cur.SetFirst(n + 1);  // rest is "*": every position, the end included
+      } else {
+        // The rest after the star is tried from i to n-1; F(k, j+1) holds
+        // for every such k when that rest is "*.*".
+        const long long last =
+            restIsStarDotStar(j + 1) ? static_cast<long long>(n) - 1 : next.HighestBelow(n);
+        cur.SetFirst(static_cast<size_t>(last + 1));
+      }
+    } else {
+      if (c == '?')
+        cur.ShiftDownFrom(next, nullptr);
+      else
+        literal(cur, next, c);
+      cur.Clear(n);  // the end of the name meets a character of the mask
+    }
+    cur.Swap(next);
+    // An empty column stays empty towards the mask's start; only a star at
+    // m - 4, whose rest is "*.*", could still bring a match.
+    if (j + 4 <= m && !next.Any()) return false;
+  }
+  return next.Test(0);
+}
 
+bool MatchBytes(const TZFCharTables& tables, std::string_view name, std::string_view mask,
+                bool ignoreCase) {
+  const size_t n = name.size();
   auto equal = [&](unsigned char maskChar, unsigned char nameChar) {
     return (ignoreCase ? CompareCharsIgnoreCase(tables, maskChar, nameChar)
                        : CompareCharsExact(tables, maskChar, nameChar)) == 0;
@@ -205,31 +290,57 @@ bool WildcardMatch(const TZFCharTables& tables, std::string_view name, std::stri
     }
     return eqColumns[eqIndex[c]];
   };
+  std::vector<char32_t> maskBytes;
+  maskBytes.reserve(mask.size());
+  for (char ch : mask) maskBytes.push_back(static_cast<unsigned char>(ch));
+  return MatchColumns(n, maskBytes, [&](BitColumn& cur, const BitColumn& next, char32_t c) {
+    cur.ShiftDownFrom(next, &equalColumn(static_cast<unsigned char>(c)));
+  });
+}
 
-  BitColumn next(n + 1), cur(n + 1);
-  next.Set(n);  // column m: only the end of the name matches the end of the mask
-  for (size_t j = m; j-- > 0;) {
-    const auto c = static_cast<unsigned char>(mask[j]);
-    if (c == '*') {
-      if (j + 1 == m) {
-        cur.SetFirst(n + 1);  // rest is "*": every position, the end included
-      } else {
-        // The rest after the star is tried from i to n-1; F(k, j+1) holds
-        // for every such k when that rest is "*.*".
-        const long long last =
-            restIs(j + 1, "*.*") ? static_cast<long long>(n) - 1 : next.HighestBelow(n);
-        cur.SetFirst(static_cast<size_t>(last + 1));
-      }
-    } else {
-      cur.ShiftDownFrom(next, c == '?' ? nullptr : &equalColumn(c));
-      cur.Clear(n);  // the end of the name meets a character of the mask
+// Over UTF-8 characters the mask may hold thousands of distinct ones, too
+// many for a column each. A character found often in the name (more than
+// n / 64 times, so at most 64 of them) gets its column of positions; any
+// other is stepped through its positions one by one, which costs no more
+// than a column operation. Time stays O(n x m / 64), memory O(n).
+bool MatchUtf8(const TZFCharTables& tables, std::string_view name, std::string_view mask,
+               bool ignoreCase) {
+  const std::vector<char32_t> nameKeys = Utf8Keys(tables, name, ignoreCase);
+  const std::vector<char32_t> maskKeys = Utf8Keys(tables, mask, ignoreCase);
+  const size_t n = nameKeys.size();
+  // The name's positions ordered by character, then by position.
+  std::vector<uint32_t> byChar(n);
+  for (size_t i = 0; i < n; ++i) byChar[i] = static_cast<uint32_t>(i);
+  std::stable_sort(byChar.begin(), byChar.end(),
+                   [&](uint32_t a, uint32_t b) { return nameKeys[a] < nameKeys[b]; });
+  std::unordered_map<char32_t, BitColumn> frequent;
+  return MatchColumns(n, maskKeys, [&](BitColumn& cur, const BitColumn& next, char32_t c) {
+    const auto from = std::lower_bound(byChar.begin(), byChar.end(), c,
+                                       [&](uint32_t i, char32_t k) { return nameKeys[i] < k; });
+    const auto to = std::upper_bound(from, byChar.end(), c,
+                                     [&](char32_t k, uint32_t i) { return k < nameKeys[i]; });
+    const size_t count = static_cast<size_t>(to - from);
+    if (count > n / 64) {
+      auto [it, made] = frequent.try_emplace(c, n + 1);
+      if (made)
+        for (auto p = from; p != to; ++p) it->second.Set(*p);
+      cur.ShiftDownFrom(next, &it->second);
+      return;
     }
-    cur.Swap(next);
-    // An empty column stays empty towards the mask's start; only a star at
-    // m - 4, whose rest is "*.*", could still bring a match.
-    if (j + 4 <= m && !next.Any()) return false;
-  }
-  return next.Test(0);
+    cur.Reset();
+    for (auto p = from; p != to; ++p)
+      if (next.Test(*p + 1)) cur.Set(*p);
+  });
+}
+
+}  // namespace
+
+bool WildcardMatch(const TZFCharTables& tables, std::string_view name, std::string_view mask,
+                   bool ignoreCase) {
+  name = UpToNul(name);
+  mask = UpToNul(mask);
+  return tables.Utf8Characters ? MatchUtf8(tables, name, mask, ignoreCase)
+                               : MatchBytes(tables, name, mask, ignoreCase);
 }
 
 }  // namespace zf

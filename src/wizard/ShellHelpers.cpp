@@ -108,13 +108,7 @@ bool IsListedFile(uint32_t attributes) {
 
 void SortNamesIgnoringCase(std::vector<std::string>& names) {
   std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-      const int c = zf::CompareCharsIgnoreCase(static_cast<unsigned char>(a[i]),
-                                               static_cast<unsigned char>(b[i]));
-      if (c != 0) return c < 0;
-    }
-    return a.size() < b.size();
+    return zf::CompareNamesIgnoreCase(a, b) < 0;
   });
 }
 

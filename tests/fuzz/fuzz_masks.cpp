@@ -19,55 +19,94 @@
 #include "archive/ZFArchiver.h"
 #include "archive/ZFMasks.h"
 #include "archive/ZFStrFunc.h"
+#include "archive/ZFUtf8.h"
 
 namespace {
 
 constexpr size_t kMostForReference = 400;
+
+// A string's characters as the rules read them: bytes, or where the ANSI
+// strings are UTF-8 whole characters, a byte that starts no valid sequence
+// (shortest form, at most U+10FFFF, no surrogate) standing for itself as
+// kNotUtf8Base + byte.
+std::vector<char32_t> Characters(const zf::TZFCharTables& tables, std::string_view s) {
+  std::vector<char32_t> out;
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const int length = !tables.Utf8Characters || b < 0xC2 || b > 0xF4 ? 1
+                       : b < 0xE0                                     ? 2
+                       : b < 0xF0                                     ? 3
+                                                                      : 4;
+    char32_t code = length == 1 ? b : b & (0x7F >> length);
+    bool valid = length == 1 || i + length <= s.size();
+    for (int k = 1; valid && k < length; ++k) {
+      const auto c = static_cast<unsigned char>(s[i + k]);
+      valid = c >= 0x80 && c < 0xC0;
+      code = code << 6 | (c & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && code >= kLeast[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+    if (tables.Utf8Characters && (!valid || (length == 1 && b >= 0x80))) {
+      out.push_back(zf::kNotUtf8Base + b);
+      ++i;
+    } else {
+      out.push_back(code);
+      i += length;
+    }
+  }
+  return out;
+}
 
 // The recursive rules, one call per (name position, mask position).
 class ReferenceMatcher {
  public:
   ReferenceMatcher(const zf::TZFCharTables& tables, std::string_view name, std::string_view mask,
                    bool ignoreCase)
-      : tables_(tables), name_(name), mask_(mask), ignoreCase_(ignoreCase),
-        memo_((name.size() + 1) * (mask.size() + 1), kUnknown) {}
+      : tables_(tables), name_(Characters(tables, name)), mask_(Characters(tables, mask)),
+        ignoreCase_(ignoreCase), memo_((name_.size() + 1) * (mask_.size() + 1), kUnknown) {}
 
   bool Match() { return Call(0, 0); }
 
  private:
   static constexpr int8_t kUnknown = -1;
 
+  bool RestIs(size_t j, std::u32string_view s) const {
+    return std::u32string_view(mask_.data() + j, mask_.size() - j) == s;
+  }
+
   // A call: the "*.*" test on entry, then the loop.
   bool Call(size_t i, size_t j) {
     int8_t& known = memo_[i * (mask_.size() + 1) + j];
-    if (known == kUnknown) known = mask_.substr(j) == "*.*" || Loop(i, j);
+    if (known == kUnknown) known = RestIs(j, U"*.*") || Loop(i, j);
     return known == 1;
   }
 
   bool Loop(size_t i, size_t j) {
     for (;;) {
-      if (mask_.substr(j) == "*") return true;
+      if (RestIs(j, U"*")) return true;
       if (i == name_.size()) return j == mask_.size();
       if (j == mask_.size()) return false;
-      const char m = mask_[j];
+      const char32_t m = mask_[j];
       if (m == '*') {
         for (size_t k = i; k < name_.size(); ++k)
           if (Call(k, j + 1)) return true;
         return false;
       }
-      if (m != '?') {
-        const auto a = static_cast<unsigned char>(m), b = static_cast<unsigned char>(name_[i]);
-        const int d = ignoreCase_ ? zf::CompareCharsIgnoreCase(tables_, a, b)
-                                  : zf::CompareCharsExact(tables_, a, b);
-        if (d != 0) return false;
-      }
+      if (m != '?' && !Same(m, name_[i])) return false;
       ++i;
       ++j;
     }
   }
 
+  bool Same(char32_t a, char32_t b) const {
+    if (tables_.Utf8Characters) return zf::CompareUtf8Chars(tables_, a, b, ignoreCase_) == 0;
+    const auto x = static_cast<unsigned char>(a), y = static_cast<unsigned char>(b);
+    return (ignoreCase_ ? zf::CompareCharsIgnoreCase(tables_, x, y)
+                        : zf::CompareCharsExact(tables_, x, y)) == 0;
+  }
+
   const zf::TZFCharTables& tables_;
-  std::string_view name_, mask_;
+  std::vector<char32_t> name_, mask_;
   bool ignoreCase_;
   std::vector<int8_t> memo_;
 };
@@ -108,17 +147,23 @@ zf::TZFLocale TyingLocale() {
   return l;
 }
 
+zf::TZFCharTables BuiltInTables(uint32_t lcid, unsigned ansiCodePage) {
+  zf::TZFLocale l;
+  l.Lcid = lcid;
+  l.AnsiCodePage = ansiCodePage;
+  return zf::BuildCharTables(l);
+}
+
 const zf::TZFCharTables& Tables(unsigned which) {
-  static const zf::TZFCharTables turkish = [] {
-    zf::TZFLocale l;
-    l.Lcid = zf::kTurkishLCID;
-    l.AnsiCodePage = 1254;
-    return zf::BuildCharTables(l);
-  }();
+  static const zf::TZFCharTables turkish = BuiltInTables(zf::kTurkishLCID, 1254);
   static const zf::TZFCharTables tying = zf::BuildCharTables(TyingLocale());
-  switch (which % 3) {
+  static const zf::TZFCharTables utf8 = BuiltInTables(0x0409, zf::kUtf8CodePage);
+  static const zf::TZFCharTables turkishUtf8 = BuiltInTables(zf::kTurkishLCID, zf::kUtf8CodePage);
+  switch (which % 5) {
     case 1: return turkish;
     case 2: return tying;
+    case 3: return utf8;
+    case 4: return turkishUtf8;
     default: return zf::ProcessCharTables();
   }
 }
