@@ -134,6 +134,31 @@ for name, body in cp866.items():
     with open(p, 'wb') as f:
         f.write(body)
 
+# Names in the OEM code page with their UTF-8 form in a Unicode Path extra
+# block (0x7075: version 1, CRC-32 of the stored name, the UTF-8 name), as
+# Info-ZIP zip writes them where the system's code page is not UTF-8; one
+# block is stale (its CRC-32 is not the stored name's) and must be ignored.
+import struct, zlib
+def unicode_path(stored, real):
+    block = struct.pack('<BI', 1, zlib.crc32(stored)) + real.encode()
+    return struct.pack('<HH', 0x7075, len(block)) + block
+class UnicodePathInfo(zipfile.ZipInfo):
+    def __init__(self, stored, real, block_name):
+        super().__init__(real, date)
+        self.stored = stored
+        self.extra = unicode_path(stored if block_name == real else b'other', block_name)
+    def _encodeFilenameFlags(self):
+        return self.stored, self.flag_bits & ~0x800
+with zipfile.ZipFile(os.path.join(out, 'unicodepath.zip'), 'w', zipfile.ZIP_DEFLATED) as z:
+    for stored, real, block_name, body in (
+            ('Отчёт.txt'.encode('cp866'), 'Отчёт.txt', 'Отчёт.txt', b'report\n'),
+            (b'docs/#U65e5#U672c.txt', 'docs/日本.txt', 'docs/日本.txt', data('docs/guide.txt')),
+            (b'stale.txt', 'stale.txt', 'renamed.txt', b'the stored name counts\n')):
+        info = deflated(UnicodePathInfo(stored, real, block_name))
+        info.create_system = 0
+        info.external_attr = 0x20
+        z.writestr(info, body)
+
 # DOS attributes: hidden, system, read-only, a folder entry, an empty file.
 with zipfile.ZipFile(os.path.join(out, 'attrs.zip'), 'w', zipfile.ZIP_DEFLATED) as z:
     for name, attr, body in (('hidden.txt', 0x22, b'hidden file\n'),

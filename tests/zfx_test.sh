@@ -57,7 +57,7 @@ names_right() {
 # ---- every archive: zfx and the oracle give the same tree -----------------------
 archives=(stored.zip deflate.zip crypt.zip stream.zip streamcrypt.zip stdin.zip comment.zip
   sfx_raw.exe sfx_fixed.exe bsdtar.zip zip64.zip zip64fz.zip utf8.zip scripts.zip cp866.zip
-  attrs.zip rebuilt.zip unixbits.zip countshort.zip zip64prefix.zip nested.zip)
+  unicodepath.zip attrs.zip rebuilt.zip unixbits.zip countshort.zip zip64prefix.zip nested.zip)
 for a in "${archives[@]}"; do
   pw=$(password_of "$a")
   pw_args=()

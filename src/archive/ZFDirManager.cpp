@@ -207,14 +207,8 @@ void ReadCentralItem(TZFDirArray& dir, int32_t index, TDirectoryReader& reader, 
   reader.Read(fixed, sizeof fixed);
   ReadCentralFileHeader(fixed, item.Header);
 
-  std::string name;
-  if (item.Header.NameLength != 0) {
-    const std::vector<uint8_t> stored = reader.Read(item.Header.NameLength);
-    name = DecodeEntryName(
-        std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()),
-        item.Header.Flags, oemNames);
-  }
-  dir.RenameItem(index, name);
+  std::vector<uint8_t> stored;
+  if (item.Header.NameLength != 0) stored = reader.Read(item.Header.NameLength);
 
   item.HasZip64Values = false;
   item.ExtraFields.clear();
@@ -227,6 +221,10 @@ void ReadCentralItem(TZFDirArray& dir, int32_t index, TDirectoryReader& reader, 
         ApplyZip64Info(item, ReadZip64ExtendedInfo(block.Data, item.Header));
     item.ExtraFields = std::move(extra.Blocks);
   }
+  // The name after the extra field, which may hold its Unicode Path.
+  dir.RenameItem(index, DecodeEntryName(std::string_view(reinterpret_cast<const char*>(stored.data()),
+                                                         stored.size()),
+                                        item.Header.Flags, oemNames, item.ExtraFields));
 
   item.Comment.clear();
   if (item.Header.CommentLength != 0) {
@@ -839,7 +837,14 @@ int64_t TZFDirManager::RecoverItemAt(int64_t position) {
     ReadScanned(localScanWindow_, localScanStart_,
                 position + static_cast<int64_t>(kLocalFileHeaderSize),
                 reinterpret_cast<uint8_t*>(stored.data()), local.NameLength);
-    name = DecodeEntryName(stored, local.Flags, settings_.OEMFileNames);
+    // The local extra field may hold the name's Unicode Path.
+    std::vector<uint8_t> extra;
+    if (local.ExtraLength != 0 && size - nameEnd >= local.ExtraLength) {
+      extra.resize(local.ExtraLength);
+      ReadScanned(localScanWindow_, localScanStart_, nameEnd, extra.data(), local.ExtraLength);
+    }
+    name = DecodeEntryName(stored, local.Flags, settings_.OEMFileNames,
+                           ParseExtraField(extra).Blocks);
   }
   // A local header holds no attributes: a folder is an entry whose name
   // ends with a separator, everything else is a file (an empty one too,

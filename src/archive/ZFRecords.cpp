@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "archive/ZFCrc32.h"
+
 namespace zf {
 
 namespace {
@@ -200,7 +202,7 @@ TExtraField ParseExtraField(std::span<const uint8_t> field) {
     pos += kExtraBlockHeaderSize;
     if (size > field.size() - pos) {
       size = field.size() - pos;
-      result.LastBlockCut = true;
+      result.LastBlockCut = block.CutShort = true;
     }
     block.Data.assign(field.begin() + static_cast<std::ptrdiff_t>(pos),
                       field.begin() + static_cast<std::ptrdiff_t>(pos + size));
@@ -293,6 +295,16 @@ std::string MethodName(uint16_t method) {
 std::string NameFromBytes(std::span<const uint8_t> bytes) {
   const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
   return std::string(bytes.begin(), end);
+}
+
+std::optional<std::string> ReadUnicodePath(std::span<const uint8_t> data,
+                                           std::span<const uint8_t> storedName) {
+  constexpr size_t kNameStart = 5;  // version byte and CRC-32
+  if (data.size() <= kNameStart || data[0] != 1) return std::nullopt;
+  const uint32_t crc =
+      ~CRC32Update(0xFFFFFFFF, storedName.data(), static_cast<int32_t>(storedName.size()));
+  if (Get32(data.data() + 1) != crc) return std::nullopt;
+  return std::string(data.begin() + kNameStart, data.end());
 }
 
 TEndOfCentralDir EmptyArchiveEndRecord(uint32_t volume, uint64_t directoryOffset) {

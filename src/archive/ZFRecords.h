@@ -112,6 +112,7 @@ inline constexpr uint16_t kFlagUtf8Name = 0x0800;        // name and comment are
 
 // ---- extra field block IDs -------------------------------------------------
 inline constexpr uint16_t kExtraZip64 = 0x0001;
+inline constexpr uint16_t kExtraUnicodePath = 0x7075;  // the name in UTF-8, see ReadUnicodePath
 
 // ---- sentinels: the true value is in the Zip64 records ---------------------
 inline constexpr uint32_t kSentinel32 = 0xFFFFFFFF;  // sizes and offsets
@@ -245,6 +246,7 @@ void PutBlockFormatHeader(std::vector<uint8_t>& out, const TBlockFormatHeader& h
 struct TExtraBlock {
   uint16_t HeaderID = 0;
   std::vector<uint8_t> Data;  // as kept: possibly cut short, see below
+  bool CutShort = false;      // declared more data than the field holds
   uint16_t DataSize() const { return static_cast<uint16_t>(Data.size()); }
 };
 
@@ -288,6 +290,16 @@ TZip64ExtendedInfo ReadZip64ExtendedInfo(std::span<const uint8_t> data,
 
 // A stored name as a string, cut at its first zero byte.
 std::string NameFromBytes(std::span<const uint8_t> bytes);
+
+// The UTF-8 name a Unicode Path block (kExtraUnicodePath) gives an entry
+// whose stored name is storedName (all its bytes, as the header holds
+// them). The block is a version byte (1), the CRC-32 of the stored name,
+// and the name in UTF-8 to the block's end. None when the version is
+// another, the block is shorter than that or holds no name, or the CRC-32
+// is not the stored name's: the stored name was changed by a program that
+// left the block as it was, so the block is stale.
+std::optional<std::string> ReadUnicodePath(std::span<const uint8_t> data,
+                                           std::span<const uint8_t> storedName);
 
 // ---- the empty archive ----------------------------------------------------------
 

@@ -7,7 +7,18 @@
 
 namespace zf {
 
-std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames) {
+std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames,
+                            std::span<const TExtraBlock> extra) {
+  const auto path = std::find_if(extra.begin(), extra.end(), [](const TExtraBlock& b) {
+    return b.HeaderID == kExtraUnicodePath;
+  });
+  // A block cut short by the field's end would give the start of a name.
+  if (path != extra.end() && !path->CutShort) {
+    const std::span<const uint8_t> storedBytes(reinterpret_cast<const uint8_t*>(stored.data()),
+                                               stored.size());
+    if (const std::optional<std::string> utf8 = ReadUnicodePath(path->Data, storedBytes))
+      return DecodeEntryName(*utf8, kFlagUtf8Name, oemFileNames);
+  }
   const std::string name(stored.substr(0, stored.find('\0')));
   // Most names are plain ASCII, which reads the same in every OEM code page,
   // in UTF-8 and in every ANSI code page: no conversion to pay for.

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,13 @@ constexpr char kArchiveDelim = '/';
 // kFlagUtf8Name (whatever oemFileNames says: such a name is never OEM),
 // else from the OEM code page when oemFileNames is on, else unchanged. A
 // name of ASCII characters only is the same in all of them.
-std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames);
+//
+// When the entry's extra field holds a Unicode Path block that is valid for
+// the stored name (ReadUnicodePath; the first such block counts, and not
+// when the field's end cuts it short), its UTF-8 name is the entry's name
+// instead, as other extractors read it.
+std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames,
+                            std::span<const TExtraBlock> extra = {});
 
 // The drive part of a path: "X:" for a letter and a colon, the
 // "\\server\share" prefix of a UNC path (either separator), else empty.
