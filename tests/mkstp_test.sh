@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # mkstp end to end: packages made from real folders are read back by our own
-# zfx and, as independent readers, by 7-Zip and Info-ZIP unzip (same files,
-# bytes and times; Cyrillic names in code page 866); the configuration file,
-# attributes, determinism, and every refusal (missing source, unreadable
-# entries, names outside the OEM code page or too long, bad picture, name
-# clashes) with nothing left behind.
+# zfx and, as independent readers, by 7-Zip, Info-ZIP unzip and Python's
+# zipfile (same files, bytes and times; names in UTF-8 with the UTF-8 flag by
+# default, Cyrillic, Greek and Japanese ones included, or in code page 866
+# with --oem-codepage 866); the configuration file, attributes, determinism,
+# and every refusal (missing source, unreadable entries, names outside the
+# OEM code page or too long, bad picture, name clashes) with nothing left
+# behind.
 #
 # usage: mkstp_test.sh WORK_DIR MKSTP_COMMAND... -- ZFX_COMMAND...
 # A command with "wine" in front is the Windows build: then only a basic
@@ -89,6 +91,30 @@ sys.exit(1 if bad else 0)
 PY
 }
 
+# py_extract PACKAGE DIR [ENCODING]: Python's zipfile extracts the package,
+# reading names without the UTF-8 flag in ENCODING, and gives the files
+# their stored times.
+py_extract() {
+  python3 - "$PASSWORD" "$@" <<'PY' || fail "zipfile extraction of $2"
+import os, sys, time, zipfile
+password, package, out = sys.argv[1:4]
+encoding = sys.argv[4] if len(sys.argv) > 4 else None
+with zipfile.ZipFile(package, metadata_encoding=encoding) as z:
+    z.setpassword(password.encode())
+    for info in z.infolist():
+        path = z.extract(info, out)
+        if not info.is_dir():
+            t = time.mktime(info.date_time + (0, 0, -1))
+            os.utime(path, (t, t))
+PY
+}
+
+# flags_of PACKAGE: the general-purpose flags of every entry, one a line.
+flags_of() {
+  python3 -c 'import sys, zipfile
+for i in zipfile.ZipFile(sys.argv[1]).infolist(): print(hex(i.flag_bits))' "$1" | sort -u
+}
+
 # A 2 x 2 pixel 24-bit BMP.
 make_bmp() {
   python3 -c "
@@ -146,15 +172,54 @@ if [ $windows = 1 ]; then
   exit $((failures > 0))
 fi
 
-# zfx reads OEM names in the code page of the run's language: Russian gives 866.
-LC_ALL=ru_RU.UTF-8 zfx x -P "$PASSWORD" -d x-zfx out/setup.stp ||
+# UTF-8 names with the flag: every reader gives the real names, in any locale.
+[ "$(flags_of out/setup.stp)" = $'0x800\n0x801' ] ||
+  fail "package: entry flags $(flags_of out/setup.stp | tr '\n' ' '), expected 0x800 and 0x801"
+LC_ALL=en_US.UTF-8 zfx x -P "$PASSWORD" -d x-zfx out/setup.stp ||
   { fail "zfx extraction"; cat zfx.txt >&2; }
 compare_trees src x-zfx names
 7zz x -p"$PASSWORD" -o7z out/setup.stp >/dev/null || fail "7-Zip extraction"
-compare_trees src 7z cp866
+compare_trees src 7z names
+# unzip 6.0 turns the names of entries made on MS-DOS (host 0, as the
+# package's are, for their attribute bits) from OEM into Latin-1 even when
+# they are flagged UTF-8: only the contents compare.
 unzip -qq -P "$PASSWORD" -d unz out/setup.stp || fail "unzip extraction"
 compare_trees src unz contents
 unzip -qq -t -P "$PASSWORD" out/setup.stp >/dev/null || fail "unzip -t"
+py_extract out/setup.stp py
+compare_trees src py names
+
+# Names from other scripts than Cyrillic, which no OEM code page holds together.
+mkdir -p "intl/Ελληνικά" "intl/日本語"
+printf 'alpha\n' >"intl/Ελληνικά/Ωmega.txt"
+printf 'test\n' >"intl/日本語/テスト.txt"
+printf 'zh\n' >"intl/中文.txt"
+find intl -exec touch -h -d '2022-01-02 03:04:06' {} +
+mkstp -q -o intl-out --setup setup.exe intl
+expect_rc 0 "Greek, Japanese and Chinese names"
+LC_ALL=tr_TR.UTF-8 zfx x -P "$PASSWORD" -d intl-zfx intl-out/setup.stp || fail "intl: zfx"
+compare_trees intl intl-zfx names
+7zz x -p"$PASSWORD" -ointl-7z intl-out/setup.stp >/dev/null || fail "intl: 7-Zip"
+compare_trees intl intl-7z names
+py_extract intl-out/setup.stp intl-py
+compare_trees intl intl-py names
+
+# Legacy OEM names (--oem-codepage 866): no UTF-8 flag; zfx reads them in the
+# code page of the run's language (Russian gives 866), 7-Zip as raw bytes,
+# zipfile when told the code page, unzip its own way.
+mkstp -q -o oem --oem-codepage 866 "${demo_options[@]}" src
+expect_rc 0 "package with OEM names"
+[ "$(flags_of oem/setup.stp)" = $'0x0\n0x1' ] ||
+  fail "OEM package: entry flags $(flags_of oem/setup.stp | tr '\n' ' '), expected 0x0 and 0x1"
+LC_ALL=ru_RU.UTF-8 zfx x -P "$PASSWORD" -d oem-zfx oem/setup.stp ||
+  { fail "zfx extraction (OEM)"; cat zfx.txt >&2; }
+compare_trees src oem-zfx names
+7zz x -p"$PASSWORD" -ooem-7z oem/setup.stp >/dev/null || fail "7-Zip extraction (OEM)"
+compare_trees src oem-7z cp866
+unzip -qq -P "$PASSWORD" -d oem-unz oem/setup.stp || fail "unzip extraction (OEM)"
+compare_trees src oem-unz contents
+py_extract oem/setup.stp oem-py cp866
+compare_trees src oem-py names
 
 # Configuration and picture at the root, as the wizard looks for them.
 printf '[zel]\r\nfirma=Pub\r\nweb=http://example.org\r\nname=Demo\r\ncoment=" Welcome "\r\n' >want.ins
@@ -229,9 +294,13 @@ else
   echo "note: running as root, chmod 000 does not make a file unreadable; links and pipes stand in"
 fi
 fresh; echo x >bad/Ωmega.txt
-refusal "Greek name" "bad/Ωmega.txt: the name cannot be written in code page 866" bad
+refusal "Greek name in code page 866" "bad/Ωmega.txt: the name cannot be written in code page 866" \
+  --oem-codepage 866 bad
 fresh; echo x >bad/中文.txt
-refusal "Chinese name" "the name cannot be written in code page 866" bad
+refusal "Chinese name in code page 866" "the name cannot be written in code page 866" \
+  --oem-codepage 866 bad
+fresh; echo x >$'bad/bad\xff.txt'
+refusal "name that is no UTF-8" "the name is not valid UTF-8" bad
 fresh; echo x >'bad/what?.txt'
 refusal "Windows-forbidden character" "a character Windows does not allow" bad
 long=$(printf 'x%.0s' $(seq 1 120))

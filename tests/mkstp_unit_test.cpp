@@ -299,6 +299,20 @@ TEST(StoredNames, CyrillicInCodePage866) {
   EXPECT_EQ(BuildPackageConfig(o, 1251), "[zel]\r\nname=\xDF\r\n");
 }
 
+TEST(StoredNames, Utf8NamesAreTheNamesThemselves) {
+  for (const char* name : {"Папка/Файл.txt", "Ωmega.txt", "日本語/テスト.txt", "中.txt"})
+    EXPECT_EQ(ToStoredName(name, kUtf8Names, "x"), name);
+  for (const char* bad : {"a\xFF.txt", "cut\xD0", "over\xC0\xAF"}) {
+    try {
+      ToStoredName(bad, kUtf8Names, "shown");
+      ADD_FAILURE() << bad << " accepted";
+    } catch (const Failure& f) {
+      EXPECT_NE(std::string(f.what()).find("shown: the name is not valid UTF-8"), std::string::npos)
+          << f.what();
+    }
+  }
+}
+
 TEST(StoredNames, Refusals) {
   const std::vector<std::pair<std::string, const char*>> cases = {
       {"Ωmega.txt", "cannot be written in code page 866"},

@@ -102,7 +102,7 @@ void MoveIntoPlace(TemporaryFile& temp, const std::string& target) {
 
 void BuildPackage(const Options& o, const std::string& programPath, Progress& progress) {
   // ---- everything that can be checked before writing ----
-  CheckCodePage(o.oemCodePage, "--oem-codepage");
+  CheckCodePage(o.nameCodePage, "--oem-codepage");
   CheckCodePage(o.iniCodePage, "--ini-codepage");
   const std::string wizard = WizardPath(o, programPath);
   if (!zf::os::FileExists(wizard))
@@ -124,9 +124,9 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
     config.assign(text.begin(), text.end());
   }
 
-  const std::vector<SourceEntry> source = WalkSource(o.source, o.oemCodePage);
+  const std::vector<SourceEntry> source = WalkSource(o.source, o.nameCodePage);
   const std::string configName = setup::ConfigFileName(o.base);
-  const std::string configStored = ToStoredName(configName, o.oemCodePage, configName);
+  const std::string configStored = ToStoredName(configName, o.nameCodePage, configName);
   const std::string pictureStored(setup::kPictureName);
   const std::string configFolded = FoldAsciiCase(configStored);
   const std::string pictureFolded = FoldAsciiCase(pictureStored);
@@ -151,7 +151,8 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   uint64_t work = config.size() + picture.size();
   for (const SourceEntry& entry : source) work += static_cast<uint64_t>(entry.size);
   TemporaryFile packageTemp(packagePath + ".part");
-  PackageWriter writer(packageTemp.Path(), o.level, progress);
+  PackageWriter writer(packageTemp.Path(), o.level,
+                       o.nameCodePage == kUtf8Names ? zf::kFlagUtf8Name : uint16_t{0}, progress);
   progress.Begin("packing", 2 * work);
   MemorySource configSource(configName, config);
   writer.AddData(configStored, configSource, config.size(), kFileAttributes, newest);

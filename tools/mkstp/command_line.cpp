@@ -73,7 +73,7 @@ bool Apply(const std::string& option, const std::string& value, Options& o, std:
       error = option + " takes a code page number";
       return false;
     }
-    (option == "--ini-codepage" ? o.iniCodePage : o.oemCodePage) = static_cast<unsigned>(number);
+    (option == "--ini-codepage" ? o.iniCodePage : o.nameCodePage) = static_cast<unsigned>(number);
   } else if (option == "--no-verify") {
     o.verify = false;
   } else if (option == "-q") {
@@ -133,7 +133,9 @@ std::string UsageText() {
          "  --picture FILE.bmp   picture of the welcome page\n"
          "  --level 0-9          deflate level (default 9)\n"
          "  --ini-codepage N     code page of the configuration texts (default 1251)\n"
-         "  --oem-codepage N     code page of the stored names (default 866)\n"
+         "  --oem-codepage N     store the names in this OEM code page, without the\n"
+         "                       UTF-8 flag, for old readers (default: UTF-8 names,\n"
+         "                       flagged as such)\n"
          "  --no-verify          do not read the package back to check it\n"
          "  -q                   quiet: only errors\n"
          "\n"

@@ -10,6 +10,9 @@
 
 namespace mkstp {
 
+// The name code page that writes UTF-8 names with bit 11.
+inline constexpr unsigned kUtf8Names = 65001;
+
 enum ExitStatus : int {
   kExitOk = 0,       // both files written (and verified)
   kExitFailed = 1,   // nothing written: the message says why
@@ -27,7 +30,10 @@ struct Options {
   std::string picture;         // a BMP file, or empty
   int level = 9;               // deflate level 0-9
   unsigned iniCodePage = 1251;
-  unsigned oemCodePage = 866;
+  // Code page of the stored names: UTF-8 (the default) flagged as such by
+  // general-purpose bit 11, so the names install as they are on any
+  // system; an OEM code page (--oem-codepage) for readers without bit 11.
+  unsigned nameCodePage = kUtf8Names;
   bool verify = true;
   bool quiet = false;
   std::string source;          // SOURCE_DIR

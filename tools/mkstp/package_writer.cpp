@@ -44,13 +44,16 @@ void CheckLength(uint64_t read, uint64_t expected, const EntrySource& source) {
 
 }  // namespace
 
-PackageWriter::PackageWriter(const std::string& path, int level, Progress& progress)
-    : out_(path), level_(level), progress_(progress), in_(kChunk), deflated_(kChunk) {}
+PackageWriter::PackageWriter(const std::string& path, int level, uint16_t nameFlags,
+                             Progress& progress)
+    : out_(path), level_(level), nameFlags_(nameFlags), progress_(progress), in_(kChunk),
+      deflated_(kChunk) {}
 
 void PackageWriter::AddFolder(const std::string& storedName, uint32_t attributes,
                               uint32_t dosDateTime) {
   EntryRecord entry;
   entry.storedName = storedName;
+  entry.flags = nameFlags_;
   entry.dosDateTime = dosDateTime;
   entry.externalAttributes = (attributes & kKeptAttributes) | zf::os::faDirectory;
   entry.localHeaderOffset = out_.Position();
@@ -145,7 +148,7 @@ void PackageWriter::AddData(const std::string& storedName, EntrySource& source, 
                             uint32_t attributes, uint32_t dosDateTime) {
   EntryRecord entry;
   entry.storedName = storedName;
-  entry.flags = zf::kFlagEncrypted;
+  entry.flags = zf::kFlagEncrypted | nameFlags_;
   entry.dosDateTime = dosDateTime;
   entry.externalAttributes = attributes & kKeptAttributes & ~zf::os::faDirectory;
   entry.uncompressedSize = size;

@@ -25,7 +25,8 @@ namespace mkstp {
 class PackageWriter {
  public:
   // Creates path; level 0 stores every entry, 1-9 deflates at that level.
-  PackageWriter(const std::string& path, int level, Progress& progress);
+  // nameFlags (kFlagUtf8Name or 0) is set in every entry's flags.
+  PackageWriter(const std::string& path, int level, uint16_t nameFlags, Progress& progress);
 
   void AddFolder(const std::string& storedName, uint32_t attributes, uint32_t dosDateTime);
   // size is what the source holds; a source that reads otherwise (a file
@@ -50,6 +51,7 @@ class PackageWriter {
 
   OutputFile out_;
   int level_;
+  uint16_t nameFlags_;
   Progress& progress_;
   std::vector<EntryRecord> entries_;
   std::vector<uint8_t> in_, deflated_;

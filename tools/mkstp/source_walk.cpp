@@ -16,7 +16,7 @@ namespace {
 
 class Walker {
  public:
-  Walker(unsigned oemCodePage) : oemCodePage_(oemCodePage) {}
+  Walker(unsigned nameCodePage) : nameCodePage_(nameCodePage) {}
 
   void Walk(const std::string& dir, const std::string& prefix) {
     std::vector<zf::os::DirEntry> listing;
@@ -37,7 +37,7 @@ class Walker {
       if (!entry.folder && !(item.attributes & zf::os::faArchive))
         throw Failure(entry.path + ": not a regular file or folder");
 #endif
-      entry.storedName = ToStoredName(entry.relativeName, oemCodePage_, entry.path);
+      entry.storedName = ToStoredName(entry.relativeName, nameCodePage_, entry.path);
       if (!folded_.insert(FoldAsciiCase(entry.storedName)).second)
         throw Failure(entry.path +
                       ": another name differs from it only in case; Windows would make one "
@@ -57,21 +57,21 @@ class Walker {
   std::vector<SourceEntry> Take() { return std::move(entries_); }
 
  private:
-  unsigned oemCodePage_;
+  unsigned nameCodePage_;
   std::vector<SourceEntry> entries_;
   std::set<std::string> folded_;
 };
 
 }  // namespace
 
-std::vector<SourceEntry> WalkSource(const std::string& sourceDir, unsigned oemCodePage) {
+std::vector<SourceEntry> WalkSource(const std::string& sourceDir, unsigned nameCodePage) {
   if (!zf::os::DirectoryExists(sourceDir)) {
     if (zf::os::FileExists(sourceDir)) throw Failure(sourceDir + ": not a folder");
     throw Failure(sourceDir + ": no such folder");
   }
   std::string root = sourceDir;
   while (root.size() > 1 && (root.back() == '/' || root.back() == zf::kPathDelim)) root.pop_back();
-  Walker walker(oemCodePage);
+  Walker walker(nameCodePage);
   walker.Walk(root, "");
   return walker.Take();
 }

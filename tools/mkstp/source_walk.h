@@ -11,7 +11,7 @@ namespace mkstp {
 struct SourceEntry {
   std::string path;          // on disk, for opening
   std::string relativeName;  // "/" as separator, a folder ends with "/"; ANSI
-  std::string storedName;    // relativeName in the OEM code page
+  std::string storedName;    // relativeName in the names' code page
   bool folder = false;
   uint32_t attributes = 0;   // Windows attribute bits as the system reports them
   uint32_t dosDateTime = 0;  // last write, local time
@@ -25,6 +25,6 @@ struct SourceEntry {
 // is not a regular file or folder (Linux: a device, pipe, socket or broken
 // link), a name that cannot be stored (stored_names.h), and two names that
 // Windows would take for one file.
-std::vector<SourceEntry> WalkSource(const std::string& sourceDir, unsigned oemCodePage);
+std::vector<SourceEntry> WalkSource(const std::string& sourceDir, unsigned nameCodePage);
 
 }  // namespace mkstp

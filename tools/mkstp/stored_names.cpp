@@ -28,21 +28,23 @@ std::string FoldAsciiCase(std::string name) {
   return name;
 }
 
-std::string ToStoredName(const std::string& relativeName, unsigned oemCodePage,
+std::string ToStoredName(const std::string& relativeName, unsigned codePage,
                          const std::string& displayName) {
   for (char c : relativeName) {
     if (RefusedByWindows(c))
       throw Failure(displayName + ": the name holds a character Windows does not allow in "
                                   "file names");
   }
-  std::string oem;
-  if (!ConvertExactly(relativeName, oemCodePage, oem))
-    throw Failure(displayName + ": the name cannot be written in code page " +
-                  std::to_string(oemCodePage));
-  if (oem.size() > kMaxStoredNameBytes)
-    throw Failure(displayName + ": the name is too long (" + std::to_string(oem.size()) +
+  std::string stored;
+  if (!ConvertExactly(relativeName, codePage, stored))
+    throw Failure(displayName + (codePage == kUtf8Names
+                                     ? std::string(": the name is not valid UTF-8")
+                                     : ": the name cannot be written in code page " +
+                                           std::to_string(codePage)));
+  if (stored.size() > kMaxStoredNameBytes)
+    throw Failure(displayName + ": the name is too long (" + std::to_string(stored.size()) +
                   " bytes, at most " + std::to_string(kMaxStoredNameBytes) + ")");
-  return oem;
+  return stored;
 }
 
 }  // namespace mkstp

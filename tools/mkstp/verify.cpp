@@ -7,6 +7,7 @@
 #include "archive/ZFCodec.h"
 #include "archive/ZFDirManager.h"
 #include "archive/ZFExcept.h"
+#include "archive/ZFStrFunc.h"
 #include "mkstp.h"
 #include "package/PackageFormat.h"
 
@@ -35,7 +36,10 @@ class DiscardStream : public zf::TStream {
 
 // The directory item agrees with what was written.
 bool SameRecord(const zf::TDirItem& item, const EntryRecord& e) {
-  return item.Name == e.storedName && item.Header.Flags == e.flags &&
+  // The name as the engine reads the stored bytes (a UTF-8 name in the
+  // ANSI code page, an OEM one as it is).
+  return item.Name == zf::DecodeEntryName(e.storedName, e.flags, false) &&
+         item.Header.Flags == e.flags &&
          item.Header.Method == e.method && item.DosDateTime() == e.dosDateTime &&
          item.Header.Crc32 == e.crc &&
          static_cast<uint64_t>(item.CompressedSize()) == e.compressedSize &&
