@@ -77,7 +77,8 @@ PY
 python3 - "$corpus/fuzz_masks" <<'PY'
 import os, sys
 out = sys.argv[1]
-# (flags, name, mask): flag bit 0 ignore case, bits 1-2 the tables.
+# (flags, name, mask): flag bit 0 ignore case, bits 1-3 the tables (3 and 4
+# the UTF-8 ones, English and Turkish: their names are UTF-8 bytes).
 cases = [
     (1, 'ReadMe.TXT', 'readme.txt'), (1, 'a.txt', '?.txt'), (1, 'ab.txt', '?.txt'),
     (1, '', '*'), (1, '', '?'), (1, 'axyb', 'a*b'), (1, 'ab', 'a*b'), (1, 'a', 'a*'),
@@ -86,8 +87,15 @@ cases = [
     (1, 'name.', '*.'), (1, 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaab', '*a*a*a*a*a*a*c'),
     (1, 'x/y.tar.gz', '*.*.gz'), (1, 'q', '**.*'),
 ]
-for n, (flags, name, mask) in enumerate(cases):
-    data = bytes([flags]) + name.encode('latin-1') + b'\0' + mask.encode('latin-1')
+utf8 = [
+    (7, 'файл.тхт', '*.ТХТ'), (7, 'файл.txt', '????.txt'), (6, '日本語/テスト.txt', '*語/テ*'),
+    (7, '😀.txt', '?.txt'), (9, 'FİLE', 'file'), (9, 'fıle', 'FILE'), (7, 'Straße', 'STRAßE'),
+]
+raw = [(7, b'a\xffb', b'a?b'), (7, b'\xd1\x84', b'\xd1?'), (9, b'a\xc0\xafb', b'a??b')]
+encoded = [(f, n.encode('latin-1'), m.encode('latin-1')) for f, n, m in cases]
+encoded += [(f, n.encode(), m.encode()) for f, n, m in utf8] + raw
+for n, (flags, name, mask) in enumerate(encoded):
+    data = bytes([flags]) + name + b'\0' + mask
     open(os.path.join(out, 'case%02d' % n), 'wb').write(data)
 PY
 find "$corpus" -type f | wc -l
