@@ -308,12 +308,23 @@ bool MatchUtf8(const TZFCharTables& tables, std::string_view name, std::string_v
   const std::vector<char32_t> nameKeys = Utf8Keys(tables, name, ignoreCase);
   const std::vector<char32_t> maskKeys = Utf8Keys(tables, mask, ignoreCase);
   const size_t n = nameKeys.size();
+  std::unordered_map<char32_t, BitColumn> frequent;
+  // A name of fewer than 128 characters fits two words a column: every
+  // character gets its column, made by one look over the name.
+  if (n < 128) {
+    return MatchColumns(n, maskKeys, [&](BitColumn& cur, const BitColumn& next, char32_t c) {
+      auto [it, made] = frequent.try_emplace(c, n + 1);
+      if (made)
+        for (size_t i = 0; i < n; ++i)
+          if (nameKeys[i] == c) it->second.Set(i);
+      cur.ShiftDownFrom(next, &it->second);
+    });
+  }
   // The name's positions ordered by character, then by position.
   std::vector<uint32_t> byChar(n);
   for (size_t i = 0; i < n; ++i) byChar[i] = static_cast<uint32_t>(i);
   std::stable_sort(byChar.begin(), byChar.end(),
                    [&](uint32_t a, uint32_t b) { return nameKeys[a] < nameKeys[b]; });
-  std::unordered_map<char32_t, BitColumn> frequent;
   return MatchColumns(n, maskKeys, [&](BitColumn& cur, const BitColumn& next, char32_t c) {
     const auto from = std::lower_bound(byChar.begin(), byChar.end(), c,
                                        [&](uint32_t i, char32_t k) { return nameKeys[i] < k; });
