@@ -98,7 +98,7 @@ std::vector<std::string> NamesRead(const Bytes& bytes) {
   TZFDirManager manager(&stream, archiver.Volumes(), archiver.DirSettings(), false);
   manager.ReadDirectory();
   std::vector<std::string> names;
-  for (int i = 0; i < manager.Dir().Count(); ++i) names.push_back(manager.Dir().ItemRef(i).Name);
+  for (int i = 0; i < manager.Dir().Count(); ++i) names.emplace_back(manager.Dir().ItemRef(i).Name());
   return names;
 }
 

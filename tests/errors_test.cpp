@@ -74,6 +74,7 @@ const std::vector<CatalogueRow>& Catalogue() {
       {33, "MakeSFX error", {56}},
       {34, "Hashed list of file names is invalid", {58, 59}},
       {35, "Cannot delete folder \"%s\"", {60}},
+      {36, "The archive's directory needs more memory than the limit of %d MB", {61}},
   };
   return rows;
 }
@@ -94,9 +95,9 @@ TComponent Named(const std::string& name) {
 
 TEST(Catalogue, TablesHaveTheirSizesAndPairIHoldsCodeI) {
   EXPECT_EQ(ZFMessageTable.size(), 41u);
-  ASSERT_EQ(ZFCodeTable.size(), 61u);
-  for (int32_t i = 0; i < 61; ++i) EXPECT_EQ(ZFCodeTable[i].NativeError, i);
-  for (int slot = 36; slot <= 40; ++slot) EXPECT_STREQ(ZFMessageTable[slot], "") << slot;
+  ASSERT_EQ(ZFCodeTable.size(), 62u);
+  for (int32_t i = 0; i < 62; ++i) EXPECT_EQ(ZFCodeTable[i].NativeError, i);
+  for (int slot = 37; slot <= 40; ++slot) EXPECT_STREQ(ZFMessageTable[slot], "") << slot;
 }
 
 TEST(Catalogue, TextsAreByteExact) {
@@ -108,8 +109,8 @@ TEST(Catalogue, EveryNativeCodeMapsToItsMessage) {
   std::map<int32_t, int32_t> expected;
   for (const CatalogueRow& row : Catalogue())
     for (int32_t code : row.codes) EXPECT_TRUE(expected.emplace(code, row.message).second) << code;
-  ASSERT_EQ(expected.size(), 61u);  // each of 0-60 exactly once
-  for (int32_t code = 0; code <= 60; ++code) {
+  ASSERT_EQ(expected.size(), 62u);  // each of 0-61 exactly once
+  for (int32_t code = 0; code <= 61; ++code) {
     EXPECT_EQ(MessageNumberOf(code), expected.at(code)) << code;
     const EZFException e(code, nullptr);
     EXPECT_EQ(e.ErrorCode(), expected.at(code)) << code;
@@ -120,13 +121,13 @@ TEST(Catalogue, EveryNativeCodeMapsToItsMessage) {
 }
 
 TEST(Catalogue, UnknownCodesGiveMessageZero) {
-  for (int32_t code : {61, -1, 1000, std::numeric_limits<int32_t>::min()}) {
+  for (int32_t code : {62, -1, 1000, std::numeric_limits<int32_t>::min()}) {
     EXPECT_EQ(MessageNumberOf(code), 0) << code;
     const EZFException e(code, nullptr);
     EXPECT_EQ(e.ErrorCode(), 0);
     EXPECT_EQ(e.NativeError(), code);
   }
-  EXPECT_EQ(EZFException(61, nullptr).Message(), "Unknown error - Native error: 00061");
+  EXPECT_EQ(EZFException(62, nullptr).Message(), "Unknown error - Native error: 00062");
 }
 
 TEST(Catalogue, MessageTextOutsideTheTableIsEmpty) {
@@ -137,7 +138,7 @@ TEST(Catalogue, MessageTextOutsideTheTableIsEmpty) {
 TEST(Catalogue, PlaceholderCounts) {
   const std::map<int32_t, std::pair<int, int>> withPlaceholders = {
       {6, {1, 0}},  {9, {1, 0}},  {10, {1, 0}}, {12, {1, 0}}, {14, {1, 0}},
-      {19, {1, 0}}, {23, {1, 0}}, {35, {1, 0}}, {17, {0, 2}},
+      {19, {1, 0}}, {23, {1, 0}}, {35, {1, 0}}, {17, {0, 2}}, {36, {0, 1}},
   };
   const auto count = [](const std::string& text, const std::string& what) {
     int n = 0;

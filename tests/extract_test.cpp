@@ -737,7 +737,7 @@ TEST_F(ExtractTest, Selection) {
     std::set<std::string> got;
     TZFArchiveItem f;
     for (bool more = z.FindFirstItem(c.mask, f, c.attr, c.exclusion); more; more = z.FindNextItem(f))
-      got.insert(z.DirManager()->Dir().ItemRef(f.Handle.ItemIndex).Name);
+      got.insert(std::string(z.DirManager()->Dir().ItemRef(f.Handle.ItemIndex).Name()));
     EXPECT_EQ(got, c.names) << c.mask << " attr " << c.attr << " recurse " << c.recurse;
   }
 

@@ -366,7 +366,7 @@ TEST(VerifyPackage, NamesTheEntryAndTheCause) {
     for (int i = 0; i < items.Count(); ++i) {
       const zf::TDirItem& item = items.ItemRef(i);
       EntryRecord e;
-      e.storedName = item.Name;
+      e.storedName = item.Name();
       e.flags = item.Header.Flags;
       e.method = item.Header.Method;
       e.dosDateTime = item.DosDateTime();

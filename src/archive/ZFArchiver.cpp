@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <new>
 
 #include "archive/ZFCodec.h"
 #include "archive/ZFConst.h"
@@ -140,10 +141,26 @@ void TZFBaseArchiver::Open() {
     spanningMode_ = smNone;
     currentVolume_.Reset();
     ProbeArchive();
-    dirManager_->ReadDirectory();
+    ReadDirectory();
   }
   active_ = true;
   if (AfterOpen) AfterOpen(this);
+}
+
+// A directory that does not fit in memory fails the open with the item
+// array's limit error, whichever ran out first: the array's limit or the
+// process's memory. What was read of it is freed either way.
+void TZFBaseArchiver::ReadDirectory() {
+  TZFDirArray& dir = dirManager_->Dir();
+  try {
+    dirManager_->ReadDirectory();
+  } catch (const std::bad_alloc&) {
+    dirManager_->ResetDirectory();
+    throw EZFException(neDirectoryTooLarge, {(dir.MemoryLimit() + (1 << 20) - 1) >> 20}, nullptr);
+  } catch (const EZFException& e) {
+    if (e.NativeError() == neDirectoryTooLarge) dirManager_->ResetDirectory();
+    throw;
+  }
 }
 
 void TZFBaseArchiver::FinishNewArchive() {
@@ -180,7 +197,7 @@ TZFDecodeResult TZFBaseArchiver::DecodeItem(int32_t index, TStream& destination)
 bool TZFBaseArchiver::Progress(const TDirItem& item, int64_t consumed, long double total) {
   const long double part = total > 0 ? static_cast<long double>(consumed) / total : 0;
   bool cancel = false;
-  DoFileProgress(item.Name, static_cast<double>(part * 100), item.ItemOperation, ppProcess,
+  DoFileProgress(std::string(item.Name()), static_cast<double>(part * 100), item.ItemOperation, ppProcess,
                  cancel);
   if (!cancel) {
     // Outside an extraction run nothing is selected; count this entry alone.
@@ -195,7 +212,7 @@ bool TZFBaseArchiver::Progress(const TDirItem& item, int64_t consumed, long doub
 bool TZFBaseArchiver::AskPassword(const TDirItem& item) {
   skipFlag_ = false;  // a handler may leave it as it finds it
   std::string password = password_;
-  DoPassword(item.Name, password, skipFlag_);
+  DoPassword(std::string(item.Name()), password, skipFlag_);
   password_ = password;
   return !skipFlag_;
 }

@@ -296,6 +296,9 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // removable drive), and the mode that its end record and the files beside
   // it tell.
   void ProbeArchive();
+  // The directory manager's ReadDirectory; running out of memory is the
+  // directory's limit error (native code 61), never std::bad_alloc.
+  void ReadDirectory();
   void ProbeLastVolume();
   void DecideSpanningMode(bool endRecordFound);
   void OpenBlankVolume(const TZFVolumeNumberInfo& volume);
@@ -308,7 +311,7 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // A mask as the selection compares it: a drive prefix dropped (unless
   // StorePath keeps drives), "/" as the separator.
   std::string SearchMaskOf(const std::string& Mask) const;
-  static bool NameMatches(const std::string& storedName, const std::string& mask);
+  static bool NameMatches(std::string_view storedName, const std::string& mask);
   // The run's steps (ZFExtract.cpp): one selected item with its retries
   // (false: leave the run), the entry's target rules, the file written (an
   // existing one replaced through a temporary one), and the entry's data

@@ -43,7 +43,8 @@ const std::array<const char*, kZFMessageSlots> ZFMessageTable = {
     /* 33 */ "MakeSFX error",
     /* 34 */ "Hashed list of file names is invalid",
     /* 35 */ "Cannot delete folder \"%s\"",
-    /* 36-40: empty, never selected */ "", "", "", "", "",
+    /* 36 */ "The archive's directory needs more memory than the limit of %d MB",
+    /* 37-40: empty, never selected */ "", "", "", "",
 };
 
 const std::array<TZFCodePair, kZFCodePairs> ZFCodeTable = {{
@@ -55,7 +56,7 @@ const std::array<TZFCodePair, kZFCodePairs> ZFCodeTable = {{
     {35, 18}, {36, 19}, {37, 20}, {38, 6},  {39, 21}, {40, 22}, {41, 23},
     {42, 6},  {43, 23}, {44, 24}, {45, 24}, {46, 25}, {47, 26}, {48, 27},
     {49, 28}, {50, 29}, {51, 30}, {52, 31}, {53, 6},  {54, 6},  {55, 32},
-    {56, 33}, {57, 27}, {58, 34}, {59, 34}, {60, 35},
+    {56, 33}, {57, 27}, {58, 34}, {59, 34}, {60, 35}, {61, 36},
 }};
 
 int32_t MessageNumberOf(int32_t nativeError) {

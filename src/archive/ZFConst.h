@@ -13,8 +13,8 @@
 
 namespace zf {
 
-inline constexpr int kZFMessageSlots = 41;  // 0-35 used, 36-40 empty
-inline constexpr int kZFCodePairs = 61;     // native codes 0-60
+inline constexpr int kZFMessageSlots = 41;  // 0-36 used, 37-40 empty
+inline constexpr int kZFCodePairs = 62;     // native codes 0-61
 
 struct TZFCodePair {
   int32_t NativeError;
@@ -51,6 +51,7 @@ enum TZFNativeCode : int32_t {
   neStubTooLarge = 47,           // the stub does not fit on the first volume
   neDeflate64 = 55,
   neNameIndexInvalid = 59,
+  neDirectoryTooLarge = 61,  // the directory would pass the item array's memory limit
 };
 
 }  // namespace zf

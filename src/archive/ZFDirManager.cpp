@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <new>
 #include <span>
 #include <string_view>
 #include <tuple>
@@ -152,10 +153,19 @@ class TDirectoryReader {
       consumed_ += static_cast<int64_t>(n);
     }
   }
-  std::vector<uint8_t> Read(size_t count) {
-    std::vector<uint8_t> bytes(count);
-    Read(bytes.data(), count);
-    return bytes;
+  // The next count bytes, in the buffer when it holds them all, else read
+  // into a scratch buffer: valid until the next read.
+  std::span<const uint8_t> ReadSpan(size_t count) {
+    const int64_t inBuffer = bufferStart_ + static_cast<int64_t>(buffer_.size()) - position_;
+    if (position_ >= bufferStart_ && inBuffer >= static_cast<int64_t>(count)) {
+      const uint8_t* p = buffer_.data() + (position_ - bufferStart_);
+      position_ += static_cast<int64_t>(count);
+      consumed_ += static_cast<int64_t>(count);
+      return {p, count};
+    }
+    scratch_.resize(count);
+    Read(scratch_.data(), count);
+    return scratch_;
   }
 
  private:
@@ -175,16 +185,17 @@ class TDirectoryReader {
   std::vector<uint8_t> buffer_;
   int64_t bufferStart_ = 0;
   int64_t consumed_ = 0;
+  std::vector<uint8_t> scratch_;
   std::function<TStream*()> nextVolume_;
 };
 
 // Takes the parts a Zip64 extended information block holds into the item.
 void ApplyZip64Info(TDirItem& item, const TZip64ExtendedInfo& info) {
-  if (info.UncompressedSize) item.Zip64UncompressedSize = ToPosition(*info.UncompressedSize);
-  if (info.CompressedSize) item.Zip64CompressedSize = ToPosition(*info.CompressedSize);
-  if (info.LocalHeaderOffset) item.Zip64LocalHeaderOffset = ToPosition(*info.LocalHeaderOffset);
-  if (info.DiskNumberStart) item.Zip64DiskStart = *info.DiskNumberStart;
-  item.HasZip64Values = true;
+  TDirItemZip64& values = item.Zip64Values();
+  if (info.UncompressedSize) values.UncompressedSize = ToPosition(*info.UncompressedSize);
+  if (info.CompressedSize) values.CompressedSize = ToPosition(*info.CompressedSize);
+  if (info.LocalHeaderOffset) values.LocalHeaderOffset = ToPosition(*info.LocalHeaderOffset);
+  if (info.DiskNumberStart) values.DiskStart = *info.DiskNumberStart;
 }
 
 // Sets the item's local header offset, in the 32-bit field while it fits
@@ -194,43 +205,50 @@ void SetLocalHeaderOffset(TDirItem& item, int64_t offset) {
     item.Header.LocalHeaderOffset = static_cast<uint32_t>(offset);
   } else {
     item.Header.LocalHeaderOffset = kSentinel32;
-    item.Zip64LocalHeaderOffset = offset;
-    item.HasZip64Values = true;
+    item.Zip64Values().LocalHeaderOffset = offset;
   }
 }
 
+bool IsAscii(std::span<const uint8_t> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b < 0x80 && b != 0; });
+}
+
 // One central header with its name, extra field and comment into item
-// index of dir.
+// index of dir. The variable part is read in one piece and goes into the
+// array's arena as it is, but for the name's decoding; a plain ASCII name,
+// the usual case, needs none.
 void ReadCentralItem(TZFDirArray& dir, int32_t index, TDirectoryReader& reader, bool oemNames) {
   TDirItem& item = dir.ItemRef(index);
   uint8_t fixed[kCentralFileHeaderSize];
   reader.Read(fixed, sizeof fixed);
   ReadCentralFileHeader(fixed, item.Header);
+  const TCentralFileHeader& h = item.Header;
 
-  std::vector<uint8_t> stored;
-  if (item.Header.NameLength != 0) stored = reader.Read(item.Header.NameLength);
+  const std::span<const uint8_t> rest =
+      reader.ReadSpan(size_t{h.NameLength} + h.ExtraLength + h.CommentLength);
+  const std::span<const uint8_t> stored = rest.first(h.NameLength);
+  const std::span<const uint8_t> extra = rest.subspan(h.NameLength, h.ExtraLength);
+  const std::span<const uint8_t> comment = rest.subspan(size_t{h.NameLength} + h.ExtraLength);
 
-  item.HasZip64Values = false;
-  item.ExtraFields.clear();
-  if (item.Header.ExtraLength != 0) {
-    // ParseExtraField keeps every block, cuts a block that claims more than
-    // the field holds, and leaves a 1-3 byte tail unread.
-    TExtraField extra = ParseExtraField(reader.Read(item.Header.ExtraLength));
-    for (const TExtraBlock& block : extra.Blocks)
-      if (block.HeaderID == kExtraZip64)
-        ApplyZip64Info(item, ReadZip64ExtendedInfo(block.Data, item.Header));
-    item.ExtraFields = std::move(extra.Blocks);
+  // ParseExtraField keeps every block, cuts a block that claims more than
+  // the field holds, and leaves a 1-3 byte tail unread.
+  const TExtraField fields = extra.empty() ? TExtraField{} : ParseExtraField(extra);
+  item.ForgetZip64Values();
+  bool unicodePath = false;
+  for (const TExtraBlock& block : fields.Blocks) {
+    if (block.HeaderID == kExtraZip64)
+      ApplyZip64Info(item, ReadZip64ExtendedInfo(block.Data, item.Header));
+    unicodePath = unicodePath || block.HeaderID == kExtraUnicodePath;
   }
-  // The name after the extra field, which may hold its Unicode Path.
-  dir.RenameItem(index, DecodeEntryName(std::string_view(reinterpret_cast<const char*>(stored.data()),
-                                                         stored.size()),
-                                        item.Header.Flags, oemNames, item.ExtraFields));
 
-  item.Comment.clear();
-  if (item.Header.CommentLength != 0) {
-    const std::vector<uint8_t> comment = reader.Read(item.Header.CommentLength);
-    item.Comment.assign(comment.begin(), comment.end());
-  }
+  // The name after the extra field, which may hold its Unicode Path. A
+  // plain ASCII name without one, the usual case, needs no decoding.
+  std::string decoded;
+  std::string_view name(reinterpret_cast<const char*>(stored.data()), stored.size());
+  if (!IsAscii(stored) || unicodePath)
+    name = decoded = DecodeEntryName(name, h.Flags, oemNames, fields.Blocks);
+  dir.SetItemText(index, name, extra,
+                  std::string_view(reinterpret_cast<const char*>(comment.data()), comment.size()));
 }
 
 }  // namespace
@@ -279,7 +297,7 @@ std::string TZFDirManager::NameOfEntryAt(uint32_t volume, int64_t offset, int32_
     const TDirItem& item = dir_->ItemRef(i);
     if (i != except && !item.IsDirectory() && item.LocalHeaderOffset() == offset &&
         item.DiskNumberStart(isZip64_) == volume)
-      return item.Name;
+      return std::string(item.Name());
   }
   return std::string();
 }
@@ -504,7 +522,9 @@ bool TZFDirManager::ReadItemsGuarded(int64_t endRecords, uint32_t firstVolume,
   try {
     return ReadItems(endRecords, firstVolume, problem);
   } catch (const EZFException& e) {
-    if (e.NativeError() == neVolumeRequestCancelled) throw;
+    // Nor is a directory too large to hold: rebuilding it would not fit either.
+    if (e.NativeError() == neVolumeRequestCancelled || e.NativeError() == neDirectoryTooLarge)
+      throw;
     problem.Problem = e.NativeError() == neNameIndexInvalid ? TZFDirProblem::NameIndexInvalid
                       : e.NativeError() == neOpenAborted    ? TZFDirProblem::VolumeOutsideSet
                                                             : TZFDirProblem::Unreadable;
@@ -512,6 +532,8 @@ bool TZFDirManager::ReadItemsGuarded(int64_t endRecords, uint32_t firstVolume,
   } catch (const EReadError&) {
     problem.Problem = TZFDirProblem::HeaderCutShort;
     problem.Text = ProblemText(problem.Problem);
+  } catch (const std::bad_alloc&) {
+    throw;  // no damage either: the component's open reports it
   } catch (const std::exception& e) {
     problem.Problem = TZFDirProblem::Unreadable;
     problem.Text = std::string(ProblemText(problem.Problem)) + ": " + e.what();
@@ -709,7 +731,7 @@ void TZFDirManager::ApplyPrefixLength() {
     // as it is rather than wrap.
     if (offset > kMaxPosition - prefix) continue;
     if (item.Header.LocalHeaderOffset == kSentinel32)
-      item.Zip64LocalHeaderOffset = offset + prefix;
+      item.Zip64Values().LocalHeaderOffset = offset + prefix;
     else
       SetLocalHeaderOffset(item, offset + prefix);  // past 32 bits: moves to Zip64
   }
@@ -891,11 +913,11 @@ bool TZFDirManager::ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint
     if (block.HeaderID != kExtraZip64) continue;
     const TZip64ExtendedInfo info = ReadZip64ExtendedInfo(block.Data, bothSizes);
     if (!info.UncompressedSize || !info.CompressedSize) return false;
+    TDirItemZip64& values = item.Zip64Values();
     if (item.Header.UncompressedSize == kSentinel32)
-      item.Zip64UncompressedSize = ToPosition(*info.UncompressedSize);
+      values.UncompressedSize = ToPosition(*info.UncompressedSize);
     if (item.Header.CompressedSize == kSentinel32)
-      item.Zip64CompressedSize = ToPosition(*info.CompressedSize);
-    item.HasZip64Values = true;
+      values.CompressedSize = ToPosition(*info.CompressedSize);
     return true;
   }
   return false;

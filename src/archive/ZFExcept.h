@@ -128,7 +128,7 @@ class EZFException : public Exception {
   EZFException(int32_t nativeError, std::initializer_list<TZFFormatArg> args,
                const TComponent* component);
 
-  // Message number, 0-35 (0: "Unknown error").
+  // Message number, 0-36 (0: "Unknown error").
   int32_t ErrorCode() const { return errorCode_; }
   // The code given to the constructor, unchanged.
   int32_t NativeError() const { return nativeError_; }

@@ -248,7 +248,7 @@ bool TZFBaseArchiver::FindNextItem(TZFArchiveItem& F) {
   return SearchFrom(F.Handle.ItemIndex + 1, F);
 }
 
-bool TZFBaseArchiver::NameMatches(const std::string& storedName, const std::string& mask) {
+bool TZFBaseArchiver::NameMatches(std::string_view storedName, const std::string& mask) {
   std::string_view name = storedName;
   if (!name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
   if (MaskMatch(name, mask)) return true;
@@ -283,8 +283,8 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
   }
   const auto selected = [&](const TDirItem& item) {
     for (const TSelectionMask& s : selection) {
-      if (!options_.GetRecurse() && folderKey(item.Name) != s.folder) continue;
-      if (NameMatches(item.Name, s.mask)) return true;
+      if (!options_.GetRecurse() && folderKey(std::string(item.Name())) != s.folder) continue;
+      if (NameMatches(item.Name(), s.mask)) return true;
     }
     return false;
   };
@@ -298,12 +298,12 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
     // An exclusion mask takes out what it matches by the same name test as
     // a mask.
     if (std::any_of(exclusions.begin(), exclusions.end(),
-                    [&](const std::string& mask) { return NameMatches(item.Name, mask); }))
+                    [&](const std::string& mask) { return NameMatches(item.Name(), mask); }))
       continue;
 
     F.Handle.ItemIndex = i;
     // Assigned in place: F's strings keep their buffers from item to item.
-    std::string_view name = item.Name;
+    std::string_view name = item.Name();
     if (!name.empty() && IsSeparator(name.back())) name.remove_suffix(1);
     const size_t folderLength = FileNameStart(name);
     F.FileName.assign(name.substr(folderLength));
@@ -322,7 +322,7 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
     F.LastModFileTime = item.Header.ModTime;
     F.CRC = item.Header.Crc32;
     F.ExternalFileAttributes = item.ExternalAttributes();
-    F.Comment = item.Comment;
+    F.Comment = item.Comment();
     return true;
   }
   return false;
@@ -390,18 +390,19 @@ bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
     action = fxaIgnore;
     // A copy: the item array may be reread while the entry is decoded.
     TDirItem item = dirManager_->Dir().GetItem(index);
-    const std::string entryName = WithBackslashes(item.Name);
+    const std::string storedName(item.Name());
+    const std::string entryName = WithBackslashes(storedName);
     try {
       skipFlag_ = false;
       bool confirm = true;
       DoConfirmProcessFile(entryName, poExtract, confirm);
       if (!confirm) return true;
       const std::string destDir = AddTrailingDelimiter(baseDir_);
-      DoFileProgress(item.Name, 0, poExtract, ppStart, cancelFlag_);
+      DoFileProgress(storedName, 0, poExtract, ppStart, cancelFlag_);
       if (cancelFlag_) return false;
       ExtractOneEntry(item, index, entryName, destDir);
       const bool cancelled = cancelFlag_;
-      DoFileProgress(item.Name, 100, poExtract, ppEnd, cancelFlag_);
+      DoFileProgress(storedName, 100, poExtract, ppEnd, cancelFlag_);
       cancelFlag_ = cancelFlag_ || cancelled;
       if (cancelFlag_) return false;
       ++entriesDone_;
@@ -420,7 +421,7 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
                                       const std::string& entryName, std::string destDir) {
   std::string name = entryName;
   uint32_t attr = item.ExternalAttributes();
-  DoExtractFile(name, attr, item.Comment);
+  DoExtractFile(name, attr, std::string(item.Comment()));
   if (name == entryName) {
     if (EscapesDestination(name) || HasRefusedSegment(name))
       throw EZFException(neCannotCreateFile, {entryName}, this);
@@ -444,7 +445,7 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
       runFolders_.emplace(folder, kNotAsked);
     }
   }
-  if (item.IsDirectory() || (!item.Name.empty() && item.Name.back() == '/')) return;
+  if (item.IsDirectory() || (!item.Name().empty() && item.Name().back() == '/')) return;
 
   // A new target is created exclusively straight away, which also tells
   // whether it exists: one system call where asking first would take two.

@@ -38,7 +38,7 @@ class DiscardStream : public zf::TStream {
 bool SameRecord(const zf::TDirItem& item, const EntryRecord& e) {
   // The name as the engine reads the stored bytes (a UTF-8 name in the
   // ANSI code page, an OEM one as it is).
-  return item.Name == zf::DecodeEntryName(e.storedName, e.flags, false) &&
+  return item.Name() == zf::DecodeEntryName(e.storedName, e.flags, false) &&
          item.Header.Flags == e.flags &&
          item.Header.Method == e.method && item.DosDateTime() == e.dosDateTime &&
          item.Header.Crc32 == e.crc &&
@@ -76,18 +76,19 @@ void VerifyPackage(const std::string& path, const std::string& shownAs,
     for (int32_t i = 0; i < dir.Count(); ++i) {
       StopIfInterrupted();
       const zf::TDirItem& item = dir.ItemRef(i);
+      const std::string name(item.Name());
       const EntryRecord& expected = written[static_cast<size_t>(i)];
       if (!SameRecord(item, expected))
-        throw Failure(prefix + item.Name + ": its directory record differs from the one written");
+        throw Failure(prefix + name + ": its directory record differs from the one written");
       if (item.IsDirectory()) continue;
       DiscardStream sink;
       const zf::TZFDecodeResult result = archiver.DecodeItem(i, sink);
       if (!result.Ok())
-        throw Failure(prefix + item.Name + ": " +
+        throw Failure(prefix + name + ": " +
                       (result.Cause() == zf::TZFCause::Skipped
                            ? std::string("the password does not fit")
                            : zf::DescribeDetail(result.Failure)));
-      progress.Advance(expected.compressedSize, item.Name);
+      progress.Advance(expected.compressedSize, name);
     }
   } catch (const Failure&) {
     archiver.Close();

@@ -69,7 +69,7 @@ std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirIte
   const os::DosDateTimeParts when =
       os::DecodeDosDateTime(os::MakeDosDateTime(item.LastModFileDate, item.LastModFileTime));
   std::string line;
-  line.reserve(96 + dirItem.Name.size());
+  line.reserve(96 + dirItem.Name().size());
   AppendNumber(line, item.UncompressedSize, 12);
   line += ' ';
   AppendNumber(line, item.CompressedSize, 12);
@@ -96,7 +96,7 @@ std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirIte
   AppendHex8(line, item.CRC);
   line += ' ';
   line += item.Encrypted ? '*' : ' ';
-  line += zf::ToPlatformDelimiters(dirItem.Name);
+  line += zf::ToPlatformDelimiters(std::string(dirItem.Name()));
   return line;
 }
 
