@@ -388,7 +388,9 @@ bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
   TZFAction action;
   do {
     action = fxaIgnore;
-    // A copy: the item array may be reread while the entry is decoded.
+    // A copy, whose fields stay as they are while the entry is decoded; its
+    // name, extra field and comment are the array's (valid while the
+    // archive stays open), the name taken as a string for the events.
     TDirItem item = dirManager_->Dir().GetItem(index);
     const std::string storedName(item.Name());
     const std::string entryName = WithBackslashes(storedName);
