@@ -313,8 +313,8 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   std::string SearchMaskOf(const std::string& Mask) const;
   static bool NameMatches(std::string_view storedName, const std::string& mask);
   // The run's steps (ZFExtract.cpp): one selected item with its retries
-  // (false: leave the run), the entry's target rules, the file written (an
-  // existing one replaced through a temporary one), and the entry's data
+  // (false: leave the run), the entry's target rules, the file written
+  // (pending until complete, then put in place), and the entry's data
   // (false: skipped or cancelled, nothing to keep). A target that cannot be
   // created raises native code 19 with its name, and with the system's
   // reason (or FolderInTheWay) as detail.

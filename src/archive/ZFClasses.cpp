@@ -43,37 +43,38 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
   os::OpenMode osMode = os::OpenMode::Create;
   if (mode == TFileMode::fmOpenReadWriteDenyWrite) osMode = os::OpenMode::ReadWriteDenyWrite;
   if (mode == TFileMode::fmOpenReadDenyNone) osMode = os::OpenMode::ReadOnlyDenyNone;
-  if (mode == TFileMode::fmCreateNew) osMode = os::OpenMode::CreateNew;
-  if (!file_.Open(fileName, osMode)) {
+  if (!owned_.Open(fileName, osMode)) {
     const int code = os::LastErrorCode();
-    const bool creating = mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew;
-    const char* verb = creating ? "Cannot create file" : "Cannot open file";
+    const char* verb = mode == TFileMode::fmCreate ? "Cannot create file" : "Cannot open file";
     throw EFOpenError(std::string(verb) + " \"" + fileName + "\". " + os::ErrorText(code), code);
   }
 }
 
+TFileStream::TFileStream(const std::string& fileName, os::File& file)
+    : file_(&file), fileName_(fileName) {}
+
 int64_t TFileStream::Read(void* buffer, int64_t count) {
-  const int64_t n = file_.Read(buffer, count);
+  const int64_t n = file_->Read(buffer, count);
   return n < 0 ? 0 : n;
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
-  const int64_t n = file_.Write(buffer, count);
+  const int64_t n = file_->Write(buffer, count);
   if (n != count) writeError_ = os::LastErrorCode();
   return n < 0 ? 0 : n;
 }
 
 int64_t TFileStream::Seek(int64_t offset, os::SeekOrigin origin) {
-  return file_.Seek(offset, origin);
+  return file_->Seek(offset, origin);
 }
 
-int64_t TFileStream::GetSize() { return file_.Size(); }
+int64_t TFileStream::GetSize() { return file_->Size(); }
 
 void TFileStream::SetSize(int64_t size) {
-  const int64_t here = file_.Seek(0, os::SeekOrigin::Current);
-  if (file_.Seek(size, os::SeekOrigin::Begin) != size || !file_.Truncate())
+  const int64_t here = file_->Seek(0, os::SeekOrigin::Current);
+  if (file_->Seek(size, os::SeekOrigin::Begin) != size || !file_->Truncate())
     throw EWriteError("Stream write error");
-  file_.Seek(std::min(here, size), os::SeekOrigin::Begin);
+  file_->Seek(std::min(here, size), os::SeekOrigin::Begin);
 }
 
 // ---- TMemoryStream ---------------------------------------------------------

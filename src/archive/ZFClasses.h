@@ -87,27 +87,32 @@ class TStream {
   int64_t CopyFrom(TStream& source, int64_t count);
 };
 
-// Open modes of TFileStream, as the component uses them; fmCreateNew fails
-// when the file exists already.
-enum class TFileMode { fmCreate, fmOpenReadWriteDenyWrite, fmOpenReadDenyNone, fmCreateNew };
+// Open modes of TFileStream, as the component uses them.
+enum class TFileMode { fmCreate, fmOpenReadWriteDenyWrite, fmOpenReadDenyNone };
 
 class TFileStream : public TStream {
  public:
   // Raises EFOpenError ("Cannot open file "name". <system text>") on failure.
   TFileStream(const std::string& fileName, TFileMode mode);
+  // Over a file opened elsewhere (an entry's pending file), which stays its
+  // owner's and must outlive the stream; fileName is the name it stands for.
+  TFileStream(const std::string& fileName, os::File& file);
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, os::SeekOrigin origin) override;
   int64_t GetSize() override;
   void SetSize(int64_t size) override;
   int WriteErrorCode() const override { return writeError_; }
-  bool Flush() { return file_.Flush(); }
+  bool Flush() { return file_->Flush(); }
   // The open file, for what is set on it rather than by name (time, attributes).
-  os::File& File() { return file_; }
+  os::File& File() { return *file_; }
   const std::string& FileName() const { return fileName_; }
 
  private:
-  os::File file_;
+  os::File owned_;
+  os::File* file_ = &owned_;
   std::string fileName_;
   int writeError_ = 0;
 };

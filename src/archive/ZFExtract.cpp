@@ -10,22 +10,20 @@
 //   Windows a drive or stream colon, another forbidden character or a
 //   device name; see os::IsRefusedNameSegment). A name set by an
 //   OnExtractFile handler is the application's and is used as given.
-// - An existing file is replaced only by a complete, verified entry: the data
-//   goes to a temporary file beside the target, which is moved over the
-//   target at the end; a failed, skipped or cancelled entry leaves the old
-//   file as it was and no temporary file behind. A target that does not
-//   exist yet is written directly (created exclusively, so nobody else's
-//   file is ever truncated) and deleted again if the entry fails: the same
-//   guarantee without a rename and the name checks a temporary file needs.
+// - No partial file ever stands under a final name: every entry, a new file
+//   as well as a replaced one, is written to a pending file of the platform
+//   layer (os::PendingFile: unnamed on Linux, a temporary name elsewhere)
+//   and put in place only when it is complete and its size and CRC-32 are
+//   verified; a failed, skipped or cancelled entry leaves an old file as it
+//   was and nothing behind. A file that appears under a new target's name
+//   while the entry is written is never replaced.
 //
 // A file costs as few system calls as it can: each folder is made (or found)
 // once per run, and the time and attributes are set on the open file.
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -93,21 +91,6 @@ bool IsAbsoluteName(const std::string& name) {
   return kPathDelim == '/' && !name.empty() && name.front() == '/';
 }
 
-// A temporary name in the target's own folder, so that the final move is a
-// rename within one file system.
-std::string TemporaryNameBeside(const std::string& target) {
-  static std::atomic<uint32_t> counter{static_cast<uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count())};
-  const std::string dir = DirectoryPart(target);
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof name, "~zf%08X.tmp", static_cast<unsigned>(counter++));
-    const std::string candidate = dir + name;
-    if (!os::FileExists(candidate) && !os::DirectoryExists(candidate)) return candidate;
-  }
-  return std::string();
-}
-
 // The attributes of a new file, set on the open file. Windows takes the low
 // Windows bits (never the folder or volume-label bits on a file). Linux
 // takes the permission bits of an archive made on Unix, for regular files
@@ -138,48 +121,31 @@ bool OnRemovableDrive(std::unordered_map<std::string, int8_t>& runFolders,
 
 }  // namespace
 
-// The file an entry is written to: the target itself or a temporary file
-// beside it. Removed on every way out unless it was kept.
+// The file an entry is written to: pending until the entry is complete,
+// then put in place under the target's name; discarded on every other way
+// out.
 class TEntryFile {
  public:
-  explicit TEntryFile(std::string path) : path_(std::move(path)) {}
-  ~TEntryFile() { Discard(); }
-  TEntryFile(const TEntryFile&) = delete;
-  TEntryFile& operator=(const TEntryFile&) = delete;
+  explicit TEntryFile(std::string target) : target_(std::move(target)) {}
 
-  const std::string& Path() const { return path_; }
-  // Creates the file exclusively; false when it cannot be made or exists
-  // (CreateError then tells the system's reason).
+  // False when the pending file cannot be made (LastErrorCode tells why).
   bool Create() {
-    try {
-      stream_ = std::make_unique<TFileStream>(path_, TFileMode::fmCreateNew);
-    } catch (const EFOpenError& e) {
-      path_.clear();  // nothing of ours to remove
-      createError_ = e.SystemCode();
-      return false;
-    }
+    if (!pending_.Create(target_)) return false;
+    stream_.emplace(target_, pending_.Handle());
     return true;
   }
-  int CreateError() const { return createError_; }
   TFileStream& Stream() { return *stream_; }
-  void Close() { stream_.reset(); }
-  void Kept() {
-    Close();
-    path_.clear();
-  }
-  void Discard() {
-    Close();
-    if (path_.empty()) return;
-    // Windows deletes no read-only file: one given its attributes already
-    // loses them first.
-    if (!os::RemoveFile(path_) && os::SetAttributes(path_, 0)) os::RemoveFile(path_);
-    path_.clear();
+  // Closes the file and gives it the target's name, replacing a file there
+  // only when asked to.
+  bool PutInPlace(bool replace) {
+    stream_.reset();
+    return pending_.Commit(replace);
   }
 
  private:
-  std::string path_;
-  std::unique_ptr<TFileStream> stream_;
-  int createError_ = 0;
+  std::string target_;
+  os::PendingFile pending_;
+  std::optional<TFileStream> stream_;  // over pending_'s file
 };
 
 // ---- selection ------------------------------------------------------------------
@@ -449,44 +415,44 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
   }
   if (item.IsDirectory() || (!item.Name().empty() && item.Name().back() == '/')) return;
 
-  // A new target is created exclusively straight away, which also tells
-  // whether it exists: one system call where asking first would take two.
+  // One look at the target: a file to replace (and its attributes), a
+  // folder in the way, or nothing yet. The overwrite question's handler may
+  // name another target, which is then replaced whether it exists or not.
   std::string target = destDir + name;
-  TEntryFile created(target);
-  if (created.Create()) {
-    WriteEntryFile(item, index, attr, target, created, false);
-    return;
-  }
-  if (!os::FileExists(target)) CannotCreate(item, target, created.CreateError());
-
-  if (!options_.GetReplaceReadOnly() && (os::GetAttributes(target) & os::faReadOnly)) return;
-  switch (options_.GetOverwriteMode()) {
-    case omPrompt: {
-      bool confirm = true;
-      DoConfirmOverwrite(name, target, confirm);
-      if (!confirm) return;
-      break;
+  const uint32_t existing = os::GetAttributes(target);
+  const bool replacing = existing != os::kInvalidAttributes;
+  if (replacing) {
+    if (existing & os::faDirectory) {
+      CannotCreate(item, target, 0);
     }
-    case omAlways:
-      break;
-    case omNever:
-      return;
-    case omIfNewer:
-    case omIfOlder: {
-      uint32_t disk = 0;
-      os::GetFileDosDateTime(target, disk);
-      const int32_t diskValue = static_cast<int32_t>(disk);
-      const int32_t itemValue = static_cast<int32_t>(item.DosDateTime());
-      if (options_.GetOverwriteMode() == omIfNewer ? !(itemValue > diskValue)
-                                                   : !(itemValue < diskValue))
+    if (!options_.GetReplaceReadOnly() && (existing & os::faReadOnly)) return;
+    switch (options_.GetOverwriteMode()) {
+      case omPrompt: {
+        bool confirm = true;
+        DoConfirmOverwrite(name, target, confirm);
+        if (!confirm) return;
+        break;
+      }
+      case omAlways:
+        break;
+      case omNever:
         return;
-      break;
+      case omIfNewer:
+      case omIfOlder: {
+        uint32_t disk = 0;
+        os::GetFileDosDateTime(target, disk);
+        const int32_t diskValue = static_cast<int32_t>(disk);
+        const int32_t itemValue = static_cast<int32_t>(item.DosDateTime());
+        if (options_.GetOverwriteMode() == omIfNewer ? !(itemValue > diskValue)
+                                                     : !(itemValue < diskValue))
+          return;
+        break;
+      }
     }
   }
-  TEntryFile temporary(TemporaryNameBeside(target));
-  if (temporary.Path().empty() || !temporary.Create())
-    CannotCreate(item, target, temporary.CreateError());
-  WriteEntryFile(item, index, attr, target, temporary, true);
+  TEntryFile file(target);
+  if (!file.Create()) CannotCreate(item, target, os::LastErrorCode());
+  WriteEntryFile(item, index, attr, target, file, replacing);
 }
 
 void TZFBaseArchiver::CannotCreate(const TDirItem& item, const std::string& target,
@@ -494,8 +460,7 @@ void TZFBaseArchiver::CannotCreate(const TDirItem& item, const std::string& targ
   // A folder removed since it was made is made again by a retry.
   runFolders_.erase(DirectoryPart(target));
   // The message names the target; the detail says why: a folder standing
-  // in its place (whose exclusive creation only tells "exists"), or the
-  // system's reason.
+  // in its place, or the system's reason.
   TZFErrorDetail detail;
   if (os::DirectoryExists(target)) detail.Cause = TZFCause::FolderInTheWay;
   else if (systemCode != 0) detail = SystemFailure(systemCode);
@@ -506,28 +471,24 @@ void TZFBaseArchiver::CannotCreate(const TDirItem& item, const std::string& targ
 void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
                                      const std::string& target, TEntryFile& file,
                                      bool replacing) {
-  const bool complete = WriteEntryData(item, index, file.Stream());
-  if (options_.GetFlushBuffers() && OnRemovableDrive(runFolders_, target)) file.Stream().Flush();
-  if (!complete) return;  // skipped or cancelled: the file goes
+  if (!WriteEntryData(item, index, file.Stream())) return;  // skipped or cancelled: the file goes
   os::File& handle = file.Stream().File();
   handle.SetDosDateTime(item.DosDateTime());
   if (options_.GetSetAttributes()) ApplyAttributes(handle, attr, item.Header.VersionMadeBy);
-  file.Close();
+  if (options_.GetFlushBuffers() && OnRemovableDrive(runFolders_, target)) handle.Flush();
 
-  if (replacing) {
-    // The new file is ready: only now may a read-only target lose its
-    // attribute, and it gets it back if the move fails.
-    const uint32_t oldAttributes = os::GetAttributes(target);
-    const bool present = oldAttributes != os::kInvalidAttributes;
-    if (present && (oldAttributes & os::faReadOnly))
-      os::SetAttributes(target, oldAttributes & ~os::faReadOnly);
-    if (!os::RenameFile(file.Path(), target)) {
-      const int code = os::LastErrorCode();
-      if (present) os::SetAttributes(target, oldAttributes);
-      CannotCreate(item, target, code);
-    }
+  // The new file is ready: only now may a read-only target lose its
+  // attribute (Windows replaces no read-only file), and it gets it back if
+  // the new file cannot take its place.
+  const uint32_t oldAttributes = replacing ? os::GetAttributes(target) : os::kInvalidAttributes;
+  const bool unlocked = oldAttributes != os::kInvalidAttributes &&
+                        (oldAttributes & os::faReadOnly) &&
+                        os::SetAttributes(target, oldAttributes & ~os::faReadOnly);
+  if (!file.PutInPlace(replacing)) {
+    const int code = os::LastErrorCode();
+    if (unlocked) os::SetAttributes(target, oldAttributes);
+    CannotCreate(item, target, code);
   }
-  file.Kept();
 }
 
 namespace {

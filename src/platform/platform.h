@@ -129,11 +129,52 @@ class File {
   bool SetUnixPermissions(uint32_t mode);
 
  private:
+  friend class PendingFile;  // links its unnamed file in by the descriptor
 #ifdef _WIN32
   void* handle_ = nullptr;
 #else
   int fd_ = -1;
 #endif
+};
+
+// A file that takes its final name only when it is complete. Until then it
+// is written where no other program can take it for the result, and it is
+// put in place in one step at the end; every other way out (failure,
+// cancel, a killed process) leaves the target as it was.
+// - Linux writes it without a name (O_TMPFILE in the target's folder: a
+//   process killed meanwhile leaves nothing at all) and links it in at the
+//   end. Replacing links it under a temporary name first and renames that
+//   over the target, the one step that replaces a name atomically.
+// - Where the file system has no unnamed files, and on Windows, it is a
+//   temporary file "~zfXXXXXXXX.tmp" beside the target, renamed at the end
+//   (Windows: MoveFileExW, written through) and removed on every other way
+//   out; only a killed process can leave it behind.
+class PendingFile {
+ public:
+  PendingFile() = default;
+  ~PendingFile() { Discard(); }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  // Begins the file that is to become target, in target's folder (which
+  // must exist). False on failure; LastErrorCode() tells why.
+  bool Create(const std::string& target);
+  // The open file; written between Create and Commit.
+  File& Handle() { return file_; }
+  // Closes the complete file and puts it in place. replace: an existing
+  // file under the target's name is replaced, the old file or the new one
+  // standing there at every moment. Otherwise a file that appeared under
+  // that name meanwhile is never touched and the call fails (EEXIST,
+  // ERROR_ALREADY_EXISTS). On failure nothing of the new file is left and
+  // LastErrorCode() tells why.
+  bool Commit(bool replace);
+  // Closes and removes what Create began.
+  void Discard();
+
+ private:
+  File file_;
+  std::string target_;
+  std::string temporary_;  // the temporary file's name; empty for an unnamed file
 };
 
 // The system's code of the last failed call of this thread (errno or
@@ -241,6 +282,11 @@ std::string VolumeLabel(const std::string& path);
 // hook answers 1 (removable), 0 (fixed) or -1 (ask the system). An empty
 // function removes the hook.
 void SetRemovableHookForTests(std::function<int(const std::string&)> hook);
+
+// Tests stop a program at a fixed point of its output: while set, the hook
+// runs before every File::Write with the number of bytes about to be
+// written (and may raise a signal, say). An empty function removes it.
+void SetWriteHookForTests(std::function<void(int64_t count)> hook);
 
 // Gives the drive of path a label (the disks of a spanned archive are
 // labelled by their number); false when it cannot be set. Linux has no

@@ -1,5 +1,6 @@
 #include "platform/test_hooks.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace zf::os {
@@ -12,6 +13,8 @@ struct Hooks {
   std::function<int64_t(const std::string&)> diskFree;
   std::function<bool(const std::string&, const std::string&)> driveLabel;
   DialogHookForTests dialog;
+  std::function<void(int64_t)> write;
+  std::atomic<bool> writeSet{false};
 };
 
 Hooks& All() {
@@ -43,6 +46,11 @@ void SetDriveLabelHookForTests(std::function<bool(const std::string&, const std:
   Set(&Hooks::driveLabel, std::move(hook));
 }
 void SetDialogHookForTests(DialogHookForTests hook) { Set(&Hooks::dialog, std::move(hook)); }
+void SetWriteHookForTests(std::function<void(int64_t)> hook) {
+  const bool set = static_cast<bool>(hook);
+  Set(&Hooks::write, std::move(hook));
+  All().writeSet.store(set, std::memory_order_release);
+}
 
 namespace hooks {
 std::function<int(const std::string&)> Removable() { return Get(&Hooks::removable); }
@@ -51,6 +59,10 @@ std::function<bool(const std::string&, const std::string&)> DriveLabel() {
   return Get(&Hooks::driveLabel);
 }
 DialogHookForTests Dialog() { return Get(&Hooks::dialog); }
+void BeforeWrite(int64_t count) {
+  if (!All().writeSet.load(std::memory_order_acquire)) return;
+  if (const auto hook = Get(&Hooks::write)) hook(count);
+}
 }  // namespace hooks
 
 }  // namespace zf::os

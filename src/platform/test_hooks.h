@@ -16,5 +16,8 @@ std::function<int(const std::string&)> Removable();
 std::function<int64_t(const std::string&)> DiskFree();
 std::function<bool(const std::string&, const std::string&)> DriveLabel();
 DialogHookForTests Dialog();
+// Runs the write hook, when one is set (a test of a killed or stopped
+// program); costs one atomic load otherwise.
+void BeforeWrite(int64_t count);
 
 }  // namespace zf::os::hooks

@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace zf::os {
 
@@ -202,6 +203,7 @@ int64_t File::Read(void* buffer, int64_t count) {
 }
 
 int64_t File::Write(const void* buffer, int64_t count) {
+  hooks::BeforeWrite(count);
   if (fd_ < 0) {
     errno = EBADF;
     return -1;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "platform/win32/win32_util.h"
 
 #ifdef DeleteFile
@@ -121,6 +122,7 @@ int64_t File::Read(void* buffer, int64_t count) {
 }
 
 int64_t File::Write(const void* buffer, int64_t count) {
+  hooks::BeforeWrite(count);
   if (!handle_) {
     SetLastError(ERROR_INVALID_HANDLE);
     return -1;
