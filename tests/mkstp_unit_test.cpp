@@ -12,6 +12,7 @@
 #include "archive/ZFCipher.h"
 #include "archive/ZFDirManager.h"
 #include "archive/ZFRecords.h"
+#include "build_package.h"
 #include "bmp_check.h"
 #include "mkstp.h"
 #include "package_config.h"
@@ -21,6 +22,16 @@
 #include "verify.h"
 #include "zip_builder.h"
 #include "package/PackageFormat.h"
+#include "terminal.h"
+#include "test_util.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#endif
 
 namespace mkstp {
 namespace {
@@ -399,3 +410,77 @@ TEST(VerifyPackage, NamesTheEntryAndTheCause) {
 
 }  // namespace
 }  // namespace mkstp
+
+#ifndef _WIN32
+namespace {
+
+// A run stopped by a signal (as by Ctrl-C) once `after` bytes are written,
+// in a child process: its exit status.
+int BuildAndSignal(const mkstp::Options& options, int signal, int64_t after) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int64_t written = 0;
+    zf::os::SetWriteHookForTests([&](int64_t count) {
+      if (written < after && (written += count) >= after) ::raise(signal);
+    });
+    zftool::InstallInterruptHandler(mkstp::kExitFailed);
+    mkstp::Progress progress(true);
+    try {
+      mkstp::BuildPackage(options, "", progress);
+    } catch (const std::exception&) {
+      ::_exit(mkstp::kExitFailed);
+    }
+    ::_exit(mkstp::kExitOk);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+}  // namespace
+
+TEST(StoppedRun, LeavesNoPartOfANewPackageAndAnOldOneIntact) {
+  struct Case {
+    const char* what;
+    int signal;
+    bool oldPackage;
+  } const cases[] = {
+      {"SIGTERM, new package", SIGTERM, false},
+      {"SIGHUP, old package", SIGHUP, true},
+      {"SIGINT, new package", SIGINT, false},
+  };
+  for (const Case& c : cases) {
+    zf::test::TempDir dir;
+    const std::string source = dir / "source";
+    const std::string out = dir / "out";
+    zf::os::CreateDir(source);
+    zf::os::CreateDir(out);
+    std::string bytes(4 << 20, '\0');
+    uint32_t x = 12345;
+    for (char& b : bytes) b = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    zf::test::WriteFile(source + "/data.bin", bytes);
+    zf::test::WriteFile(dir / "wizard.exe", "MZ stand-in for the wizard");
+    if (c.oldPackage) {
+      zf::test::WriteFile(out + "/setup.stp", "old package");
+      zf::test::WriteFile(out + "/setup.exe", "old wizard");
+    }
+    mkstp::Options options;
+    options.outDir = out;
+    options.setupPath = dir / "wizard.exe";
+    options.source = source;
+    options.level = 1;
+    options.quiet = true;
+    EXPECT_EQ(BuildAndSignal(options, c.signal, 1 << 20), mkstp::kExitFailed) << c.what;
+    std::vector<zf::os::DirEntry> entries;
+    zf::os::ListDirectory(out, entries);
+    std::vector<std::string> names;
+    for (const auto& e : entries) names.push_back(e.name);
+    std::sort(names.begin(), names.end());
+    const std::vector<std::string> expected =
+        c.oldPackage ? std::vector<std::string>{"setup.exe", "setup.stp"}
+                     : std::vector<std::string>{};
+    EXPECT_EQ(names, expected) << c.what;
+    if (c.oldPackage) EXPECT_EQ(zf::test::ReadFile(out + "/setup.stp"), "old package") << c.what;
+  }
+}
+#endif  // _WIN32

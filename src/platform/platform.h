@@ -310,6 +310,19 @@ void SetDriveLabelHookForTests(
 // Windows: path itself.
 std::string FindFileIgnoringCase(const std::string& path);
 
+// ---- requests to stop --------------------------------------------------------
+
+// Calls handler when the user or the system asks the program to stop:
+// Linux SIGINT, SIGTERM and SIGHUP (a closed terminal); Windows Ctrl-C,
+// Ctrl-Break, a closed console window, logoff and shutdown. The handler
+// runs in a signal handler (Linux) or on a thread of the system's
+// (Windows): it may set an atomic flag or end the process, nothing more.
+// Windows ends the process as soon as the handler of a closed console,
+// logoff or shutdown returns; there the call waits after the handler, and
+// the program ends when its main thread has cleaned up and returned from
+// main (or when the system's time-out ends it).
+void SetStopRequestHandler(void (*handler)());
+
 // ---- memory ----------------------------------------------------------------
 
 // Available physical memory in bytes.

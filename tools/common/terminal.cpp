@@ -2,7 +2,6 @@
 #include "terminal.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,9 +18,9 @@ constexpr int kBarWidth = 24;
 std::atomic<int> g_interrupts{0};
 std::atomic<int> g_exitStatus{1};
 
-extern "C" void OnInterrupt(int) {
+// The first request to stop sets the flag; a second one ends the program.
+void RequestStop() {
   if (g_interrupts.fetch_add(1) >= 1) std::_Exit(g_exitStatus.load());
-  std::signal(SIGINT, OnInterrupt);  // some systems reset the handler
 }
 
 void Print(const std::string& text) {
@@ -105,7 +104,7 @@ void ProgressBar::Clear() {
 
 void InstallInterruptHandler(int exitStatus) {
   g_exitStatus = exitStatus;
-  std::signal(SIGINT, OnInterrupt);
+  zf::os::SetStopRequestHandler(RequestStop);
 }
 
 bool Interrupted() { return g_interrupts.load() > 0; }

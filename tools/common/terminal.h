@@ -1,5 +1,5 @@
 // The terminal side the command-line programs share: text made safe to
-// print, the progress line redrawn in place, and Ctrl-C.
+// print, the progress line redrawn in place, and the requests to stop.
 #pragma once
 
 #include <cstddef>
@@ -52,9 +52,11 @@ class ProgressBar {
   std::string name_;
 };
 
-// Ctrl-C: the first press sets the flag the program polls (the work then
-// stops where it can and removes what it began); a second one ends the
-// program at once with exitStatus.
+// Requests to stop: Ctrl-C, and on Linux SIGTERM and SIGHUP (a closed
+// terminal), on Windows Ctrl-Break, a closed console window, logoff and
+// shutdown. The first sets the flag the program polls (the work then stops
+// where it can and removes what it began); a second one ends the program
+// at once with exitStatus.
 void InstallInterruptHandler(int exitStatus);
 bool Interrupted();
 

@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
     case Parsed::Run:
       break;
   }
-  // The first Ctrl-C stops the run, which removes what it began; a second
-  // one ends the program at once.
+  // The first Ctrl-C (or SIGTERM, SIGHUP, a closed console) stops the run,
+  // which removes what it began; a second one ends the program at once.
   zftool::InstallInterruptHandler(kExitFailed);
   Progress progress(options.quiet);
   try {

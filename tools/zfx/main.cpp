@@ -32,8 +32,9 @@ int main(int argc, char** argv) {
     case Command::List:
       return RunList(cmd, console);
     case Command::Extract:
-      // The first Ctrl-C stops the extraction after the current chunk,
-      // removing the partial file; a second one aborts at once.
+      // The first Ctrl-C (or SIGTERM, SIGHUP, a closed console) stops the
+      // extraction after the current chunk, its entry's file never put in
+      // place; a second one aborts at once.
       zftool::InstallInterruptHandler(kExitAborted);
       return RunExtract(cmd, console);
   }
