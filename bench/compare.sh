@@ -8,8 +8,10 @@
 # memory zfx needs: peak RSS while extracting, per entry of an archive of a
 # million entries, and beside the peers' while listing 200,000 entries.
 #
-# usage: bench/compare.sh [-n RUNS] [-c CACHE_DIR] [-o OUTPUT_DIR] [-b BUILD_DIR]
+# usage: bench/compare.sh [-n RUNS] [-k CASES] [-c CACHE_DIR] [-o OUTPUT_DIR] [-b BUILD_DIR]
 #   -n  repetitions per tool and case (default 5)
+#   -k  the cases to run, e.g. "small listing" (default all: deflated
+#       encrypted stored small listing)
 #   -c  where the archives are made once and kept (default ~/.cache/zf-bench)
 #   -o  where the tools extract to (default a fresh folder in /dev/shm, as
 #       disk timings swing by several times); emptied after every run
@@ -22,15 +24,26 @@ RUNS=5
 CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/zf-bench
 OUT=""
 BUILD=$ROOT/build/native
-while getopts "n:c:o:b:h" opt; do
+ONLY=""
+while getopts "n:k:c:o:b:h" opt; do
   case $opt in
     n) RUNS=$OPTARG ;;
+    k) ONLY=$OPTARG ;;
     c) CACHE=$OPTARG ;;
     o) OUT=$OPTARG ;;
     b) BUILD=$OPTARG ;;
     *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 2 ;;
   esac
 done
+CASES=(deflated encrypted stored small listing)
+if [[ -n $ONLY ]]; then
+  read -ra CASES <<<"$ONLY"
+  for case in "${CASES[@]}"; do
+    [[ " deflated encrypted stored small listing " == *" $case "* ]] ||
+      { echo "compare.sh: no case $case" >&2; exit 2; }
+  done
+fi
+selected() { [[ " ${CASES[*]} " == *" $1 "* ]]; }
 OWN_OUT=""
 [[ -n $OUT ]] || OUT=$(mktemp -d /dev/shm/zf-bench.XXXXXX) OWN_OUT=$OUT
 mkdir -p "$OUT" "$CACHE"
@@ -77,6 +90,7 @@ make_archives() {
   local name opts
   for name in deflated encrypted stored; do
     [[ -f $CACHE/big-$name.zip ]] && continue
+    selected $name || { [[ $name == stored ]] && selected listing; } || continue
     echo "zipping big-$name.zip..." >&2
     case $name in
       deflated) opts=(-6) ;;
@@ -86,12 +100,13 @@ make_archives() {
     (cd "$src" && rm -f "$CACHE/part.zip" && zip -q "${opts[@]}" "$CACHE/part.zip" big.txt)
     mv "$CACHE/part.zip" "$CACHE/big-$name.zip"
   done
-  if [[ ! -f $CACHE/small.zip ]]; then
+  if [[ ! -f $CACHE/small.zip ]] && selected small; then
     echo "zipping small.zip..." >&2
     (cd "$src" && rm -f "$CACHE/part.zip" && zip -q -r "$CACHE/part.zip" small)
     mv "$CACHE/part.zip" "$CACHE/small.zip"
   fi
   local count
+  selected listing || return 0
   for count in $LIST_ENTRIES $HUGE_ENTRIES; do
     [[ -f $CACHE/entries-$count.zip ]] && continue
     echo "writing entries-$count.zip..." >&2
@@ -120,7 +135,6 @@ list_unzip() { unzip -l "$1"; }
 list_7zip() { "$SEVENZIP" l "$1"; }
 list_bsdtar() { bsdtar -tf "$1"; }
 
-CASES=(deflated encrypted stored small listing)
 declare -A TITLE=([deflated]="big file, deflated" [encrypted]="big file, encrypted"
                   [stored]="big file, stored" [small]="$SMALL_FILES small files"
                   [listing]="listing $LIST_ENTRIES entries")
@@ -249,32 +263,35 @@ peak_kib() { /usr/bin/time -f %M -o "$RESULTS/time" "$@" >/dev/null 2>&1 || true
 
 echo
 echo "zfx memory (peak resident set, KiB)"
-for case in deflated encrypted stored small; do
+for case in "${CASES[@]}"; do
+  [[ $case == listing ]] && continue
   rm -rf "$OUT/run" && mkdir -p "$OUT/run"
   PASS=${CASE_PASS[$case]:-}
   printf "  %-32s %8s\n" "extract ${TITLE[$case]}" "$(peak_kib "$ZFX" x -q ${PASS:+-P "$PASS"} -d "$OUT/run" "${ARCHIVE[$case]}")"
 done
 rm -rf "$OUT/run"
-base=$(peak_kib "$ZFX" l "$CACHE/big-stored.zip")
-start=$EPOCHREALTIME
-huge=$(peak_kib "$ZFX" l "$CACHE/entries-$HUGE_ENTRIES.zip")
-seconds=$(echo "$start $EPOCHREALTIME" | awk '{ printf "%.2f", $2 - $1 }')
-printf "  %-32s %8s\n" "list a 1-entry archive" "$base"
-printf "  %-32s %8s  (%s s)\n" "list $HUGE_ENTRIES entries" "$huge" "$seconds"
-awk -v h="$huge" -v b="$base" -v n=$HUGE_ENTRIES -v item="$("$BUILD/bin/dir_item_size")" -v t=$PER_ENTRY_TARGET 'BEGIN {
-  per = h * 1024 / n
-  printf "  per entry: %.0f bytes of peak RSS (%.0f above the 1-entry listing); TDirItem itself: %d bytes; target <= %d: %s\n",
-         per, (h - b) * 1024 / n, item, t, per <= t ? "yes" : "NO" }'
+if selected listing; then
+  base=$(peak_kib "$ZFX" l "$CACHE/big-stored.zip")
+  start=$EPOCHREALTIME
+  huge=$(peak_kib "$ZFX" l "$CACHE/entries-$HUGE_ENTRIES.zip")
+  seconds=$(echo "$start $EPOCHREALTIME" | awk '{ printf "%.2f", $2 - $1 }')
+  printf "  %-32s %8s\n" "list a 1-entry archive" "$base"
+  printf "  %-32s %8s  (%s s)\n" "list $HUGE_ENTRIES entries" "$huge" "$seconds"
+  awk -v h="$huge" -v b="$base" -v n=$HUGE_ENTRIES -v item="$("$BUILD/bin/dir_item_size")" -v t=$PER_ENTRY_TARGET 'BEGIN {
+    per = h * 1024 / n
+    printf "  per entry: %.0f bytes of peak RSS (%.0f above the 1-entry listing); TDirItem itself: %d bytes; target <= %d: %s\n",
+           per, (h - b) * 1024 / n, item, t, per <= t ? "yes" : "NO" }'
 
-# The listing's memory beside the peers': zfx keeps the whole directory (the
-# component's surface walks it in any order), unzip streams it.
-echo
-echo "listing $LIST_ENTRIES entries, peak resident set (KiB)"
-list=${ARCHIVE[listing]}
-declare -A LIST_PEAK=([zfx]=$(peak_kib "$ZFX" l "$list") [unzip]=$(peak_kib unzip -l "$list")
-                      [7zip]=$(peak_kib "$SEVENZIP" l "$list") [bsdtar]=$(peak_kib bsdtar -tf "$list"))
-for tool in zfx unzip 7zip bsdtar; do printf "  %-8s %8s\n" "${TOOL_NAME[$tool]}" "${LIST_PEAK[$tool]}"; done
-awk -v z="${LIST_PEAK[zfx]}" -v b="${LIST_PEAK[bsdtar]}" 'BEGIN {
-  printf "  zfx / bsdtar: %.2f; target <= 1: %s\n", z / b, z <= b ? "yes" : "NO" }'
+  # The listing's memory beside the peers': zfx keeps the whole directory (the
+  # component's surface walks it in any order), unzip streams it.
+  echo
+  echo "listing $LIST_ENTRIES entries, peak resident set (KiB)"
+  list=${ARCHIVE[listing]}
+  declare -A LIST_PEAK=([zfx]=$(peak_kib "$ZFX" l "$list") [unzip]=$(peak_kib unzip -l "$list")
+                        [7zip]=$(peak_kib "$SEVENZIP" l "$list") [bsdtar]=$(peak_kib bsdtar -tf "$list"))
+  for tool in zfx unzip 7zip bsdtar; do printf "  %-8s %8s\n" "${TOOL_NAME[$tool]}" "${LIST_PEAK[$tool]}"; done
+  awk -v z="${LIST_PEAK[zfx]}" -v b="${LIST_PEAK[bsdtar]}" 'BEGIN {
+    printf "  zfx / bsdtar: %.2f; target <= 1: %s\n", z / b, z <= b ? "yes" : "NO" }'
+fi
 echo
 echo "load average at the end: $(cut -d" " -f1-3 /proc/loadavg) ($(nproc) cores)"

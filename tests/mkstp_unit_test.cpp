@@ -480,7 +480,9 @@ TEST(StoppedRun, LeavesNoPartOfANewPackageAndAnOldOneIntact) {
         c.oldPackage ? std::vector<std::string>{"setup.exe", "setup.stp"}
                      : std::vector<std::string>{};
     EXPECT_EQ(names, expected) << c.what;
-    if (c.oldPackage) EXPECT_EQ(zf::test::ReadFile(out + "/setup.stp"), "old package") << c.what;
+    if (c.oldPackage) {
+      EXPECT_EQ(zf::test::ReadFile(out + "/setup.stp"), "old package") << c.what;
+    }
   }
 }
 #endif  // _WIN32

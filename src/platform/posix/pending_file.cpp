@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "platform/pending_names.h"
@@ -29,15 +30,27 @@ bool LacksUnnamedFiles(int error) {
 }
 
 // Gives the unnamed file of fd the name `name`, never replacing a file that
-// has it: through the descriptor's /proc entry, which needs no privilege,
-// or where /proc is not mounted by the descriptor itself (AT_EMPTY_PATH,
-// which needs CAP_DAC_READ_SEARCH).
+// has it. By the descriptor itself (AT_EMPTY_PATH) where the process may
+// (it needs CAP_DAC_READ_SEARCH), which spares the look-up of a /proc path;
+// else through the descriptor's /proc entry, which needs no privilege. The
+// way that worked is kept for the rest of the process.
 bool LinkUnnamed(int fd, const std::string& name) {
+  enum Way : int { kUnknown, kByDescriptor, kThroughProc };
+  static std::atomic<int> way{kUnknown};
+  if (way.load(std::memory_order_relaxed) != kThroughProc) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+      way.store(kByDescriptor, std::memory_order_relaxed);
+      return true;
+    }
+    // Without the privilege the call answers ENOENT, as for a missing
+    // folder; the /proc way tells the two apart.
+    if (errno != ENOENT || way.load(std::memory_order_relaxed) == kByDescriptor) return false;
+  }
   char proc[64];
   std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-  if (::linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-  if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0) return false;
-  return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+  if (::linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+  way.store(kThroughProc, std::memory_order_relaxed);
+  return true;
 }
 
 // Renames without replacing a file that has the new name. A file system
