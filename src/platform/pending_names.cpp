@@ -1,9 +1,17 @@
 #include "platform/pending_names.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+
+#include "platform/platform.h"
 
 namespace zf::os::pending {
 
@@ -26,3 +34,34 @@ std::string TemporaryNameIn(const std::string& folder) {
 }
 
 }  // namespace zf::os::pending
+
+namespace zf::os {
+
+namespace {
+
+// Whether a failed exclusive create failed only because the name exists,
+// so that the next name is worth a try.
+bool NameTaken(int code) {
+#ifdef _WIN32
+  return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+#else
+  return code == EEXIST;
+#endif
+}
+
+}  // namespace
+
+bool PendingFile::CreateNamed(const std::string& folder, const std::string& target) {
+  for (int attempt = 0; attempt < pending::kNameAttempts; ++attempt) {
+    const std::string name = pending::TemporaryNameIn(folder);
+    if (file_.Open(name, OpenMode::CreateNew)) {
+      temporary_ = name;
+      target_ = target;
+      return true;
+    }
+    if (!NameTaken(LastErrorCode())) return false;
+  }
+  return false;
+}
+
+}  // namespace zf::os

@@ -1,5 +1,6 @@
 // The names a PendingFile takes beside its target, kept once for both
-// implementations of the platform layer. Internal to the platform layer.
+// implementations of the platform layer, as is PendingFile::CreateNamed,
+// which opens a file under them. Internal to the platform layer.
 #pragma once
 
 #include <string>

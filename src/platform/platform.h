@@ -172,6 +172,9 @@ class PendingFile {
   void Discard();
 
  private:
+  // Opens the file under the first free temporary name in folder.
+  bool CreateNamed(const std::string& folder, const std::string& target);
+
   File file_;
   std::string target_;
   std::string temporary_;  // the temporary file's name; empty for an unnamed file

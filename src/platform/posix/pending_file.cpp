@@ -82,16 +82,7 @@ bool PendingFile::Create(const std::string& target) {
     return true;
   }
   if (!LacksUnnamedFiles(errno)) return false;
-  for (int attempt = 0; attempt < pending::kNameAttempts; ++attempt) {
-    const std::string name = pending::TemporaryNameIn(folder);
-    if (file_.Open(name, OpenMode::CreateNew)) {
-      temporary_ = name;
-      target_ = target;
-      return true;
-    }
-    if (errno != EEXIST) return false;
-  }
-  return false;
+  return CreateNamed(folder, target);
 }
 
 bool PendingFile::Commit(bool replace) {

@@ -10,18 +10,7 @@ namespace zf::os {
 
 bool PendingFile::Create(const std::string& target) {
   Discard();
-  const std::string folder = pending::FolderOf(target);
-  for (int attempt = 0; attempt < pending::kNameAttempts; ++attempt) {
-    const std::string name = pending::TemporaryNameIn(folder);
-    if (file_.Open(name, OpenMode::CreateNew)) {
-      temporary_ = name;
-      target_ = target;
-      return true;
-    }
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
-  }
-  return false;
+  return CreateNamed(pending::FolderOf(target), target);
 }
 
 bool PendingFile::Commit(bool replace) {
