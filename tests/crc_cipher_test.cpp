@@ -11,22 +11,12 @@
 #include "archive/ZFCipher.h"
 #include "archive/ZFClasses.h"
 #include "archive/ZFCrc32.h"
+#include "test_util.h"
 
 namespace zf {
 namespace {
 
-// Deterministic pseudo-random bytes (xorshift32), the same on every system.
-std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
-  std::vector<uint8_t> v(n);
-  uint32_t x = seed;
-  for (auto& b : v) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<uint8_t>(x >> 24);
-  }
-  return v;
-}
+using test::RandomBytes;
 
 uint32_t Crc(const std::string& s) {
   return ~CRC32Update(0xFFFFFFFF, s.data(), static_cast<int32_t>(s.size()));

@@ -44,15 +44,8 @@ using test::ZipEntry;
 // Bytes deflate cannot shrink, so an entry's compressed size is about its
 // size whatever its method.
 std::string Incompressible(size_t size) {
-  std::string bytes(size, '\0');
-  uint32_t x = 0x9E3779B9u;
-  for (char& c : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x >> 24);
-  }
-  return bytes;
+  const std::vector<uint8_t> bytes = test::RandomBytes(size, 0x9E3779B9u);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 ZipEntry Entry(const std::string& name, std::string data, uint16_t method) {

@@ -1,5 +1,5 @@
-// Helpers shared by the tests: a fresh temporary folder per test, whole-file
-// reads and writes through the platform layer, the native code of the
+// Helpers shared by the tests: a fresh temporary folder per test, the same
+// pseudo-random bytes on every system, whole-file reads and writes through the platform layer, the native code of the
 // engine's exceptions, the locale the Windows test run was started in, and
 // a limit on the size of the files written (a destination that takes no
 // more, on Linux).
@@ -27,6 +27,19 @@ inline constexpr char kSep = '\\';
 #else
 inline constexpr char kSep = '/';
 #endif
+
+// Deterministic pseudo-random bytes (xorshift32), the same on every system.
+inline std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+  std::vector<uint8_t> v(n);
+  uint32_t x = seed;
+  for (auto& b : v) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<uint8_t>(x >> 24);
+  }
+  return v;
+}
 
 // A folder of its own under the system's temporary folder, removed with all
 // it holds when the object goes.
