@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the Linux and Windows
-# programs, makes dist/setup.exe + dist/setup.stp from examples/demo with
+# programs (the i686 build where the host runs 32-bit programs, else the
+# x86_64 one under wine64; ZF_HOST_RUNS_I386=yes|no forces either), makes dist/setup.exe + dist/setup.stp from examples/demo with
 # mkstp and runs the wizard under Wine: in a window of the current display
 # when there is one, else on an Xvfb of its own. It walks the four pages,
 # installs the demo into C:\Demo\Hello of a Wine prefix in build/, and
@@ -13,13 +14,21 @@ set -euo pipefail
 
 install_dependencies
 build_native
-build_win32
+# The demo's Windows build: the first the host can run (the i686 one ships).
+WIN_BUILD=${ZF_WINDOWS_BUILDS[0]}
+"build_$WIN_BUILD"
+if [ "$WIN_BUILD" = win64 ]; then
+  use_wine64
+  WIN_WHAT="the x86_64 build under wine64"
+else
+  WIN_WHAT="the i686 build under Wine"
+fi
 
 log "built for Linux (build/native/bin)"
 ls -l "$ROOT/build/native/bin" | grep -v '_test$' || true
-log "built for 32-bit Windows (build/win32/bin)"
-ls -l "$ROOT/build/win32/bin" | grep -v '_test.exe$' || true
-for exe in "$ROOT"/build/win32/bin/*.exe; do
+log "built for Windows (build/$WIN_BUILD/bin): the demo walks $WIN_WHAT"
+ls -l "$ROOT/build/$WIN_BUILD/bin" | grep -v '_test.exe$' || true
+for exe in "$ROOT"/build/$WIN_BUILD/bin/*.exe; do
   case "$exe" in *_test.exe) continue ;; esac
   file "$exe" 2>/dev/null | sed "s|$ROOT/||" || true
 done
@@ -29,11 +38,11 @@ done
 # wizard as dist/setup.exe, with the texts of examples/demo/product.ini.
 make_demo_package() {
   local demo="$ROOT/examples/demo" product="$ROOT/build/demo-product" dist="$ROOT/dist"
-  local wizard="$ROOT/build/win32/bin/setup.exe"
+  local wizard="$ROOT/build/$WIN_BUILD/bin/setup.exe"
   rm -rf "$product"
   mkdir -p "$product"
   cp -p "$demo/readme.txt" "$demo/help.txt" "$product/"
-  [ -f "$ROOT/build/win32/bin/hello.exe" ] && cp -p "$ROOT/build/win32/bin/hello.exe" "$product/"
+  [ -f "$ROOT/build/$WIN_BUILD/bin/hello.exe" ] && cp -p "$ROOT/build/$WIN_BUILD/bin/hello.exe" "$product/"
   if [ ! -f "$wizard" ]; then
     # Until the wizard is built, a stand-in keeps the pair's shape.
     wizard="$ROOT/build/setup-placeholder.exe"
@@ -52,7 +61,7 @@ make_demo_package
 run_wizard() {
   local prefix="$ROOT/build/wine-demo" shots="$ROOT/dist/screenshots"
   local loc=ru_RU.UTF-8
-  log "the wizard under Wine ($loc), pages saved to dist/screenshots/"
+  log "the wizard ($WIN_WHAT, $loc), pages saved to dist/screenshots/"
   fresh_wine_prefix "$prefix" "$loc"
   walk_display_start use_current
   local ok=0
@@ -78,7 +87,7 @@ run_uninstall() {
   log "Add/Remove Programs (wine uninstaller --list) and the entry"
   LC_ALL=$loc wine uninstaller --list 2>/dev/null | oem
   LC_ALL=$loc wine reg query "$key" 2>/dev/null | oem
-  log "the uninstaller, C:\\Demo\\Hello\\uninstall.exe, answered Yes"
+  log "the uninstaller ($WIN_WHAT), C:\\Demo\\Hello\\uninstall.exe, answered Yes"
   walk_display_start use_current
   walk_start 'C:\Demo\Hello\uninstall.exe'
   local tmp name ok=1 i
