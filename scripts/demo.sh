@@ -44,9 +44,10 @@ make_demo_package() {
   cp -p "$demo/readme.txt" "$demo/help.txt" "$product/"
   [ -f "$ROOT/build/$WIN_BUILD/bin/hello.exe" ] && cp -p "$ROOT/build/$WIN_BUILD/bin/hello.exe" "$product/"
   if [ ! -f "$wizard" ]; then
-    # Until the wizard is built, a stand-in keeps the pair's shape.
+    # Until the wizard is built, the headers of a Windows program stand in
+    # for it and keep the pair's shape.
     wizard="$ROOT/build/setup-placeholder.exe"
-    echo "setup.exe is not built yet: this stands in for it" >"$wizard"
+    (. "$ROOT/tests/check_lib.sh" && make_program "$wizard")
   fi
   ini() { sed -n "s/^$1=//p" "$demo/product.ini"; }
   "$ROOT/build/native/bin/mkstp" -o "$dist" --setup "$wizard" --picture "$demo/picture.bmp" \

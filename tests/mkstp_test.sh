@@ -125,7 +125,7 @@ info = struct.pack('<IiiHHIIiiII', 40, 2, 2, 1, 24, 0, len(rows), 2835, 2835, 0,
 open(sys.argv[1], 'wb').write(head + info + rows)" "$1"
 }
 
-echo "placeholder wizard" >setup.exe
+make_program setup.exe
 make_bmp pic.bmp
 
 # ---- the source tree ------------------------------------------------------------
@@ -154,7 +154,11 @@ expect_rc 0 "package"
 [ -f out/setup.stp ] && [ -f out/setup.exe ] || fail "package: setup.stp and setup.exe expected"
 ls out/*.part >/dev/null 2>&1 && fail "package: temporary files left"
 cmp -s setup.exe out/setup.exe || fail "package: setup.exe is not a copy of the wizard"
-grep -q "verified" out.txt || fail "package: no report line"
+# The report on standard output, not worded as an error; nothing on stderr.
+report="out/setup.stp: $(find src -type f | wc -l) files, $(find src -mindepth 1 -type d | wc -l) folders, $(wc -c <out/setup.stp) bytes, verified"
+[ "$(tr '\\' / <out.txt)" = "$report"$'\nout/setup.exe: the wizard beside it' ] ||
+  fail "package: report \"$(cat out.txt)\", expected \"$report\""
+[ ! -s err.txt ] || fail "package: stderr \"$(cat err.txt)\""
 
 # The program runs in UTF-8 (on Windows by its manifest) and reads names
 # without the UTF-8 flag in the OEM code page of the system's locale.
@@ -168,6 +172,15 @@ if [ $windows = 1 ]; then
   compare_trees src x-zfx names
   7zz x -p"$PASSWORD" -o7z out/setup.stp >/dev/null || fail "7-Zip extraction"
   compare_trees src 7z names
+  # The output folder in the source, named in other letter case: the same
+  # folder to Windows.
+  mkstp -o SRC/out --setup setup.exe src
+  expect_rc 1 "output folder SRC/out"
+  expect_in err.txt "SRC/out: the output folder lies in the source folder src" "output folder SRC/out"
+  [ ! -e src/out ] || fail "output folder SRC/out: made"
+  mkstp -o x --setup pic.bmp src
+  expect_rc 1 "a picture as the wizard"
+  expect_in err.txt "pic.bmp: not a Windows program (no MZ header)" "a picture as the wizard"
   [ $failures = 0 ] && echo "mkstp tests (Windows build): all passed"
   exit $((failures > 0))
 fi
@@ -316,12 +329,42 @@ fresh; head -c 40 pic.bmp >cut.bmp
 refusal "cut picture" "cut.bmp: unknown or cut BMP header" --picture cut.bmp bad
 fresh
 refusal "missing wizard" "no-wizard.exe: no such file" --setup no-wizard.exe bad
+fresh; echo "not a program" >notexe.txt
+refusal "wizard that is no program" "notexe.txt: not a Windows program (no MZ header)" \
+  --setup notexe.txt bad
+fresh; printf 'MZ%062d' 0 >mzonly.exe
+refusal "wizard without a PE header" "mzonly.exe: not a Windows program (no PE header)" \
+  --setup mzonly.exe bad
+fresh; mkdir -p wizdir
+refusal "wizard that is a folder" "wizdir: a folder, not a file" --setup wizdir bad
+fresh; mkdir -p picdir
+refusal "picture that is a folder" "picdir: a folder, not a file" --picture picdir bad
 fresh
 refusal "comment with a line break" "line break" --comment $'two\nlines' bad
 fresh
 refusal "text outside the INI code page" "cannot be written in code page 1251" --name "中文" bad
 fresh
 refusal "unknown code page" "does not know the code page" --oem-codepage 12345 bad
+
+# The output folder in the source: last run's package would be packed into
+# the next. Refused before anything is made.
+for out in bad bad/out bad/./out/deeper; do
+  fresh
+  mkstp -o "$out" --setup setup.exe bad
+  expect_rc 1 "output folder $out in the source"
+  expect_in err.txt "$out: the output folder lies in the source folder bad" "output folder $out"
+  [ "$(find bad | LC_ALL=C sort | tr '\n' ' ')" = "bad bad/ok.txt " ] ||
+    fail "output folder $out in the source: $(find bad | tr '\n' ' ')"
+done
+rm -rf bad
+
+# An empty source builds a package, with a warning (also under -q).
+mkdir -p empty-src/only-a-folder
+mkstp -q -o empty-out --setup setup.exe empty-src
+expect_rc 0 "source without files"
+expect_in err.txt "mkstp: warning: empty-src: the folder holds no files; the package installs only empty folders" \
+  "source without files"
+[ -f empty-out/setup.stp ] || fail "source without files: no package"
 
 # Wrong command lines: status 2.
 for args in "" "--level 10 src" "--bogus src" "src other" "--base a/b src"; do

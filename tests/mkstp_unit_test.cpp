@@ -444,22 +444,27 @@ TEST(StoppedRun, LeavesNoPartOfANewPackageAndAnOldOneIntact) {
     const char* what;
     int signal;
     bool oldPackage;
+    bool outputMade;  // the output folder exists before the run
   } const cases[] = {
-      {"SIGTERM, new package", SIGTERM, false},
-      {"SIGHUP, old package", SIGHUP, true},
-      {"SIGINT, new package", SIGINT, false},
+      {"SIGTERM, new package", SIGTERM, false, true},
+      {"SIGHUP, old package", SIGHUP, true, true},
+      {"SIGINT, new package", SIGINT, false, true},
+      {"SIGINT, output folders made by the run", SIGINT, false, false},
   };
   for (const Case& c : cases) {
     zf::test::TempDir dir;
     const std::string source = dir / "source";
-    const std::string out = dir / "out";
+    const std::string out = c.outputMade ? dir / "out" : dir / "new/out";
     zf::os::CreateDir(source);
-    zf::os::CreateDir(out);
+    if (c.outputMade) zf::os::CreateDir(out);
     std::string bytes(4 << 20, '\0');
     uint32_t x = 12345;
     for (char& b : bytes) b = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
     zf::test::WriteFile(source + "/data.bin", bytes);
-    zf::test::WriteFile(dir / "wizard.exe", "MZ stand-in for the wizard");
+    // The headers of a Windows program and nothing else, as the wizard check wants.
+    std::string wizard = "MZ" + std::string(58, '\0') + std::string("\x40\0\0\0PE\0\0", 8);
+    wizard += std::string("\x4c\x01", 2) + std::string(16, '\0') + std::string("\x02\x01", 2);
+    zf::test::WriteFile(dir / "wizard.exe", wizard);
     if (c.oldPackage) {
       zf::test::WriteFile(out + "/setup.stp", "old package");
       zf::test::WriteFile(out + "/setup.exe", "old wizard");
@@ -471,6 +476,10 @@ TEST(StoppedRun, LeavesNoPartOfANewPackageAndAnOldOneIntact) {
     options.level = 1;
     options.quiet = true;
     EXPECT_EQ(BuildAndSignal(options, c.signal, 1 << 20), mkstp::kExitFailed) << c.what;
+    if (!c.outputMade) {
+      EXPECT_FALSE(zf::os::DirectoryExists(dir / "new")) << c.what;
+      continue;
+    }
     std::vector<zf::os::DirEntry> entries;
     zf::os::ListDirectory(out, entries);
     std::vector<std::string> names;

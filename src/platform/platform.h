@@ -202,6 +202,10 @@ bool RemoveDir(const std::string& path);        // an empty folder
 // Renames, replacing an existing target file.
 bool RenameFile(const std::string& from, const std::string& to);
 int64_t FileSize(const std::string& path);      // -1 when there is none
+// The absolute form of a path, "." and ".." resolved: Linux resolves
+// symbolic links too and needs the path to exist; Windows makes the form
+// from the name alone (GetFullPathName). "" when it cannot be made.
+std::string FullPath(const std::string& path);
 
 // One entry of a folder listing ("." and ".." are never listed).
 struct DirEntry {

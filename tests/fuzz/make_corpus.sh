@@ -14,6 +14,8 @@
 set -euo pipefail
 mkstp=$(realpath "${1:?usage: make_corpus.sh MKSTP}")
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../check_lib.sh
+. "$here/../check_lib.sh"  # make_program
 corpus="$here/corpus"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -45,7 +47,7 @@ header = struct.pack('<2sIHHI', b'BM', 54 + len(pixels), 0, 0, 54)
 info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
 open(sys.argv[1], 'wb').write(header + info + pixels)
 PY
-: >"$tmp/setup.exe"
+make_program "$tmp/setup.exe"
 find "$product" -exec touch -t 202001021304.06 {} +
 "$mkstp" -q -o "$tmp/p1" --base setup --setup "$tmp/setup.exe" --name "Hello" \
   --publisher "Publisher" --web "http://example.org/hello" --comment "Welcome" \

@@ -6,6 +6,7 @@
 
 #include "archive/ZFStrFunc.h"
 #include "bmp_check.h"
+#include "exe_check.h"
 #include "entry_source.h"
 #include "package_config.h"
 #include "package_writer.h"
@@ -24,6 +25,11 @@ namespace {
 constexpr int64_t kMaxPictureBytes = 16 << 20;
 constexpr uint32_t kFileAttributes = zf::os::faArchive;
 
+std::string RemoveTrailingSeparators(std::string path) {
+  while (path.size() > 1 && zf::IsSeparator(path.back())) path.pop_back();
+  return path;
+}
+
 std::string Join(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
   const char last = dir.back();
@@ -37,16 +43,60 @@ void CheckCodePage(unsigned codePage, const char* option) {
                   ": this system does not know the code page");
 }
 
-std::vector<uint8_t> ReadSmallFile(const std::string& path, int64_t limit) {
+// A file named on the command line: a folder or nothing under its name is
+// refused, each with its own words.
+void RequireFile(const std::string& path, const std::string& missingHint = "") {
+  if (zf::os::DirectoryExists(path)) throw Failure(path + ": a folder, not a file");
+  if (!zf::os::FileExists(path)) throw Failure(path + ": no such file" + missingHint);
+}
+
+// The first bytes of a file, at most limit of them.
+std::vector<uint8_t> ReadStart(const std::string& path, int64_t limit) {
   const int64_t size = zf::os::FileSize(path);
   if (size < 0) throw Failure(path + ": cannot read the file: " + SystemError());
-  if (size > limit) throw Failure(path + ": too big for a picture");
+  const int64_t count = std::min(size, limit);
   zf::os::File file;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  std::vector<uint8_t> bytes(static_cast<size_t>(count));
   if (!file.Open(path, zf::os::OpenMode::ReadOnlyDenyNone) ||
-      file.Read(bytes.data(), size) != size)
+      file.Read(bytes.data(), count) != count)
     throw Failure(path + ": cannot read the file: " + SystemError());
   return bytes;
+}
+
+// The folder above path ("" for a name without one, which is the current
+// folder); the root stays the root.
+std::string Parent(std::string path) {
+  while (path.size() > 1 && zf::IsSeparator(path.back())) path.pop_back();
+  const size_t cut = zf::FileNameStart(path);
+  if (cut == 0) return std::string();
+  std::string parent = path.substr(0, cut);
+  while (parent.size() > 1 && zf::IsSeparator(parent.back())) parent.pop_back();
+  return parent;
+}
+
+// The absolute form of a folder that need not exist yet: its nearest
+// existing ancestor resolved, the missing rest appended as written.
+std::string ResolvedFolder(const std::string& dir) {
+  std::string existing = dir, rest;
+  while (!existing.empty() && !zf::os::DirectoryExists(existing)) {
+    rest = zf::FileNamePart(RemoveTrailingSeparators(existing)) + zf::kPathDelim + rest;
+    existing = Parent(existing);
+  }
+  const std::string full = zf::os::FullPath(existing.empty() ? "." : existing);
+  return full.empty() ? full : zf::AddTrailingDelimiter(full) + rest;
+}
+
+// Whether folder inner is outer or lies inside it, by their absolute forms
+// (on Windows without regard to case, as its file systems compare).
+bool SameOrInside(const std::string& inner, const std::string& outer) {
+  std::string in = zf::AddTrailingDelimiter(ResolvedFolder(inner));
+  std::string out = zf::AddTrailingDelimiter(zf::os::FullPath(outer));
+  if (in.size() < 2 || out.size() < 2) return false;
+#ifdef _WIN32
+  in = zf::os::UpperString(in);
+  out = zf::os::UpperString(out);
+#endif
+  return in.compare(0, out.size(), out) == 0;
 }
 
 // The wizard to copy: --setup, or setup.exe in the folder mkstp was started
@@ -72,6 +122,32 @@ class TemporaryFile {
 
  private:
   std::string path_;
+  bool kept_ = false;
+};
+
+// The folders a run makes for its output, removed again (deepest first,
+// and only while empty) unless the run succeeds: a failed run leaves
+// nothing behind.
+class MadeFolders {
+ public:
+  MadeFolders() = default;
+  ~MadeFolders() {
+    if (kept_) return;
+    for (const std::string& dir : made_) zf::os::RemoveDir(dir);
+  }
+  MadeFolders(const MadeFolders&) = delete;
+  MadeFolders& operator=(const MadeFolders&) = delete;
+
+  void Make(const std::string& dir) {
+    for (std::string p = dir; !p.empty() && !zf::os::DirectoryExists(p); p = Parent(p))
+      made_.push_back(p);
+    if (!made_.empty() && !zf::os::ForceDirectories(dir))
+      throw Failure(dir + ": cannot create the folder: " + SystemError());
+  }
+  void Kept() { kept_ = true; }
+
+ private:
+  std::vector<std::string> made_;  // deepest first
   bool kept_ = false;
 };
 
@@ -105,14 +181,17 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   CheckCodePage(o.nameCodePage, "--oem-codepage");
   CheckCodePage(o.iniCodePage, "--ini-codepage");
   const std::string wizard = WizardPath(o, programPath);
-  if (!zf::os::FileExists(wizard))
-    throw Failure(wizard + ": no such file (build the wizard, or name it with --setup)");
+  RequireFile(wizard, " (build the wizard, or name it with --setup)");
+  const std::string notProgram = ProgramProblem(ReadStart(wizard, kProgramHeadBytes));
+  if (!notProgram.empty()) throw Failure(wizard + ": " + notProgram);
 
   std::vector<uint8_t> picture;
   uint32_t pictureTime = 0;
   if (!o.picture.empty()) {
-    if (!zf::os::FileExists(o.picture)) throw Failure(o.picture + ": no such file");
-    picture = ReadSmallFile(o.picture, kMaxPictureBytes);
+    RequireFile(o.picture);
+    if (zf::os::FileSize(o.picture) > kMaxPictureBytes)
+      throw Failure(o.picture + ": too big for a picture");
+    picture = ReadStart(o.picture, kMaxPictureBytes);
     const std::string problem = BmpProblem(picture);
     if (!problem.empty()) throw Failure(o.picture + ": " + problem);
     if (!zf::os::GetFileDosDateTime(o.picture, pictureTime))
@@ -124,7 +203,15 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
     config.assign(text.begin(), text.end());
   }
 
+  // A package written into its own source would be packed by the next run
+  // (last run's NAME.stp and NAME.exe inside the new package).
+  if (zf::os::DirectoryExists(o.source) && SameOrInside(o.outDir, o.source))
+    throw Failure(o.outDir + ": the output folder lies in the source folder " + o.source +
+                  ", whose next package would hold this one; choose -o outside it");
   const std::vector<SourceEntry> source = WalkSource(o.source, o.nameCodePage);
+  if (std::none_of(source.begin(), source.end(), [](const SourceEntry& e) { return !e.folder; }))
+    progress.Warn(o.source + ": the folder holds no files; the package installs " +
+                  (source.empty() ? "nothing" : "only empty folders"));
   const std::string configName = setup::ConfigFileName(o.base);
   const std::string configStored = ToStoredName(configName, o.nameCodePage, configName);
   const std::string pictureStored(setup::kPictureName);
@@ -142,8 +229,8 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   }
   if (newest == 0) newest = zf::os::MakeDosDateTime(zf::os::EncodeDosDate(1980, 1, 1), 0);
 
-  if (!zf::os::DirectoryExists(o.outDir) && !zf::os::ForceDirectories(o.outDir))
-    throw Failure(o.outDir + ": cannot create the folder: " + SystemError());
+  MadeFolders outputFolders;
+  outputFolders.Make(o.outDir);
   const std::string packagePath = Join(o.outDir, setup::PackageFileName(o.base));
   const std::string wizardCopy = Join(o.outDir, setup::WizardFileName(o.base));
 
@@ -184,12 +271,16 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
     throw;
   }
 
+  outputFolders.Kept();
+
   size_t files = 0, folders = 0;
   for (const SourceEntry& entry : source) (entry.folder ? folders : files)++;
-  progress.Info("mkstp: " + packagePath + ": " + std::to_string(files) + " files, " +
-                std::to_string(folders) + " folders, " + std::to_string(writer.Size()) +
-                " bytes" + (o.verify ? ", verified" : ""));
-  progress.Info("mkstp: " + wizardCopy + ": the wizard beside it");
+  const auto count = [](size_t n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+  };
+  progress.Info(packagePath + ": " + count(files, "file") + ", " + count(folders, "folder") +
+                ", " + std::to_string(writer.Size()) + " bytes" + (o.verify ? ", verified" : ""));
+  progress.Info(wizardCopy + ": the wizard beside it");
 }
 
 }  // namespace mkstp

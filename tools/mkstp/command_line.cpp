@@ -125,7 +125,8 @@ std::string UsageText() {
          "\n"
          "  -o OUTDIR            where the two files go (default .)\n"
          "  --base NAME          their base name (default setup)\n"
-         "  --setup PATH         the wizard to copy (default setup.exe beside mkstp)\n"
+         "  --setup PATH         the wizard to copy, a Windows program (default setup.exe\n"
+         "                       beside mkstp)\n"
          "  --name TEXT          product name shown by the wizard\n"
          "  --publisher TEXT     publisher, the hint of the web link\n"
          "  --web URL            web link\n"
@@ -137,7 +138,7 @@ std::string UsageText() {
          "                       UTF-8 flag, for old readers (default: UTF-8 names,\n"
          "                       flagged as such)\n"
          "  --no-verify          do not read the package back to check it\n"
-         "  -q                   quiet: only errors\n"
+         "  -q                   quiet: only errors and warnings\n"
          "\n"
          "Exit status: 0 written, 1 failed (nothing left behind), 2 wrong command line.\n";
 }

@@ -45,6 +45,12 @@ void Progress::Info(const std::string& line) {
   Print(line + "\n");
 }
 
+void Progress::Warn(const std::string& line) {
+  End();
+  const std::string text = "mkstp: warning: " + line + "\n";
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 void StopIfInterrupted() {
   if (zftool::Interrupted()) throw Failure("interrupted");
 }

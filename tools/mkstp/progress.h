@@ -24,6 +24,8 @@ class Progress {
   void End();
   // A line on standard output unless quiet.
   void Info(const std::string& line);
+  // "mkstp: warning: " and the line on standard error, quiet or not.
+  void Warn(const std::string& line);
 
  private:
   void Draw(const std::string& name);

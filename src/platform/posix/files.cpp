@@ -399,6 +399,14 @@ int64_t FileSize(const std::string& path) {
   return static_cast<int64_t>(st.st_size);
 }
 
+std::string FullPath(const std::string& path) {
+  char* resolved = ::realpath(path.empty() ? "." : path.c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  std::string full(resolved);
+  std::free(resolved);
+  return full;
+}
+
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   entries.clear();
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());

@@ -15,23 +15,6 @@ namespace {
 using win32::IsSeparator;
 using win32::RootLength;
 
-// The absolute form of path ("" when the system cannot make one).
-std::string FullPath(const std::string& path) {
-  const std::string p = path.empty() ? "." : path;
-  char buffer[MAX_PATH + 1];
-  const DWORD len = GetFullPathNameA(p.c_str(), sizeof buffer, buffer, nullptr);
-  if (len > 0 && len < sizeof buffer) return std::string(buffer, len);
-  if (len >= sizeof buffer) {
-    std::string big(len, '\0');
-    const DWORD got = GetFullPathNameA(p.c_str(), len, big.data(), nullptr);
-    if (got > 0 && got < len) {
-      big.resize(got);
-      return big;
-    }
-  }
-  return std::string();
-}
-
 std::string WithSeparator(std::string p) {
   if (!p.empty() && !IsSeparator(p.back())) p += '\\';
   return p;

@@ -302,6 +302,22 @@ int64_t FileSize(const std::string& path) {
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::string FullPath(const std::string& path) {
+  const std::string p = path.empty() ? "." : path;
+  char buffer[MAX_PATH + 1];
+  const DWORD len = GetFullPathNameA(p.c_str(), sizeof buffer, buffer, nullptr);
+  if (len > 0 && len < sizeof buffer) return std::string(buffer, len);
+  if (len >= sizeof buffer) {
+    std::string big(len, '\0');
+    const DWORD got = GetFullPathNameA(p.c_str(), len, big.data(), nullptr);
+    if (got > 0 && got < len) {
+      big.resize(got);
+      return big;
+    }
+  }
+  return std::string();
+}
+
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   entries.clear();
   std::string pattern = dir;
