@@ -8,7 +8,10 @@
 #   fuzz_startup: packages made by mkstp from a small product, with and
 #     without a picture and configuration texts;
 #   fuzz_ini: configuration texts as mkstp writes them and as people do;
-#   fuzz_masks: the matcher's cases (flag byte, name, NUL, mask).
+#   fuzz_masks: the matcher's cases (flag byte, name, NUL, mask);
+#   fuzz_inflate: raw deflate streams (four seed bytes first) from zlib at
+#     every level and strategy, with flushes, stored, fixed and dynamic
+#     blocks, and 7-Zip's Deflate64 stream of tests/testdata/inflate.
 #
 # usage: make_corpus.sh MKSTP   (the Linux mkstp, e.g. build/native/bin/mkstp)
 set -euo pipefail
@@ -22,7 +25,8 @@ trap 'rm -rf "$tmp"' EXIT
 export TZ=UTC
 
 rm -rf "$corpus"
-mkdir -p "$corpus"/fuzz_extract "$corpus"/fuzz_startup "$corpus"/fuzz_ini "$corpus"/fuzz_masks
+mkdir -p "$corpus"/fuzz_extract "$corpus"/fuzz_startup "$corpus"/fuzz_ini "$corpus"/fuzz_masks \
+  "$corpus"/fuzz_inflate
 ln -s fuzz_extract "$corpus/fuzz_list"
 
 # ---- archives -------------------------------------------------------------------
@@ -99,5 +103,41 @@ encoded += [(f, n.encode(), m.encode()) for f, n, m in utf8] + raw
 for n, (flags, name, mask) in enumerate(encoded):
     data = bytes([flags]) + name + b'\0' + mask
     open(os.path.join(out, 'case%02d' % n), 'wb').write(data)
+PY
+
+# ---- raw deflate streams ------------------------------------------------------------
+python3 - "$corpus/fuzz_inflate" "$here/../testdata/inflate/7zz-deflate64.zip" <<'PY'
+import os, struct, sys, zlib
+out, d64 = sys.argv[1], sys.argv[2]
+text = b''.join(b'line %d of the text\n' % (i * 37 % 101) for i in range(150))
+noise = bytes((i * 2654435761 >> 13) & 0xFF for i in range(600))
+data = text[:1500] + noise + b'z' * 300 + text[200:900]
+def raw(level, strategy, flushes=()):
+    c = zlib.compressobj(level, zlib.DEFLATED, -15, 9, strategy)
+    pieces, at = [], 0
+    for cut in list(flushes) + [len(data)]:
+        pieces.append(c.compress(data[at:cut]))
+        if cut < len(data):
+            pieces.append(c.flush(zlib.Z_SYNC_FLUSH))
+        at = cut
+    return b''.join(pieces) + c.flush()
+streams = {
+    'stored': raw(0, zlib.Z_DEFAULT_STRATEGY),
+    'level1': raw(1, zlib.Z_DEFAULT_STRATEGY),
+    'level9': raw(9, zlib.Z_DEFAULT_STRATEGY),
+    'filtered': raw(6, zlib.Z_FILTERED),
+    'huffman-only': raw(6, zlib.Z_HUFFMAN_ONLY),
+    'rle': raw(6, zlib.Z_RLE),
+    'fixed': raw(6, zlib.Z_FIXED),
+    'flushes': raw(6, zlib.Z_DEFAULT_STRATEGY, (100, 1000, 2500)),
+}
+zipped = open(d64, 'rb').read()
+names, extra = struct.unpack('<HH', zipped[26:30])
+size = struct.unpack('<I', zipped[18:22])[0]
+start = 30 + names + extra
+streams['7zz-deflate64'] = zipped[start:start + size]
+for n, (name, stream) in enumerate(sorted(streams.items())):
+    seed = struct.pack('<I', 0x9E3779B9 * (n + 1) & 0xFFFFFFFF)
+    open(os.path.join(out, name), 'wb').write(seed + stream)
 PY
 find "$corpus" -type f | wc -l
