@@ -4,6 +4,7 @@
 // case says so with _WIN32.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -657,6 +658,34 @@ TEST(PlatformDrives, RemovableHook) {
 
 TEST(PlatformMemory, AvailableMemoryIsPositive) {
   EXPECT_GT(os::AvailablePhysicalMemory(), 0u);
+}
+
+// ---- cryptography --------------------------------------------------------------
+
+// The published SHA-256 test vectors (FIPS 180-2 and the NIST examples),
+// fed in uneven pieces so that the pieces' borders fall anywhere.
+TEST(PlatformCrypto, Sha256OfTheStandardVectors) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [message, hex] : cases) {
+    os::Sha256 sha;
+    size_t at = 0, piece = 1;
+    while (at < message.size()) {
+      const size_t n = std::min(piece, message.size() - at);
+      sha.Update(message.data() + at, n);
+      at += n;
+      piece = piece * 3 + 7;
+    }
+    std::string got;
+    for (uint8_t b : sha.Final()) got += "0123456789abcdef"[b >> 4], got += "0123456789abcdef"[b & 15];
+    EXPECT_EQ(got, hex) << message.size() << " bytes";
+  }
 }
 
 // ---- locale and code pages ---------------------------------------------------

@@ -51,6 +51,8 @@
 //   button), else `unattended`. A hidden answer is read with echo off.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -329,6 +331,27 @@ std::string FindFileIgnoringCase(const std::string& path);
 // the program ends when its main thread has cleaned up and returned from
 // main (or when the system's time-out ends it).
 void SetStopRequestHandler(void (*handler)());
+
+// ---- cryptography ----------------------------------------------------------
+// The system's own primitives, never an implementation of ours: CNG
+// (bcrypt) on Windows, OpenSSL's libcrypto on Linux. A primitive the system
+// cannot give (no provider, no memory) throws std::runtime_error.
+
+// SHA-256 over data given in pieces: Update as often as needed, then
+// Final, which gives the digest and leaves the object spent.
+class Sha256 {
+ public:
+  static constexpr size_t kDigestSize = 32;
+  Sha256();
+  ~Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+  void Update(const void* data, size_t size);
+  std::array<uint8_t, kDigestSize> Final();
+
+ private:
+  void* state_ = nullptr;  // EVP_MD_CTX or BCRYPT_HASH_HANDLE
+};
 
 // ---- memory ----------------------------------------------------------------
 
