@@ -148,6 +148,33 @@ TEST(ArchiverOpen, ReadOnlyArchiveOpensAndExtracts) {
   EXPECT_EQ(test::ReadFile(path), before);
 }
 
+// An archive inside a bigger file: a program before it, a signature after
+// it (so no end record is at the file's end). Its window reads and
+// extracts it; the whole file has no directory to find.
+TEST(ArchiverOpen, AnArchiveInAWindowOfABiggerFile) {
+  TempDir dir;
+  const std::string zip = test::ZipBuilder()
+                              .Add(Entry("a.txt", "alpha"))
+                              .Add(Entry("sub/b.txt", test::NoiseBytes(70000)))
+                              .Build()
+                              .str();
+  const std::string program = "MZ" + test::NoiseBytes(30000, 7);
+  const std::string path = dir / "setup.exe";
+  test::WriteFile(path, program + zip + "signature block" + std::string(3000, '\0'));
+  TZipArchiver z;
+  z.SetFileName(path);
+  z.SetBaseDir(dir / "out");
+  z.SetArchiveWindow(static_cast<int64_t>(program.size()), static_cast<int64_t>(zip.size()));
+  z.Open();
+  EXPECT_EQ(z.DirManager()->PrefixLength(), 0u);
+  z.Extract("*.*", os::faSearchAll, "");
+  EXPECT_EQ(z.EntriesDone(), 2);
+  z.Close();
+  EXPECT_EQ(test::ReadFile(dir / "out" + test::kSep + "a.txt"), "alpha");
+  EXPECT_EQ(test::ReadFile(dir / "out" + test::kSep + "sub" + test::kSep + "b.txt"),
+            test::NoiseBytes(70000));
+}
+
 TEST(ArchiverOpen, BlankNamePartFailsAndLeavesTheOpenArchiveOpen) {
   TempDir dir;
   TZipArchiver z;

@@ -108,6 +108,10 @@ void TZFBaseArchiver::Open() {
   if (!inMemory_ && FileNamePart(fileName_).empty())
     throw EZFException(neBlankFileName, this);
 
+  if (!inMemory_ && windowSize_ >= 0) {
+    OpenWindow();
+    return;
+  }
   int16_t mode = os::kOpenFlagsCreate;
   if (!inMemory_ && os::FileExists(fileName_)) {
     os::File probe;
@@ -143,6 +147,23 @@ void TZFBaseArchiver::Open() {
     ProbeArchive();
     ReadDirectory();
   }
+  active_ = true;
+  if (AfterOpen) AfterOpen(this);
+}
+
+// The archive in its window of FileName: never created, never written, one
+// volume (a window holds no volume set), no stub to look for in front.
+void TZFBaseArchiver::OpenWindow() {
+  Close();
+  auto stream = std::make_unique<TFileWindowStream>(fileName_, windowOffset_, windowSize_);
+  openMode_ = os::kOpenFlagsReadOnlyDenyNone;
+  newArchive_ = false;
+  spanningMode_ = smNone;
+  currentVolume_.Reset();
+  archiveStream_ = std::move(stream);
+  currentVolumeFileName_ = fileName_;
+  dirManager_ = std::make_unique<TZFDirManager>(archiveStream_.get(), Volumes(), DirSettings(), false);
+  ReadDirectory();
   active_ = true;
   if (AfterOpen) AfterOpen(this);
 }

@@ -178,6 +178,16 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   void SetNoCompressionMasks(const TStringList& v) { CopyLines(v, noCompressionMasks_); }
   bool GetInMemory() const { return inMemory_; }
   void SetInMemory(bool v);
+  // The archive is the bytes [offset, offset + size) of FileName alone: an
+  // archive kept inside a bigger file at a known place (a one-file setup
+  // carries its package behind the program, with a signature after it).
+  // Such an archive opens read-only, as one volume, with offsets counted
+  // from the window's start. A negative size (the default) reads the whole
+  // file as always.
+  void SetArchiveWindow(int64_t offset, int64_t size) {
+    windowOffset_ = offset;
+    windowSize_ = size;
+  }
 
   // ---- events ----
   TZFFileProgressEvent OnFileProgress;
@@ -296,6 +306,8 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // removable drive), and the mode that its end record and the files beside
   // it tell.
   void ProbeArchive();
+  // Open for an archive in a window of its file (SetArchiveWindow).
+  void OpenWindow();
   // The directory manager's ReadDirectory; running out of memory is the
   // directory's limit error (native code 61), never std::bad_alloc.
   void ReadDirectory();
@@ -347,6 +359,8 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   TZFOptions options_;
   TStringList fileMasks_, exclusionMasks_, noCompressionMasks_;
   bool inMemory_ = false;
+  int64_t windowOffset_ = 0;
+  int64_t windowSize_ = -1;  // no window
   bool newArchive_ = false;  // created by Open, end record not written yet
   TZFVolumeNumberInfo currentVolume_;
   std::string currentVolumeFileName_;

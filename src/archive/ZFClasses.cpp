@@ -1,6 +1,7 @@
 #include "archive/ZFClasses.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace zf {
@@ -75,6 +76,32 @@ void TFileStream::SetSize(int64_t size) {
   if (file_->Seek(size, os::SeekOrigin::Begin) != size || !file_->Truncate())
     throw EWriteError("Stream write error");
   file_->Seek(std::min(here, size), os::SeekOrigin::Begin);
+}
+
+// ---- TFileWindowStream -----------------------------------------------------
+
+TFileWindowStream::TFileWindowStream(const std::string& fileName, int64_t offset, int64_t size)
+    : file_(fileName, TFileMode::fmOpenReadDenyNone), offset_(std::max<int64_t>(offset, 0)) {
+  const int64_t fileSize = file_.GetSize();
+  size_ = std::clamp<int64_t>(fileSize - offset_, 0, std::max<int64_t>(size, 0));
+}
+
+int64_t TFileWindowStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || position_ >= size_) return 0;
+  count = std::min(count, size_ - position_);
+  if (file_.Seek(offset_ + position_, os::SeekOrigin::Begin) < 0) return 0;
+  const int64_t n = file_.Read(buffer, count);
+  position_ += n;
+  return n;
+}
+
+int64_t TFileWindowStream::Seek(int64_t offset, os::SeekOrigin origin) {
+  int64_t base = 0;
+  if (origin == os::SeekOrigin::Current) base = position_;
+  if (origin == os::SeekOrigin::End) base = size_;
+  if (offset > INT64_MAX - base || base + offset < 0) return -1;
+  position_ = base + offset;
+  return position_;
 }
 
 // ---- TMemoryStream ---------------------------------------------------------

@@ -1,6 +1,6 @@
 // The small base classes the engine is built on: the root exception class
 // that holds a message, the named component, and seekable byte streams with
-// 64-bit positions over files and memory.
+// 64-bit positions over files, windows of files and memory.
 #pragma once
 
 #include <cstdint>
@@ -115,6 +115,28 @@ class TFileStream : public TStream {
   os::File* file_ = &owned_;
   std::string fileName_;
   int writeError_ = 0;
+};
+
+// A read-only window of a file: the bytes [offset, offset + size) read as a
+// stream of their own, positions counted from the window's start. An
+// archive kept inside a bigger file (behind a program, before a signature)
+// is read through one. A window reaching past the file's end ends with
+// the file.
+class TFileWindowStream : public TStream {
+ public:
+  // Raises EFOpenError as TFileStream does.
+  TFileWindowStream(const std::string& fileName, int64_t offset, int64_t size);
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t offset, os::SeekOrigin origin) override;
+  int64_t GetSize() override { return size_; }
+  void SetSize(int64_t) override { throw EWriteError("Stream write error"); }
+
+ private:
+  TFileStream file_;
+  int64_t offset_;
+  int64_t size_;
+  int64_t position_ = 0;
 };
 
 class TMemoryStream : public TStream {
