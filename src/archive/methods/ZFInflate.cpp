@@ -52,15 +52,12 @@ constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // The fast loop's room. Each round loads the bit buffer up to three times,
-// each load taking at most 7 bytes and reading 8; it writes at most two
-// literals and a match of up to kFastMatch bytes, plus the overrun.
-constexpr size_t kFastInput = 3 * 7 + 8 + 3;
+// each load taking at most 7 bytes and reading 8; it writes at most three
+// literals, or two and a match of up to kFastMatch bytes plus the overrun.
+constexpr size_t kFastInput = 3 * 8;
 constexpr size_t kCopyOverrun = 16;
 constexpr uint32_t kFastMatch = 258;  // Deflate64's longer matches leave the loop
 constexpr size_t kFastOutput = 2 + kFastMatch + kCopyOverrun;
-
-// Bits a distance with its extra bits takes at most.
-constexpr unsigned kMaxDistanceBits = 15 + 14;
 
 inline uint64_t Load64(const uint8_t* p) {
   uint64_t v;
@@ -180,37 +177,47 @@ void CopyMatch(State& s, Cursor& c) {
   }
 }
 
-// Copies a match of length bytes at distance back within the output, up to
-// kCopyOverrun bytes past its end.
+// Copies a match of length bytes at distance back within the output,
+// writing up to kCopyOverrun bytes past its end, eight bytes at a time:
+// each read lies before the write it feeds. A match closer than eight
+// bytes repeats a short pattern; copying it once doubles the distance at
+// which it repeats, until reads may be eight bytes wide (its first moves
+// write bytes past the pattern that the next ones overwrite).
 inline void CopyFast(uint8_t* out, uint32_t length, uint32_t distance) {
-  const uint8_t* from = out - distance;
   uint8_t* const end = out + length;
-  if (distance >= 8) {
-    // Eight bytes at a time: each read lies before the write it feeds.
-    do {
-      Copy8(out, from);
-      Copy8(out + 8, from + 8);
-      out += 16;
-      from += 16;
-    } while (out < end);
-  } else if (distance == 1) {
-    const uint64_t run = 0x0101010101010101u * *from;
+  if (distance == 1) {
+    const uint64_t run = 0x0101010101010101u * out[-1];
     do {
       std::memcpy(out, &run, 8);
       std::memcpy(out + 8, &run, 8);
       out += 16;
     } while (out < end);
-  } else {
-    do *out++ = *from++;
-    while (out < end);
+    return;
+  }
+  while (distance < 8) {
+    Copy8(out, out - distance);
+    out += distance;
+    distance *= 2;
+  }
+  const uint8_t* from = out - distance;
+  while (out < end) {
+    Copy8(out, from);
+    Copy8(out + 8, from + 8);
+    out += 16;
+    from += 16;
   }
 }
 
 // ---- the fast loop -------------------------------------------------------------
 
-// Decodes symbols while the input and the output have the fast loop's room,
-// the block ends, a long match (Deflate64) or damage is met.
+// Decodes symbols while the input and the output have the fast loop's room
+// (the caller sees to it for the first round), until the block ends, a
+// long match (Deflate64) or damage is met.
+template <TFormatKind kind>
 void DecodeFast(State& s, Cursor& c) {
+  // Bits a length with its extra bits takes at most (15 + 5, or 15 + 16).
+  constexpr unsigned kMaxLengthBits = kind == TFormatKind::Deflate64 ? 31 : 20;
+  constexpr uint32_t kMask = (1u << kLiteralLengthIndexBits) - 1;
   const uint8_t* in = c.in;
   uint8_t* out = c.out;
   const uint8_t* const inLast = c.inEnd - kFastInput;
@@ -219,10 +226,8 @@ void DecodeFast(State& s, Cursor& c) {
   const size_t windowFill = s.windowFill;
   const uint32_t* const literalLength = s.literalLength;
   const uint32_t* const distances = s.distance;
-  const unsigned maxLengthBits = s.format.MaxLengthBits;
   uint64_t bits = s.bits;
   unsigned count = s.bitCount;
-
   // Whole bytes up to 56 bits or more; the bits above count come from the
   // next byte, which the next load puts in the same place.
   const auto refill = [&] {
@@ -234,24 +239,43 @@ void DecodeFast(State& s, Cursor& c) {
     bits >>= n;
     count -= n;
   };
-
-  while (in <= inLast && out <= outLast) {
-    refill();
-    uint32_t e = Lookup(literalLength, kLiteralLengthIndexBits, bits);
+  // At the top of each round the bit buffer holds 56 bits or more, and e is
+  // the main table's entry for them (a link not yet followed). Each lookup
+  // comes before the load of more bits: 11 bits are all it needs.
+  refill();
+  uint32_t e = literalLength[bits & kMask];
+  for (;;) {
     if (e & kLiteral) {
-      // Three literals need at most 45 bits: no load between them.
+      // Three literals take at most 45 bits: no load between them.
       drop(EntryBits(e));
-      *out++ = static_cast<uint8_t>(EntryValue(e));
+      uint8_t literal = static_cast<uint8_t>(EntryValue(e));
+      e = literalLength[bits & kMask];
+      *out++ = literal;
+      if (e & kLiteral) {
+        drop(EntryBits(e));
+        literal = static_cast<uint8_t>(EntryValue(e));
+        e = literalLength[bits & kMask];
+        *out++ = literal;
+        if (e & kLiteral) {
+          drop(EntryBits(e));
+          literal = static_cast<uint8_t>(EntryValue(e));
+          e = literalLength[bits & kMask];
+          refill();
+          *out++ = literal;
+          if (in > inLast || out > outLast) break;
+          continue;
+        }
+      }
+    }
+    if (e & kLink) [[unlikely]] {
       e = Lookup(literalLength, kLiteralLengthIndexBits, bits);
       if (e & kLiteral) {
         drop(EntryBits(e));
         *out++ = static_cast<uint8_t>(EntryValue(e));
-        e = Lookup(literalLength, kLiteralLengthIndexBits, bits);
-        if (e & kLiteral) {
-          drop(EntryBits(e));
-          *out++ = static_cast<uint8_t>(EntryValue(e));
-          continue;
-        }
+        refill();
+        e = literalLength[bits & kMask];
+        if (in > inLast || out > outLast) break;
+        continue;
       }
     }
     if (e & kSpecial) [[unlikely]] {
@@ -263,10 +287,13 @@ void DecodeFast(State& s, Cursor& c) {
       }
       break;
     }
-    if (count < maxLengthBits) refill();
+    // Two literals leave 26 bits or more: enough for a Deflate length.
+    if constexpr (kMaxLengthBits > 26) {
+      if (count < kMaxLengthBits) refill();
+    }
     const uint32_t length = EntryValueWithExtra(e, bits);
     drop(EntryBits(e));
-    if (count < kMaxDistanceBits) refill();
+    refill();
     const uint32_t d = Lookup(distances, kDistanceIndexBits, bits);
     if (d & kInvalid) [[unlikely]] {
       Fail(s, TInflateError::InvalidCode);
@@ -274,6 +301,8 @@ void DecodeFast(State& s, Cursor& c) {
     }
     const uint32_t distance = EntryValueWithExtra(d, bits);
     drop(EntryBits(d));
+    e = literalLength[bits & kMask];  // the next symbol's, while the match is copied
+    refill();
     const size_t produced = static_cast<size_t>(out - outBegin);
     if (distance > produced || length > kFastMatch) [[unlikely]] {
       if (distance > windowFill + produced) {
@@ -290,10 +319,11 @@ void DecodeFast(State& s, Cursor& c) {
         s.mode = Mode::Copy;
         break;
       }
-      continue;
+    } else {
+      CopyFast(out, length, distance);
+      out += length;
     }
-    CopyFast(out, length, distance);
-    out += length;
+    if (in > inLast || out > outLast) break;
   }
   // The slow path wants the bits above count clear.
   s.bits = bits & ((uint64_t{1} << count) - 1);
@@ -432,7 +462,10 @@ bool Symbols(State& s, Cursor& c) {
   for (;;) {
     if (c.inEnd - c.in >= static_cast<ptrdiff_t>(kFastInput) &&
         c.outEnd - c.out >= static_cast<ptrdiff_t>(kFastOutput)) {
-      DecodeFast(s, c);
+      if (s.format.Kind == TFormatKind::Deflate64)
+        DecodeFast<TFormatKind::Deflate64>(s, c);
+      else
+        DecodeFast<TFormatKind::Deflate>(s, c);
       if (s.mode != Mode::Symbols) return s.mode != Mode::Failed;
     }
     if (c.out == c.outEnd) return false;

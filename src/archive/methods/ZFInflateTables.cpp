@@ -55,9 +55,9 @@ static_assert(kDeflateLiteralLength[284] == Template(227, 0, 5));
 static_assert(kDeflate64Distance[31] == Template(49153, 0, 14));
 
 constexpr TFormat kFormats[] = {
-    {TFormatKind::Deflate, 32768, 30, 15 + 5, kDeflateLiteralLength.data(),
+    {TFormatKind::Deflate, 32768, 30, kDeflateLiteralLength.data(),
      kDeflateDistance.data()},
-    {TFormatKind::Deflate64, 65536, 32, 15 + 16, kDeflate64LiteralLength.data(),
+    {TFormatKind::Deflate64, 65536, 32, kDeflate64LiteralLength.data(),
      kDeflate64Distance.data()},
 };
 

@@ -26,7 +26,9 @@ namespace zf::inflater {
 //   15..12  kind: one of the flags below; none for a length or distance
 //   11..8   codeword length: the extra bits start above it
 //    7..0   bits the entry takes: codeword and extra bits (a link: the
-//           subtable's index bits)
+//           subtable's index bits); at most 31, so that bits 7..6 are 0
+//           and the count can go to a shift as it is (a 64-bit shift
+//           reads 6 bits of its count)
 inline constexpr uint32_t kLiteral = 0x8000;
 inline constexpr uint32_t kEndOfBlock = 0x4000;
 inline constexpr uint32_t kLink = 0x2000;
@@ -34,7 +36,7 @@ inline constexpr uint32_t kInvalid = 0x1000;  // a code that means nothing in th
 inline constexpr uint32_t kSpecial = kEndOfBlock | kLink | kInvalid;
 
 constexpr uint32_t EntryValue(uint32_t e) { return e >> 16; }
-constexpr unsigned EntryBits(uint32_t e) { return e & 0xFF; }
+constexpr unsigned EntryBits(uint32_t e) { return e & 0x3F; }
 constexpr unsigned EntryCodeBits(uint32_t e) { return (e >> 8) & 0xF; }
 
 // The base value plus the extra bits, from the input bits the entry was
@@ -61,7 +63,6 @@ struct TFormat {
   TFormatKind Kind;
   uint32_t WindowSize;            // the farthest a match reaches back
   unsigned DistanceCodes;         // the most a block may declare
-  unsigned MaxLengthBits;         // codeword and extra bits of a length, at most
   const uint32_t* LiteralLength;  // per symbol: the entry without its lengths
   const uint32_t* Distance;
 };
