@@ -60,26 +60,38 @@ TEST(Crc32, TableEntries) {
   EXPECT_EQ(CRC32Table[255], 0x2D02EF8Du);
 }
 
-// Every length up to four slices, from every start offset within 8 bytes,
-// so unaligned heads and every tail length are covered.
-TEST(Crc32, SlicedEqualsBytewiseForShortMisalignedInputs) {
-  const auto data = RandomBytes(64 + 8, 1);
-  for (int offset = 0; offset < 8; ++offset)
-    for (int len = 0; len <= 64; ++len)
-      for (uint32_t start : {0xFFFFFFFFu, 0x0u, 0xA5A5A5A5u})
-        ASSERT_EQ(CRC32Update(start, data.data() + offset, len),
-                  CRC32UpdateBytewise(start, data.data() + offset, len))
-            << "offset " << offset << " length " << len;
+// The routines CRC32Update chooses from (folding only where the processor
+// has it).
+struct Routine {
+  const char* name;
+  uint32_t (*update)(uint32_t, const void*, int32_t);
+};
+const Routine kRoutines[] = {
+    {"chosen", CRC32Update}, {"sliced", CRC32UpdateSliced}, {"folded", CRC32UpdateFolded}};
+
+// Every length past a few folding steps, from every start offset within 8
+// bytes, so unaligned heads, every step count and every tail length are
+// covered.
+TEST(Crc32, EachRoutineEqualsBytewiseForShortMisalignedInputs) {
+  const auto data = RandomBytes(300 + 8, 1);
+  for (const Routine& r : kRoutines)
+    for (int offset = 0; offset < 8; ++offset)
+      for (int len = 0; len <= 300; ++len)
+        for (uint32_t start : {0xFFFFFFFFu, 0x0u, 0xA5A5A5A5u})
+          ASSERT_EQ(r.update(start, data.data() + offset, len),
+                    CRC32UpdateBytewise(start, data.data() + offset, len))
+              << r.name << ", offset " << offset << " length " << len;
 }
 
-TEST(Crc32, SlicedEqualsBytewiseOnMegabytes) {
+TEST(Crc32, EachRoutineEqualsBytewiseOnMegabytes) {
   const auto data = RandomBytes(3 * 1024 * 1024 + 5, 2);
-  for (int offset : {0, 1, 3, 5}) {
-    const auto n = static_cast<int32_t>(data.size() - offset);
-    EXPECT_EQ(CRC32Update(0xFFFFFFFF, data.data() + offset, n),
-              CRC32UpdateBytewise(0xFFFFFFFF, data.data() + offset, n))
-        << "offset " << offset;
-  }
+  for (const Routine& r : kRoutines)
+    for (int offset : {0, 1, 3, 5}) {
+      const auto n = static_cast<int32_t>(data.size() - offset);
+      EXPECT_EQ(r.update(0xFFFFFFFF, data.data() + offset, n),
+                CRC32UpdateBytewise(0xFFFFFFFF, data.data() + offset, n))
+          << r.name << ", offset " << offset;
+    }
 }
 
 TEST(Crc32, ChainedUpdatesEqualOneUpdate) {

@@ -1,4 +1,5 @@
-// CRC-32 by slicing-by-16: sixteen compile-time tables, where table k maps a
+// CRC-32 by slicing-by-16, and the choice between it and folding
+// (ZFCrc32Fold.cpp): sixteen compile-time tables, where table k maps a
 // byte to its CRC contribution when k zero bytes follow it. One step folds
 // 16 input bytes with 16 independent lookups instead of a chain of 16
 // dependent ones; the last 0..15 bytes go byte by byte. Bytes are read one
@@ -32,6 +33,11 @@ inline uint32_t Load32LE(const uint8_t* p) {
 }  // namespace
 
 uint32_t CRC32Update(uint32_t crc, const void* data, int32_t length) {
+  static const bool fold = CRC32FoldAvailable();
+  return fold ? CRC32UpdateFolded(crc, data, length) : CRC32UpdateSliced(crc, data, length);
+}
+
+uint32_t CRC32UpdateSliced(uint32_t crc, const void* data, int32_t length) {
   if (data == nullptr || length <= 0) return crc;
   const uint8_t* p = static_cast<const uint8_t*>(data);
   size_t n = static_cast<size_t>(length);

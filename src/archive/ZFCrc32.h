@@ -2,10 +2,12 @@
 //
 // The update routines neither pre- nor post-invert: a checksum starts at
 // 0xFFFFFFFF and is complemented at the end by its user, which gives the
-// standard CRC-32 ("123456789" -> 0xCBF43926). The tables are constants
-// built at compile time; the main routine consumes 16 bytes per step
-// (slicing-by-16) and reads them one byte at a time, so it is independent of
-// the machine's byte order and of the data's alignment.
+// standard CRC-32 ("123456789" -> 0xCBF43926). On x86 processors with
+// carry-less multiplication (PCLMULQDQ, chosen at run time by CPUID) the
+// main routine folds 64 bytes per step (ZFCrc32Fold.cpp); elsewhere it
+// consumes 16 bytes per step from compile-time tables (slicing-by-16),
+// reading them one byte at a time, so it is independent of the machine's
+// byte order and of the data's alignment. Both give the same results.
 #pragma once
 
 #include <array>
@@ -38,8 +40,15 @@ constexpr uint32_t CRC32Byte(uint32_t crc, uint8_t b) {
 uint32_t CRC32Update(uint32_t crc, const void* data, int32_t length);
 // The same, updating the caller's variable.
 void CRC32UpdateVar(const void* data, int32_t length, uint32_t& crc);
-// The plain byte-at-a-time table loop; same results, kept as the reference
-// for tests and benchmarks.
+
+// The routines CRC32Update chooses from, for tests and benchmarks; all give
+// the same results.
+// Slicing-by-16: any processor.
+uint32_t CRC32UpdateSliced(uint32_t crc, const void* data, int32_t length);
+// Folding: only where CRC32FoldAvailable() (elsewhere it slices).
+uint32_t CRC32UpdateFolded(uint32_t crc, const void* data, int32_t length);
+bool CRC32FoldAvailable();
+// The plain byte-at-a-time table loop, the reference.
 uint32_t CRC32UpdateBytewise(uint32_t crc, const void* data, int32_t length);
 
 }  // namespace zf
