@@ -110,7 +110,7 @@ print(sum(x.file_size for x in i), sum(x.compress_size for x in i), len(i))' "td
     crypt.zip)
       expect_in out.txt "7 entries, 5 encrypted" "l crypt.zip"
       [ "$(grep -c ' \*' out.txt)" = 5 ] || fail "l crypt.zip: not 5 lines marked \"*\""
-      expect_in out.txt "Deflate  2020-01-02 13:04" "l crypt.zip method and date"
+      expect_in out.txt "Deflate          2020-01-02 13:04" "l crypt.zip method and date"
       expect_in out.txt "5C00D9ED *readme.txt" "l crypt.zip CRC-32"
       ;;
     attrs.zip)

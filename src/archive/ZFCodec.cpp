@@ -2,8 +2,6 @@
 // entry's local header and data and writes the plain bytes.
 #include "archive/ZFCodec.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -29,6 +27,8 @@
 #include "archive/ZFOptions.h"
 #include "archive/ZFRecords.h"
 #include "archive/ZFZlib.h"
+#include "archive/methods/Decompressor.h"
+#include "archive/methods/EntryCipher.h"
 
 namespace zf {
 
@@ -43,6 +43,8 @@ constexpr std::chrono::milliseconds kMemoryRefresh{100};  // how old the memory 
 constexpr int64_t kMaxBlockLength = 16 * 1024 * 1024;
 // Failures of a password already tried that end the password requests.
 constexpr int kMaxRepeatedPasswords = 3;
+// The longest code a cipher puts behind the data (AES's).
+constexpr int64_t kMaxTrailerSize = kAesAuthCodeSize;
 
 }  // namespace
 
@@ -120,8 +122,9 @@ struct TDecodeState {
   TZFVolumeCursor volumes;
   TCentralFileHeader header;  // copy of the central header image
   TLocalFileHeader local;
-  bool encrypted = false;
-  TZFKeys keys;
+  uint16_t method = 0;                // the real method (an AES entry's inner one)
+  IZFEntryCipher* cipher = nullptr;   // of an encrypted entry
+  bool checkCrc = true;               // false where the cipher's code stands for the CRC-32
   int64_t compressedSize = 0;  // of the data still to read, cut and checked
   uint64_t declaredSize = 0;   // uncompressed size, below 2^63: nothing is written beyond it
   int64_t consumed = 0;        // compressed bytes read
@@ -139,6 +142,13 @@ struct TDecodeState {
 bool Fail(TDecodeState& s, TZFCause cause) {
   if (s.failure.Cause == TZFCause::None) s.failure.Cause = cause;
   return false;
+}
+
+// A decompressor that failed, with its cause; one short of memory says so.
+bool FailDecompressor(TDecodeState& s, TZFCause cause) {
+  if (cause == TZFCause::SystemError && s.failure.Cause == TZFCause::None)
+    s.failure.SystemText = "not enough memory to decompress the entry";
+  return Fail(s, cause);
 }
 
 // A destination that took fewer bytes than given: the system's reason when
@@ -211,65 +221,34 @@ bool RequestPassword(TDecodeState& s) {
   return Fail(s, s.events.CanAsk() ? TZFCause::Skipped : TZFCause::WrongPassword);
 }
 
-// ---- standard decoding (methods 0 and 8) ------------------------------------------
+// ---- stream decoding (every method of the registry) --------------------------------
 //
 // The entry's data is read in chunks; each passes these stages in turn:
 //
 //      REPORT --> SIZE --> READ --> DECRYPT --> EXPAND --> EMIT
-//        |         |        |     (encrypted)    |          |
-//     progress   memory   across            stored: the  bound check,
-//     events,    rule     volumes           chunk itself; CRC-32,
-//     cancel                                deflated:     write
-//                                           inflate into
-//                                           the output buffer,
-//                                           EMIT each time it fills
+//        |         |        |      (cipher)       |          |
+//     progress   memory   across   traditional  the method's  bound check,
+//     events,    rule     volumes  or AES       decompressor  CRC-32,
+//     cancel                                    into the      write
+//                                               output buffer,
+//                                               EMIT each time it fills
+//
+// In front of the chunks the cipher checks the password against its
+// header; behind them an authenticating cipher (AES) reads its code and
+// checks it over all the ciphertext, before the entry is judged and long
+// before its file takes its name.
 //
 // Three threads share the work of an entry larger than its buffers: a
 // worker reads and decrypts the next chunk (TReadAhead) while the caller's
-// thread inflates the current one, and another worker takes each filled
+// thread expands the current one, and another worker takes each filled
 // output buffer through the CRC-32 and the write (TWriteBehind) while the
-// caller fills the other. Inflating is the longest stage, so an entry takes
-// about as long as inflating it. A stored entry's chunks are its plain
-// data: the reading worker takes them through the CRC-32 as well, and the
-// caller writes them. Progress and password events, volume requests and
-// every decision stay on the caller's thread, in their order.
+// caller fills the other. Expanding is the longest stage, so an entry takes
+// about as long as decompressing it. Progress and password events, volume
+// requests and every decision stay on the caller's thread, in their order.
 //
 // The buffers are allocated once per entry and reused: memory stays bounded
-// whatever the entry's compression ratio. The deflate data is inflated raw:
-// the end of the entry is the end of its compressed size, and raw ZIP data
-// has no zlib header or Adler-32 trailer to check.
-
-// Ends the decompressor on every way out of the chunk loop.
-class TInflater {
- public:
-  TInflater() {
-    strm_.zalloc = ZlibAlloc;
-    strm_.zfree = ZlibFree;
-  }
-  ~TInflater() {
-    if (started_) inflateEnd(&strm_);
-  }
-  TInflater(const TInflater&) = delete;
-  TInflater& operator=(const TInflater&) = delete;
-
-  bool Start() {
-    try {
-      DecompressCheck(inflateInit2(&strm_, -MAX_WBITS));
-    } catch (const EDecompressionError&) {
-      return false;
-    }
-    started_ = true;
-    return true;
-  }
-  z_stream& Stream() { return strm_; }
-  bool Ended() const { return ended_; }
-  void SetEnded() { ended_ = true; }
-
- private:
-  z_stream strm_{};
-  bool started_ = false;
-  bool ended_ = false;
-};
+// whatever the entry's compression ratio. The decompressor keeps what it
+// needs between chunks (a window, a model) within kMaxDecoderMemory.
 
 // Runs one job at a time for the decoding thread on a thread of its own:
 // Post hands the job over, Wait waits until it is done and rethrows what it
@@ -360,9 +339,8 @@ class TWorker {
 // dropped unseen. An entry of one chunk starts no worker.
 class TReadAhead {
  public:
-  // plain: the chunks are the entry's plain data (stored), checksummed here.
-  TReadAhead(TDecodeState& s, uint32_t bufferSize, bool moreThanOneChunk, bool plain)
-      : s_(s), plain_(plain), worker_(moreThanOneChunk, [this] { ReadCurrentVolume(); }) {
+  TReadAhead(TDecodeState& s, uint32_t bufferSize, bool moreThanOneChunk)
+      : s_(s), worker_(moreThanOneChunk, [this] { ReadCurrentVolume(); }) {
     buffers_[0] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
     if (worker_.Threaded()) buffers_[1] = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
   }
@@ -396,7 +374,7 @@ class TReadAhead {
   }
 
  private:
-  // On the caller's thread: reads across volumes, decrypts, checksums.
+  // On the caller's thread: reads across volumes, decrypts.
   bool ReadNow(uint8_t* chunk, uint32_t n) {
     if (!s_.volumes.ReadAcrossVolumes(chunk, n)) return false;
     Decode(chunk, n);
@@ -410,12 +388,10 @@ class TReadAhead {
   }
 
   void Decode(uint8_t* data, size_t n) {
-    if (s_.encrypted) DecryptBuffer(data, static_cast<int64_t>(n), s_.keys);
-    if (plain_) Checksum(s_, data, n);
+    if (s_.cipher != nullptr) s_.cipher->Decrypt(data, n);
   }
 
   TDecodeState& s_;
-  const bool plain_;
   std::unique_ptr<uint8_t[]> buffers_[2];
   int taken_ = 0;         // the buffer handed out last
   bool pending_ = false;  // a chunk is being read ahead
@@ -485,17 +461,14 @@ class TWriteBehind {
   TWorker worker_;  // last: stopped first, before the buffers go
 };
 
-// The password loop: the 12-byte encryption header is checked at the same
-// position again after each new password, until one fits or the request is
-// skipped.
+// The password loop: the cipher's header is checked at the same position
+// again after each new password, until one fits or the request is skipped.
 bool CheckPassword(TDecodeState& s) {
   TStream& stream = s.volumes.Stream();
   const int64_t position = stream.GetPosition();
   for (;;) {
     stream.SetPosition(position);
-    if (CheckEncryptionHeader(stream, s.events.Password(), s.local.Flags, s.local.ModTime,
-                              s.local.Crc32, s.keys))
-      return true;
+    if (s.cipher->CheckPassword(stream, s.events.Password())) return true;
     if (!RequestPassword(s)) return false;
   }
 }
@@ -518,78 +491,107 @@ uint32_t ReadAvailableMemory() {
   return available;
 }
 
-// Stage EXPAND for a deflated chunk of n bytes: drains zlib into the output
-// buffers, handing each over to EMIT as it fills.
-bool InflateChunk(TDecodeState& s, TInflater& inflater, TWriteBehind& output, uint8_t* chunk,
-                  uint32_t n) {
-  z_stream& strm = inflater.Stream();
-  strm.next_in = chunk;
-  strm.avail_in = n;
+// Stage EXPAND for a chunk of n bytes: the decompressor drains it into the
+// output buffers, handing each over to EMIT as it fills. ended: the
+// compressed stream ended in it.
+bool ExpandChunk(TDecodeState& s, IZFDecompressor& decompressor, TWriteBehind& output,
+                 const uint8_t* chunk, uint32_t n, bool& ended) {
+  TZFCodecBuffers b;
+  b.In = chunk;
+  b.InLeft = n;
   for (;;) {
     const std::span<uint8_t> buffer = output.Buffer();
     // One byte of room past the declared size lets an overrun show.
-    const uInt room =
-        static_cast<uInt>(std::min<uint64_t>(buffer.size(), s.declaredSize - s.produced + 1));
-    strm.next_out = buffer.data();
-    strm.avail_out = room;
-    const int status = inflate(&strm, Z_NO_FLUSH);
-    // Z_BUF_ERROR: no progress was possible, the chunk's output is all out.
-    if (status == Z_BUF_ERROR) return true;
-    if (status != Z_OK && status != Z_STREAM_END) return Fail(s, TZFCause::DamagedData);
-    if (!output.Hand(room - strm.avail_out)) return false;
-    if (status == Z_STREAM_END) {
-      inflater.SetEnded();
+    const size_t room = std::min<uint64_t>(buffer.size(), s.declaredSize - s.produced + 1);
+    b.Out = buffer.data();
+    b.OutLeft = room;
+    const TZFDecodeStatus status = decompressor.Decode(b);
+    if (status == TZFDecodeStatus::Failed) return FailDecompressor(s, decompressor.Cause());
+    if (b.OutLeft < room && !output.Hand(room - b.OutLeft)) return false;
+    if (status == TZFDecodeStatus::End) {
+      ended = true;
       return true;
     }
-    // zlib stops short of the room only when the chunk's input is used up.
-    if (strm.avail_out != 0) return true;
+    // Room left over: everything the chunk holds is out.
+    if (b.OutLeft != 0) return true;
   }
 }
 
-bool DecodeStandard(TDecodeState& s) {
+// What an authenticating cipher needs after the chunk loop: the rest of
+// the ciphertext (a stream that ended early, or failed, left some unread)
+// read through the cipher, then its code read and checked. A failed code
+// outweighs the failure it explains: damaged data under AES is data
+// altered (or a wrong password whose verifier matched by chance).
+bool Authenticate(TDecodeState& s, TReadAhead& reader, uint32_t n,
+                  const std::function<uint32_t(int64_t)>& chunkAfter, bool ok) {
+  if (!ok && !IsDataDamage(s.failure.Cause)) return false;
+  while (n > 0) {
+    if (!ReportProgress(s)) return false;
+    if (reader.Take(n) == nullptr) return Fail(s, TZFCause::Truncated);
+    const uint32_t next = chunkAfter(s.consumed + n);
+    if (next > 0) reader.ReadAhead(next);
+    s.consumed += n;
+    n = next;
+  }
+  uint8_t code[kMaxTrailerSize];
+  const int64_t size = s.cipher->TrailerSize();
+  if (!s.volumes.ReadAcrossVolumes(code, size)) return Fail(s, TZFCause::Truncated);
+  if (!s.cipher->Authentic(code)) {
+    s.failure = TZFErrorDetail();
+    return Fail(s, TZFCause::AuthenticationFailed);
+  }
+  return ok;
+}
+
+bool DecodeStream(TDecodeState& s, IZFDecompressor& decompressor) {
   const uint32_t availableMemory = ReadAvailableMemory();
-  if (s.encrypted) {
-    // Data too short to hold its encryption header is damage, not a reason
-    // to ask for passwords that cannot fit.
-    if (s.compressedSize < kEncryptionHeaderSize) return Fail(s, TZFCause::Truncated);
-    s.compressedSize -= kEncryptionHeaderSize;
+  if (s.cipher != nullptr) {
+    // Data too short to hold what the cipher puts around it is damage, not
+    // a reason to ask for passwords that cannot fit.
+    const int64_t overhead = s.cipher->HeaderSize() + s.cipher->TrailerSize();
+    if (s.compressedSize < overhead) return Fail(s, TZFCause::Truncated);
+    s.compressedSize -= overhead;
     if (!CheckPassword(s)) return false;
   }
-  if (s.compressedSize <= 0) return true;
+  // Nothing to decode and nothing declared: an empty file, whatever the method.
+  if (s.compressedSize <= 0 && s.declaredSize == 0 && s.cipher == nullptr) return true;
 
-  const bool deflated = s.header.Method == kMethodDeflated;
   const uint64_t centralCompressed = static_cast<uint64_t>(s.item.CompressedSize());
   const uint64_t ratio = s.declaredSize / std::max<uint64_t>(1, centralCompressed);
-  const auto chunkAfter = [&](int64_t consumed) -> uint32_t {
+  const std::function<uint32_t(int64_t)> chunkAfter = [&](int64_t consumed) -> uint32_t {
     return consumed < s.compressedSize
                ? ChunkLength(s.compressedSize - consumed, ratio, availableMemory)
                : 0;
   };
 
   uint32_t n = chunkAfter(0);
-  const uint32_t inputSize = static_cast<uint32_t>(std::min<int64_t>(kChunkSize, s.compressedSize));
-  TReadAhead reader(s, inputSize, n < s.compressedSize, !deflated);
-  TInflater inflater;
-  // Stored data is emitted from the input buffers themselves.
-  const size_t outputSize = deflated ? std::min<uint64_t>(s.declaredSize + 1, kChunkSize) : 0;
-  TWriteBehind output(s, outputSize, deflated && s.declaredSize >= outputSize);
-  if (deflated && !inflater.Start()) return Fail(s, TZFCause::SystemError);
+  const uint32_t inputSize =
+      static_cast<uint32_t>(std::clamp<int64_t>(s.compressedSize, 1, kChunkSize));
+  TReadAhead reader(s, inputSize, n < s.compressedSize);
+  const size_t outputSize = std::min<uint64_t>(s.declaredSize + 1, kChunkSize);
+  TWriteBehind output(s, outputSize, s.declaredSize >= outputSize);
 
+  bool ended = false;
+  bool ok = true;
   // clang-format off
-  while (n > 0 && !inflater.Ended()) {
+  while (ok && n > 0 && !ended) {
     if (!ReportProgress(s)) return false;                                // REPORT
     uint8_t* const chunk = reader.Take(n);                              // READ, DECRYPT
     if (chunk == nullptr) return Fail(s, TZFCause::Truncated);
     const uint32_t next = chunkAfter(s.consumed + n);                   // SIZE
     if (next > 0) reader.ReadAhead(next);                               //  (of the next)
-    const bool ok = deflated ? InflateChunk(s, inflater, output, chunk, n) // EXPAND
-                             : Admit(s, n) && Store(s, chunk, n);       //  + EMIT
-    if (!ok) return false;
+    ok = ExpandChunk(s, decompressor, output, chunk, n, ended);         // EXPAND + EMIT
     s.consumed += n;
     n = next;
   }
   // clang-format on
-  return output.Finish();
+  ok = output.Finish() && ok;
+  if (ok && !ended) {
+    const TZFCause cause = decompressor.Finish();
+    if (cause != TZFCause::None) ok = FailDecompressor(s, cause);
+  }
+  if (s.cipher == nullptr || s.cipher->TrailerSize() == 0) return ok;
+  return Authenticate(s, reader, n, chunkAfter, ok);
 }
 
 // ---- block-structured decoding ----------------------------------------------------
@@ -642,13 +644,26 @@ bool EmitBlock(TDecodeState& s, const TBlockFormatHeader& b, std::vector<uint8_t
   return decoded > 0 || Fail(s, TZFCause::DamagedData);
 }
 
+// Whether a 50-byte header read from an entry the registry does not know
+// is the block-structured format's: its total agrees with the entry's
+// declared size (its low 32 bits for a Zip64 entry) and it names a known
+// algorithm and block kind. Anything else is a method this engine does
+// not decode, and is never taken for a password or CRC problem.
+bool IsBlockFormatHeader(const TDecodeState& s, const TBlockFormatHeader& b) {
+  return b.TotalSize == static_cast<uint32_t>(s.declaredSize) && b.Algorithm == 0 &&
+         b.Compressed <= 1;
+}
+
 bool DecodeBlocks(TDecodeState& s) {
   uint8_t raw[kBlockFormatHeaderSize];
+  if (s.compressedSize < static_cast<int64_t>(kBlockFormatHeaderSize))
+    return Fail(s, TZFCause::UnsupportedMethod);
   if (!ReadEntryBytes(s, raw, kBlockFormatHeaderSize)) return false;
   TBlockFormatHeader b;
   ReadBlockFormatHeader(raw, b);
-  s.encrypted = b.Encryption != kBlockFormatNotEncrypted;
-  if (s.encrypted && !CheckBlockPassword(s, b)) return false;
+  if (!IsBlockFormatHeader(s, b)) return Fail(s, TZFCause::UnsupportedMethod);
+  const bool encrypted = b.Encryption != kBlockFormatNotEncrypted;
+  if (encrypted && !CheckBlockPassword(s, b)) return false;
   s.crc = 0xFFFFFFFF;
 
   const uint64_t total = s.header.UncompressedSize == kSentinel32 ? s.declaredSize : b.TotalSize;
@@ -670,7 +685,7 @@ bool DecodeBlocks(TDecodeState& s) {
     const bool last = i + 1 == b.BlockCount;
     if (last && s.produced > total) return Fail(s, TZFCause::SizeMismatch);
     const uint64_t expected = last ? total - s.produced : b.BlockSize;
-    if (s.encrypted)
+    if (encrypted)
       DecryptHook(static_cast<uint8_t>(b.Encryption), block.data(), length, s.events.Password());
     if (!EmitBlock(s, b, block, piece, expected)) return false;
   }
@@ -678,6 +693,38 @@ bool DecodeBlocks(TDecodeState& s) {
 }
 
 // ---- the entry ---------------------------------------------------------------------
+
+// Dispatches the entry's data by its coding: the registry decides first,
+// by method; a method it does not know is the block-structured format's
+// when the entry needs version 11 or more and the block header agrees,
+// and otherwise refused before any password question.
+bool DecodeData(TDecodeState& s) {
+  const TZFEntryCoding coding = EntryCodingOf(s.item);
+  s.method = coding.Method;
+  if (coding.Method == kMethodDeflate64 && !IsRegisteredMethod(kMethodDeflate64)) {
+    TZFErrorDetail detail;
+    detail.Cause = TZFCause::UnsupportedMethod;
+    detail.Method = kMethodDeflate64;
+    detail.EntryOffset = s.item.LocalHeaderOffset();
+    throw EZFException(neDeflate64, nullptr).WithDetail(std::move(detail));
+  }
+  const TZFMethodParams params{s.header.Flags, s.declaredSize};
+  const std::unique_ptr<IZFDecompressor> decompressor =
+      coding.Valid ? MakeDecompressor(coding.Method, params) : nullptr;
+  if (decompressor == nullptr) {
+    if (s.header.Method != kMethodAes && s.header.VersionNeeded >= kBlockFormatMinVersion)
+      return DecodeBlocks(s);
+    return Fail(s, TZFCause::UnsupportedMethod);
+  }
+  const std::unique_ptr<IZFEntryCipher> cipher = MakeEntryCipher(coding, s.local);
+  if (coding.Cipher != TZFEntryCoding::TCipher::None && cipher == nullptr) {
+    s.method = kMethodAes;
+    return Fail(s, TZFCause::UnsupportedMethod);
+  }
+  s.cipher = cipher.get();
+  s.checkCrc = cipher == nullptr || cipher->ChecksCrc();
+  return DecodeStream(s, *decompressor);
+}
 
 // Reads the 30-byte local header (a short read raises the stream's
 // EReadError) and skips its name and extra field by its own lengths;
@@ -699,7 +746,6 @@ bool DecodeLocalEntry(TDecodeState& s, TStream& stream, const TZFEntryPlace& pla
   // Sizes of 2^63 bytes and more come from no real archive.
   if (s.item.CompressedSize() < 0 || s.item.UncompressedSize() < 0)
     return Fail(s, TZFCause::DamagedData);
-  s.encrypted = (s.header.Flags & kFlagEncrypted) != 0;
   s.declaredSize = static_cast<uint64_t>(s.item.UncompressedSize());
   int64_t dataStart = -1;
   s.local = ReadLocalHeader(stream, dataStart);
@@ -717,33 +763,18 @@ bool DecodeLocalEntry(TDecodeState& s, TStream& stream, const TZFEntryPlace& pla
 
   // The 12 bytes of an encryption header count here, though not as data.
   s.progressTotal = static_cast<long double>(s.compressedSize);
-  switch (s.header.Method) {
-    case kMethodStored:
-    case kMethodDeflated:
-      return DecodeStandard(s);
-    case kMethodDeflate64: {
-      TZFErrorDetail detail;
-      detail.Cause = TZFCause::UnsupportedMethod;
-      detail.Method = kMethodDeflate64;
-      detail.EntryOffset = s.item.LocalHeaderOffset();
-      throw EZFException(neDeflate64, nullptr).WithDetail(std::move(detail));
-    }
-    default:
-      if (s.header.VersionNeeded < kBlockFormatMinVersion)
-        return Fail(s, TZFCause::UnsupportedMethod);
-      return DecodeBlocks(s);
-  }
+  return DecodeData(s);
 }
 
 // The result of a decoding that ended with ok: the cause recorded, else
 // the size and CRC-32 judged.
 TZFDecodeResult Judge(TDecodeState& s, bool ok) {
   if (ok && s.produced != s.declaredSize) Fail(s, TZFCause::SizeMismatch);
-  if (ok && ~s.crc != s.header.Crc32) Fail(s, TZFCause::CrcMismatch);
+  if (ok && s.checkCrc && ~s.crc != s.header.Crc32) Fail(s, TZFCause::CrcMismatch);
   if (!ok && s.failure.Cause == TZFCause::None) Fail(s, TZFCause::DamagedData);
   TZFDecodeResult result;
   result.Failure = std::move(s.failure);
-  if (result.Failure.Cause == TZFCause::UnsupportedMethod) result.Failure.Method = s.header.Method;
+  if (result.Failure.Cause == TZFCause::UnsupportedMethod) result.Failure.Method = s.method;
   if (!result.Ok()) result.Failure.EntryOffset = s.item.LocalHeaderOffset();
   return result;
 }

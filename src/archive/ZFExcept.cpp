@@ -163,8 +163,24 @@ const char* CauseName(TZFCause cause) {
     case TZFCause::FolderInTheWay: return "folder-in-the-way";
     case TZFCause::Cancelled: return "cancelled";
     case TZFCause::Skipped: return "skipped";
+    case TZFCause::AuthenticationFailed: return "authentication-failed";
   }
   return "unknown";
+}
+
+bool IsDataDamage(TZFCause cause) {
+  switch (cause) {
+    case TZFCause::CrcMismatch:
+    case TZFCause::SizeMismatch:
+    case TZFCause::Truncated:
+    case TZFCause::DamagedData:
+    case TZFCause::Overlap:
+    case TZFCause::UnsupportedMethod:
+    case TZFCause::AuthenticationFailed:
+      return true;
+    default:
+      return false;
+  }
 }
 
 TZFErrorDetail SystemFailure(int systemCode) {
@@ -200,6 +216,9 @@ std::string DescribeDetail(const TZFErrorDetail& d) {
     case TZFCause::FolderInTheWay: text = "a folder stands in its place"; break;
     case TZFCause::Cancelled: text = "cancelled"; break;
     case TZFCause::Skipped: text = "skipped"; break;
+    case TZFCause::AuthenticationFailed:
+      text = "authentication failed: data altered or wrong password";
+      break;
   }
   if (d.EntryOffset >= 0) text += ", entry at offset " + std::to_string(d.EntryOffset);
   return text;

@@ -91,7 +91,13 @@ enum class TZFCause : uint8_t {
   FolderInTheWay,     // a folder stands where the file is to be written
   Cancelled,          // a progress handler cancelled the run
   Skipped,            // the password question was declined: the entry is skipped
+  AuthenticationFailed,  // the cipher's authentication code does not fit the data (AES)
 };
+
+// Whether a cause says the archive's data is damaged or cannot be decoded
+// (what ExtractCorruptedFiles excuses), rather than that the destination,
+// the system or the user stopped it.
+bool IsDataDamage(TZFCause cause);
 
 // A stable identifier of a cause ("crc-mismatch", "disk-full", ...).
 const char* CauseName(TZFCause cause);

@@ -491,27 +491,6 @@ void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32
   }
 }
 
-namespace {
-
-// Causes that say the archive's data is damaged or cannot be decoded, which
-// ExtractCorruptedFiles excuses; a destination that could not take the
-// bytes is never excused.
-bool IsDataDamage(TZFCause cause) {
-  switch (cause) {
-    case TZFCause::CrcMismatch:
-    case TZFCause::SizeMismatch:
-    case TZFCause::Truncated:
-    case TZFCause::DamagedData:
-    case TZFCause::Overlap:
-    case TZFCause::UnsupportedMethod:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
-
 bool TZFBaseArchiver::WriteEntryData(const TDirItem& item, int32_t index, TStream& destination) {
   const TZFEntryPlace place = dirManager_->PlaceOf(index);
   OpenVolumeNumber(place.FirstVolume, place.LastVolume);

@@ -292,6 +292,17 @@ std::string MethodName(uint16_t method) {
   }
 }
 
+std::optional<TAesExtra> ReadAesExtra(std::span<const uint8_t> data) {
+  if (data.size() < 7 || data[2] != 'A' || data[3] != 'E') return std::nullopt;
+  TAesExtra aes;
+  aes.VendorVersion = Get16(data.data());
+  aes.Strength = data[4];
+  aes.Method = Get16(data.data() + 5);
+  if (aes.VendorVersion != kAesVersion1 && aes.VendorVersion != kAesVersion2) return std::nullopt;
+  if (aes.Strength < 1 || aes.Strength > 3) return std::nullopt;
+  return aes;
+}
+
 std::string NameFromBytes(std::span<const uint8_t> bytes) {
   const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
   return std::string(bytes.begin(), end);

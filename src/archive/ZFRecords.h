@@ -42,20 +42,20 @@ inline constexpr size_t kDataDescriptorSize = 16;      // with its signature
 inline constexpr size_t kExtraBlockHeaderSize = 4;     // ID + data size
 
 // ---- compression methods ---------------------------------------------------
-// Only stored, deflated and the block-structured format are decoded; the
-// others are named for listings.
+// Which of them the engine decodes is the registry's to say
+// (methods/Decompressor.h); every one is named for listings.
 inline constexpr uint16_t kMethodStored = 0;
 inline constexpr uint16_t kMethodShrunk = 1;
 inline constexpr uint16_t kMethodReduced1 = 2;  // to kMethodReduced4 = 5: four factors
 inline constexpr uint16_t kMethodReduced4 = 5;
 inline constexpr uint16_t kMethodImploded = 6;
 inline constexpr uint16_t kMethodDeflated = 8;
-inline constexpr uint16_t kMethodDeflate64 = 9;  // refused, never decoded
+inline constexpr uint16_t kMethodDeflate64 = 9;   // 64 KiB window, longer lengths and distances
 inline constexpr uint16_t kMethodBZip2 = 12;
-inline constexpr uint16_t kMethodLzma = 14;
+inline constexpr uint16_t kMethodLzma = 14;  // a 4-byte header and the properties, then raw LZMA
 inline constexpr uint16_t kMethodZstd = 93;
-inline constexpr uint16_t kMethodXz = 95;
-inline constexpr uint16_t kMethodPpmd = 98;
+inline constexpr uint16_t kMethodXz = 95;    // a whole .xz stream
+inline constexpr uint16_t kMethodPpmd = 98;  // PPMd variant I revision 1
 inline constexpr uint16_t kMethodAes = 99;  // AES encryption; the real method is in an extra block
 // Any other method is the block-structured format, and only when the entry
 // needs this version or more to extract.
@@ -109,10 +109,12 @@ inline constexpr uint32_t UnixModeOf(uint32_t externalAttributes) {
 inline constexpr uint16_t kFlagEncrypted = 0x0001;       // traditional PKWARE
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;  // sizes and CRC follow the data
 inline constexpr uint16_t kFlagUtf8Name = 0x0800;        // name and comment are UTF-8
+inline constexpr uint16_t kFlagLzmaEndMarker = 0x0002;   // LZMA: the stream ends with its marker
 
 // ---- extra field block IDs -------------------------------------------------
 inline constexpr uint16_t kExtraZip64 = 0x0001;
 inline constexpr uint16_t kExtraUnicodePath = 0x7075;  // the name in UTF-8, see ReadUnicodePath
+inline constexpr uint16_t kExtraAes = 0x9901;  // WinZip AES: see ReadAesExtra
 
 // ---- sentinels: the true value is in the Zip64 records ---------------------
 inline constexpr uint32_t kSentinel32 = 0xFFFFFFFF;  // sizes and offsets
@@ -285,6 +287,27 @@ struct TZip64ExtendedInfo {
 // can only lie further on.
 TZip64ExtendedInfo ReadZip64ExtendedInfo(std::span<const uint8_t> data,
                                          const TCentralFileHeader& header);
+
+// ---- WinZip AES ---------------------------------------------------------------
+// An AES entry has method 99 and this block: vendor version (2 bytes: 1 for
+// AE-1, 2 for AE-2), vendor id "AE", strength (1 byte: 1, 2, 3 for 128,
+// 192, 256-bit keys) and the real compression method (2 bytes). Its data is
+// a salt (half the key's length), a 2-byte password verifier, the
+// ciphertext and a 10-byte authentication code.
+inline constexpr uint16_t kAesVersion1 = 1;  // AE-1: the CRC-32 is stored and checked
+inline constexpr uint16_t kAesVersion2 = 2;  // AE-2: the CRC-32 is 0, the code stands for it
+inline constexpr size_t kAesVerifierSize = 2;
+inline constexpr size_t kAesAuthCodeSize = 10;
+struct TAesExtra {
+  uint16_t VendorVersion = 0;
+  uint8_t Strength = 0;
+  uint16_t Method = 0;
+};
+// The block's data read; none when it is shorter than 7 bytes, its vendor
+// id is not "AE", or its version or strength is none of the above.
+std::optional<TAesExtra> ReadAesExtra(std::span<const uint8_t> data);
+// The key length in bits for a strength of 1, 2 or 3.
+inline constexpr int AesKeyBits(uint8_t strength) { return 64 + 64 * strength; }
 
 // ---- names ---------------------------------------------------------------------
 

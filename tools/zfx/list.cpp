@@ -15,6 +15,7 @@
 #include "archive/ZFDirManager.h"
 #include "archive/ZFRecords.h"
 #include "archive/ZFStrFunc.h"
+#include "archive/methods/EntryCipher.h"
 #include "open_archive.h"
 #include "volume_requests.h"
 
@@ -64,6 +65,9 @@ void AppendHex8(std::string& out, uint32_t value) {
   for (int shift = 28; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 15];
 }
 
+// The method column holds the longest coding name: "AES-256 Deflat64".
+constexpr size_t kMethodWidth = 16;
+
 std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirItem) {
   namespace os = zf::os;
   const os::DosDateTimeParts when =
@@ -77,9 +81,9 @@ std::string EntryLine(const zf::TZFArchiveItem& item, const zf::TDirItem& dirIte
   // Rounded as printf's "%.0f" rounds: to the nearest, ties to even.
   AppendNumber(line, static_cast<int64_t>(std::nearbyint(item.CompressionRate)), 4);
   line += "%  ";
-  const std::string method = zf::MethodName(dirItem.Header.Method);
+  const std::string method = zf::CodingName(zf::EntryCodingOf(dirItem));
   line += method;
-  if (method.size() < 8) line.append(8 - method.size(), ' ');
+  if (method.size() < kMethodWidth) line.append(kMethodWidth - method.size(), ' ');
   line += ' ';
   AppendNumber(line, when.Year, 4, '0');
   line += '-';
@@ -129,8 +133,8 @@ int RunList(const CommandLine& cmd, Console& console) {
   console.Info("Archive: " + cmd.archive);
   const std::string& comment = archiver.DirManager()->GlobalComment();
   if (!comment.empty()) PrintComment(comment, console);
-  console.Info("      Length       Packed Ratio  Method   Date       Time   Attr   CRC-32    Name");
-  console.Info("------------ ------------ -----  -------- ---------- -----  -----  -------- ----");
+  console.Info("      Length       Packed Ratio  Method           Date       Time   Attr   CRC-32    Name");
+  console.Info("------------ ------------ -----  ---------------- ---------- -----  -----  -------- ----");
 
   int64_t length = 0, packed = 0;
   int entries = 0, encrypted = 0;
@@ -151,10 +155,10 @@ int RunList(const CommandLine& cmd, Console& console) {
     return kExitSomeFailed;
   }
 
-  console.Info("------------ ------------ -----                                               ----");
+  console.Info("------------ ------------ -----                                                       ----");
   std::string total = Format("%12" PRId64 " %12" PRId64 " %4.0f%%", length, packed,
                              Ratio(packed, length));
-  total += std::string(47, ' ') + std::to_string(entries) + (entries == 1 ? " entry" : " entries");
+  total += std::string(55, ' ') + std::to_string(entries) + (entries == 1 ? " entry" : " entries");
   if (encrypted > 0) total.append(", ").append(std::to_string(encrypted)).append(" encrypted");
   console.Info(total);
   return kExitOk;

@@ -1,0 +1,20 @@
+// The factory of each method's decompressor, one per file of this folder;
+// only the registry (Registry.cpp) calls them.
+#pragma once
+
+#include <memory>
+
+#include "archive/ZFRecords.h"
+#include "archive/methods/Decompressor.h"
+#include "archive/methods/EntryCipher.h"
+
+namespace zf {
+
+std::unique_ptr<IZFDecompressor> MakeStoredDecompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakeDeflateDecompressor(const TZFMethodParams& params);
+
+// The AES cipher stage of an entry (EntryCipher.h), or null when the
+// platform has no AES.
+std::unique_ptr<IZFEntryCipher> MakeAesCipher(const TAesExtra& aes);
+
+}  // namespace zf
