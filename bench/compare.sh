@@ -11,7 +11,7 @@
 # usage: bench/compare.sh [-n RUNS] [-k CASES] [-c CACHE_DIR] [-o OUTPUT_DIR] [-b BUILD_DIR]
 #   -n  repetitions per tool and case (default 5)
 #   -k  the cases to run, e.g. "small listing" (default all: deflated
-#       encrypted stored small listing)
+#       encrypted stored small listing bzip2 lzma zstd aes)
 #   -c  where the archives are made once and kept (default ~/.cache/zf-bench)
 #   -o  where the tools extract to (default a fresh folder in /dev/shm, as
 #       disk timings swing by several times); emptied after every run
@@ -35,11 +35,12 @@ while getopts "n:k:c:o:b:h" opt; do
     *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 2 ;;
   esac
 done
-CASES=(deflated encrypted stored small listing)
+ALL_CASES="deflated encrypted stored small listing bzip2 lzma zstd aes"
+CASES=($ALL_CASES)
 if [[ -n $ONLY ]]; then
   read -ra CASES <<<"$ONLY"
   for case in "${CASES[@]}"; do
-    [[ " deflated encrypted stored small listing " == *" $case "* ]] ||
+    [[ " $ALL_CASES " == *" $case "* ]] ||
       { echo "compare.sh: no case $case" >&2; exit 2; }
   done
 fi
@@ -52,6 +53,7 @@ trap 'rm -rf "$OUT"/run "$RESULTS" $OWN_OUT' EXIT
 
 PASSWORD=bench-password
 BIG_SIZE=$((512 << 20))
+METHOD_SIZE=$((64 << 20))  # the entry of each method's case: the text's first 64 MiB
 SMALL_FILES=20000
 SMALL_FOLDERS=200
 LIST_ENTRIES=200000
@@ -105,6 +107,25 @@ make_archives() {
     (cd "$src" && rm -f "$CACHE/part.zip" && zip -q -r "$CACHE/part.zip" small)
     mv "$CACHE/part.zip" "$CACHE/small.zip"
   fi
+  # One 64 MiB text-like entry per method: bzip2, LZMA and AES-256 over
+  # deflate by 7-Zip; Zstandard, which no installed tool puts in a ZIP,
+  # as the zstd tool's frame wrapped by bench/wrap_zstd.py.
+  if [[ ! -f $src/method.txt ]]; then
+    head -c "$METHOD_SIZE" "$src/big.txt" >"$src/method.txt"
+  fi
+  for name in bzip2 lzma zstd aes; do
+    [[ -f $CACHE/method-$name.zip ]] && continue
+    selected $name || continue
+    echo "zipping method-$name.zip..." >&2
+    rm -f "$CACHE/part.zip"
+    case $name in
+      bzip2) (cd "$src" && "$SEVENZIP" a -tzip -mm=BZip2 "$CACHE/part.zip" method.txt >/dev/null) ;;
+      lzma) (cd "$src" && "$SEVENZIP" a -tzip -mm=LZMA "$CACHE/part.zip" method.txt >/dev/null) ;;
+      aes) (cd "$src" && "$SEVENZIP" a -tzip -mm=Deflate -mem=AES256 -p"$PASSWORD" "$CACHE/part.zip" method.txt >/dev/null) ;;
+      zstd) python3 "$ROOT/bench/wrap_zstd.py" "$src/method.txt" "$CACHE/part.zip" ;;
+    esac
+    mv "$CACHE/part.zip" "$CACHE/method-$name.zip"
+  done
   local count
   selected listing || return 0
   for count in $LIST_ENTRIES $HUGE_ENTRIES; do
@@ -137,11 +158,15 @@ list_bsdtar() { bsdtar -tf "$1"; }
 
 declare -A TITLE=([deflated]="big file, deflated" [encrypted]="big file, encrypted"
                   [stored]="big file, stored" [small]="$SMALL_FILES small files"
-                  [listing]="listing $LIST_ENTRIES entries")
+                  [listing]="listing $LIST_ENTRIES entries" [bzip2]="64 MiB file, bzip2"
+                  [lzma]="64 MiB file, LZMA" [zstd]="64 MiB file, Zstandard"
+                  [aes]="64 MiB file, AES-256")
 declare -A ARCHIVE=([deflated]=$CACHE/big-deflated.zip [encrypted]=$CACHE/big-encrypted.zip
                     [stored]=$CACHE/big-stored.zip [small]=$CACHE/small.zip
-                    [listing]=$CACHE/entries-$LIST_ENTRIES.zip)
-declare -A CASE_PASS=([encrypted]=$PASSWORD)
+                    [listing]=$CACHE/entries-$LIST_ENTRIES.zip [bzip2]=$CACHE/method-bzip2.zip
+                    [lzma]=$CACHE/method-lzma.zip [zstd]=$CACHE/method-zstd.zip
+                    [aes]=$CACHE/method-aes.zip)
+declare -A CASE_PASS=([encrypted]=$PASSWORD [aes]=$PASSWORD)
 # Tools per case; the floor applies to the deflated file only. Python's
 # zipfile decrypts in pure Python (minutes for the big file) and has no
 # listing of its own to compare: it sits out those two cases.
@@ -149,12 +174,17 @@ declare -A TOOLS=([deflated]="zfx unzip 7zip bsdtar python floor"
                   [encrypted]="zfx unzip 7zip bsdtar"
                   [stored]="zfx unzip 7zip bsdtar python"
                   [small]="zfx unzip 7zip bsdtar python"
-                  [listing]="zfx unzip 7zip bsdtar")
+                  [listing]="zfx unzip 7zip bsdtar"
+                  [bzip2]="zfx unzip 7zip bsdtar python" [lzma]="zfx 7zip bsdtar python"
+                  [zstd]="zfx 7zip bsdtar" [aes]="zfx 7zip bsdtar")
 PEERS="unzip 7zip bsdtar python"
 declare -A TOOL_NAME=([zfx]=zfx [unzip]=unzip [7zip]=7-Zip [bsdtar]=bsdtar [python]=zipfile
                       [floor]=floor)
 # Targets for zfx's median: to the fastest peer, and to the floor.
-declare -A TARGET=([deflated]=0.9 [encrypted]=0.6 [stored]=0.9 [small]=0.6 [listing]=0.8)
+# The methods' target is bsdtar's time (the same libraries); the table's
+# "fastest peer" may be 7-Zip, whose decoders are its own.
+declare -A TARGET=([deflated]=0.9 [encrypted]=0.6 [stored]=0.9 [small]=0.6 [listing]=0.8
+                   [bzip2]=1 [lzma]=1 [zstd]=1 [aes]=1)
 FLOOR_TARGET=1.15
 # Peak resident set per entry of the million-entry listing, in bytes.
 PER_ENTRY_TARGET=160
@@ -186,6 +216,8 @@ verify() {  # case tool dest
   local ok=1
   if [[ $1 == small ]]; then
     diff -rq "$CACHE/src/small" "$3/small" >/dev/null || ok=0
+  elif [[ -n ${TITLE[$1]} && ${ARCHIVE[$1]} == */method-* ]]; then
+    cmp -s "$CACHE/src/method.txt" "$3/method.txt" || ok=0
   else
     cmp -s "$CACHE/src/big.txt" "$3/big.txt" || ok=0
   fi

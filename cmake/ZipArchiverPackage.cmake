@@ -4,8 +4,10 @@
 # writes
 #   find_package(ZipArchiver CONFIG REQUIRED)
 #   target_link_libraries(app PRIVATE ZipArchiver::ZipArchiver)
-# and includes <ziparchiver/ZFArchiver.h>. zlib and the thread library are
-# found again as dependencies by the package's config.
+# and includes <ziparchiver/ZFArchiver.h>. zlib, the thread library and (on
+# Linux) bzip2, liblzma and zstd are found again as dependencies by the
+# package's config; the Windows package carries its static builds of the
+# last three (cmake/CompressionLibraries.cmake).
 #
 # Only the component's surface is installed. Its headers include each other
 # by bare file name ("ZFClasses.h"), which resolves beside the including
@@ -34,7 +36,7 @@ set_target_properties(zfplatform PROPERTIES EXPORT_NAME Platform)
 target_include_directories(zfarchive INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_include_directories(zfplatform INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
-install(TARGETS zfarchive zfplatform EXPORT ZipArchiverTargets
+install(TARGETS zfarchive zfplatform zfcompression EXPORT ZipArchiverTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${ZF_PUBLIC_HEADERS} DESTINATION ${ZF_INSTALL_INCLUDEDIR})
 install(FILES src/platform/platform.h DESTINATION ${ZF_INSTALL_INCLUDEDIR}/platform)

@@ -7,7 +7,8 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 # Debian packages the build, the tests and the demo need (the host's own
 # architecture).
 ZF_PACKAGES=(
-  cmake ninja-build g++ make pkg-config zlib1g-dev libssl-dev libgtest-dev
+  cmake ninja-build g++ make pkg-config zlib1g-dev libgtest-dev
+  libbz2-dev liblzma-dev libzstd-dev libssl-dev xz-utils zstd dpkg-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 libgnutls30 locales

@@ -112,9 +112,9 @@ std::vector<Case> Cases() {
          }
        },
        kPassword, Reader::Component, false, -1, kNames[kDeflated]},
-      {"method 12 of a version-1.0 entry", kLast, TZFCause::UnsupportedMethod,
+      {"method 97 of a version-1.0 entry", kLast, TZFCause::UnsupportedMethod,
        [](test::ZipLayout& l) {
-         Put16(l.bytes, l.centralOffsets[kLast] + kCentralMethod, 12);
+         Put16(l.bytes, l.centralOffsets[kLast] + kCentralMethod, 97);
          Put16(l.bytes, l.centralOffsets[kLast] + kCentralVersionNeeded, 10);
        }},
       {"wrong password, nobody to ask", kSecret, TZFCause::WrongPassword, nullptr, "wrong",

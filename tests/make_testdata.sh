@@ -276,7 +276,7 @@ raw = archive([(info('inner.zip', method=zipfile.ZIP_STORED), inner),
 save('nested.zip', raw[:directory_start(raw)])
 expect('nested.zip', {'inner.zip': inner, 'after.txt': b'after the inner archive\n'})
 
-# A block-structured entry (method 12) of one block that declares 256 MiB
+# A block-structured entry (method 97, which no decompressor claims) of one block that declares 256 MiB
 # of zeros (1 MiB for the fuzzers' seeds) and holds a few hundred KiB.
 size = (1 << 20) if small else (256 << 20)
 zero = bytes(1 << 20)
@@ -292,11 +292,148 @@ local = raw.find(b'PK\x03\x04')
 central = raw.find(b'PK\x01\x02')
 for at, fields in ((local + 4, 4), (central + 6, 4)):
     struct.pack_into('<H', raw, at, 20)                # version needed
-    struct.pack_into('<H', raw, at + fields, 12)       # method
+    struct.pack_into('<H', raw, at + fields, 97)       # method
     struct.pack_into('<I', raw, at + fields + 6, crc)  # CRC-32
     struct.pack_into('<I', raw, at + fields + 14, size)  # uncompressed size
 save('blockbomb.zip', raw)
 EOF
+
+# ---- every compression method and AES ---------------------------------------------
+# m-*.zip: one archive per method and cipher, by the tool that writes it:
+# 7-Zip (Deflate64, BZip2, LZMA with and without its end marker, XZ, AES-128/192/256
+# over deflate and store), Info-ZIP zip -Z bzip2, Python's zipfile (bzip2,
+# LZMA), and for Zstandard, whose streams no installed tool puts in a ZIP,
+# the zstd tool's frames (two) wrapped here. AE-1 (WinZip's kind) is 7-Zip's
+# AE-2 archive with the version and the CRC-32 set. The oracle is 7-Zip.
+# f-*.zip: failures, each one mutation of a good archive, with the cause
+# zfx must report in OUT_DIR/failures (archive, password, cause text).
+msrc="$out/msrc"
+mkdir -p "$msrc"
+python3 - "$msrc" "$small" <<'EOF2'
+import os, sys
+root, small = sys.argv[1], sys.argv[2] == '1'
+n = 60 if small else 12000
+with open(os.path.join(root, 'text.txt'), 'w') as f:
+    f.write(''.join('%d: the quick brown fox jumps over the lazy dog %d\n' % (i, i * i) for i in range(n)))
+with open(os.path.join(root, 'small.txt'), 'w') as f:
+    f.write('a small file\n')
+EOF2
+find "$msrc" -exec touch -t "$stamp" {} +
+seven() { (cd "$msrc" && 7zz a -tzip -bd -bso0 -bsp0 "$@" text.txt small.txt >/dev/null); }
+seven -mm=Deflate64 "$out/m-7z-deflate64.zip"
+seven -mm=BZip2 "$out/m-7z-bzip2.zip"
+seven -mm=LZMA "$out/m-7z-lzma.zip"
+seven -mm=LZMA:eos=off "$out/m-7z-lzma-noeos.zip"
+seven -mm=XZ "$out/m-7z-xz.zip"
+seven -mm=Deflate -mem=AES128 -psecret "$out/m-7z-aes128.zip"
+seven -mm=Copy -mem=AES192 -psecret "$out/m-7z-aes192-store.zip"
+seven -mm=Deflate -mem=AES256 -psecret "$out/m-7z-aes256.zip"
+seven -mm=Copy -mem=AES256 -psecret "$out/m-7z-aes256-store.zip"
+(cd "$msrc" && zip -q -X -Z bzip2 "$out/m-zip-bzip2.zip" text.txt small.txt)
+python3 - "$msrc" "$out" <<'EOF2'
+import os, struct, subprocess, sys, zipfile, zlib
+src, out = sys.argv[1], sys.argv[2]
+date = (2020, 1, 2, 13, 4, 6)
+names = ('text.txt', 'small.txt')
+def body(name):
+    with open(os.path.join(src, name), 'rb') as f:
+        return f.read()
+for kind, method in (('bzip2', zipfile.ZIP_BZIP2), ('lzma', zipfile.ZIP_LZMA)):
+    with zipfile.ZipFile(os.path.join(out, 'm-py-%s.zip' % kind), 'w') as z:
+        for name in names:
+            info = zipfile.ZipInfo(name, date)
+            info.compress_type = method
+            z.writestr(info, body(name))
+
+def headers(raw):
+    """Each entry's name and the offsets of its local and central headers."""
+    e = raw.rfind(b'PK\x05\x06')
+    count, _, start = struct.unpack_from('<HII', raw, e + 10)
+    found, p = {}, start
+    for _ in range(count):
+        nl, xl, cl = struct.unpack_from('<HHH', raw, p + 28)
+        found[raw[p + 46:p + 46 + nl].decode()] = (struct.unpack_from('<I', raw, p + 42)[0], p)
+        p += 46 + nl + xl + cl
+    return found
+def set_fields(raw, local, central, **fields):
+    # Offsets of the fields after the signature (local, central).
+    at = {'version': (4, 6), 'method': (8, 10), 'crc': (14, 16), 'csize': (18, 20),
+          'usize': (22, 24)}
+    for name, value in fields.items():
+        fmt = '<I' if name in ('crc', 'csize', 'usize') else '<H'
+        struct.pack_into(fmt, raw, local + at[name][0], value)
+        struct.pack_into(fmt, raw, central + at[name][1], value)
+def data_start(raw, local):
+    nl, xl = struct.unpack_from('<HH', raw, local + 26)
+    return local + 30 + nl + xl
+
+# Methods 93 and 95 from the command-line tools: each entry stored by
+# zipfile, then its data swapped for the tool's and the headers set.
+def wrapped(path, method, compress):
+    with zipfile.ZipFile(path, 'w') as z:
+        for name in names:
+            z.writestr(zipfile.ZipInfo(name, date), compress(body(name)))
+    raw = bytearray(open(path, 'rb').read())
+    for name, (local, central) in headers(raw).items():
+        set_fields(raw, local, central, version=63, method=method, crc=zlib.crc32(body(name)),
+                   usize=len(body(name)))
+    open(path, 'wb').write(raw)
+def tool(*cmd):
+    return lambda data: subprocess.run(cmd, input=data, capture_output=True, check=True).stdout
+zstd = tool('zstd', '-q', '-c', '-19')
+wrapped(os.path.join(out, 'm-zstd.zip'), 93,
+        lambda data: zstd(data[:len(data) // 2]) + zstd(data[len(data) // 2:]))
+wrapped(os.path.join(out, 'm-xz.zip'), 95, tool('xz', '-q', '-c'))
+
+# AE-1: 7-Zip's AE-2 entries with vendor version 1 and their CRC-32.
+raw = bytearray(open(os.path.join(out, 'm-7z-aes256.zip'), 'rb').read())
+for name, (local, central) in headers(raw).items():
+    for at in (local, central):
+        p = raw.find(b'\x01\x99\x07\x00\x02\x00AE', at)
+        struct.pack_into('<H', raw, p + 4, 1)
+    set_fields(raw, local, central, crc=zlib.crc32(body(name)))
+open(os.path.join(out, 'm-ae1-aes256.zip'), 'wb').write(raw)
+
+# ---- failures: (archive made from, entry, mutation, password, cause text) ----
+def mutate(source, target, how, password, cause):
+    raw = bytearray(open(os.path.join(out, source), 'rb').read())
+    local, central = headers(raw)['text.txt']
+    start = data_start(raw, local)
+    csize = struct.unpack_from('<I', raw, central + 20)[0]
+    usize = struct.unpack_from('<I', raw, central + 24)[0]
+    how(raw, local, central, start, csize, usize)
+    open(os.path.join(out, target), 'wb').write(raw)
+    with open(os.path.join(out, 'failures'), 'a') as f:
+        f.write('%s\t%s\t%s\n' % (target, password, cause))
+def flip(offset):
+    def how(raw, local, central, start, csize, usize):
+        raw[start + offset(csize)] ^= 0x55
+    return how
+def shrink_size(by):
+    def how(raw, local, central, start, csize, usize):
+        set_fields(raw, local, central, usize=usize - by)
+    return how
+def cut(raw, local, central, start, csize, usize):
+    set_fields(raw, local, central, csize=csize // 2)
+for m in ('7z-bzip2', '7z-lzma', '7z-lzma-noeos', '7z-xz', 'zstd'):
+    mutate('m-%s.zip' % m, 'f-cut-%s.zip' % m, cut, '', 'truncated data')
+mutate('m-7z-bzip2.zip', 'f-flip-bzip2.zip', flip(lambda n: n // 2), '', 'damaged compressed data')
+mutate('m-zstd.zip', 'f-flip-zstd.zip', flip(lambda n: n // 3), '', 'damaged compressed data')
+mutate('m-7z-aes256.zip', 'f-tampered-aes256.zip', flip(lambda n: n // 2), 'secret',
+       'authentication failed: data altered or wrong password')
+mutate('m-7z-aes128.zip', 'f-tampered-code-aes128.zip', flip(lambda n: n - 1), 'secret',
+       'authentication failed: data altered or wrong password')
+mutate('m-7z-aes256.zip', 'f-wrong-password-aes256.zip', lambda *a: None, 'wrong',
+       'wrong password, skipped')
+mutate('m-7z-lzma-noeos.zip', 'f-size-lie-lzma.zip', shrink_size(1000), '', 'CRC-32 mismatch')
+mutate('m-7z-bzip2.zip', 'f-bomb-bzip2.zip', shrink_size(1000), '', 'size mismatch')
+mutate('m-zstd.zip', 'f-bomb-zstd.zip', shrink_size(1000), '', 'size mismatch')
+EOF2
+echo "m-7z-aes128.zip secret" >> "$out/passwords"
+for a in m-7z-aes192-store m-7z-aes256 m-7z-aes256-store m-ae1-aes256; do
+  echo "$a.zip secret" >> "$out/passwords"
+done
+rm -rf "$msrc"
 
 # Not an archive at all.
 seq 1 "$([ "$small" = 1 ] && echo 50 || echo 5000)" > "$out/notzip.zip"

@@ -701,13 +701,6 @@ bool DecodeBlocks(TDecodeState& s) {
 bool DecodeData(TDecodeState& s) {
   const TZFEntryCoding coding = EntryCodingOf(s.item);
   s.method = coding.Method;
-  if (coding.Method == kMethodDeflate64 && !IsRegisteredMethod(kMethodDeflate64)) {
-    TZFErrorDetail detail;
-    detail.Cause = TZFCause::UnsupportedMethod;
-    detail.Method = kMethodDeflate64;
-    detail.EntryOffset = s.item.LocalHeaderOffset();
-    throw EZFException(neDeflate64, nullptr).WithDetail(std::move(detail));
-  }
   const TZFMethodParams params{s.header.Flags, s.declaredSize};
   const std::unique_ptr<IZFDecompressor> decompressor =
       coding.Valid ? MakeDecompressor(coding.Method, params) : nullptr;

@@ -7,12 +7,16 @@
 #include "archive/ZFConst.h"
 #include "archive/ZFExcept.h"
 #include "archive/ZFRecords.h"
+#include "archive/methods/Decompressor.h"
+#include "archive/methods/EntryCipher.h"
 
 namespace zf {
 
 bool TZFDecodeAhead::Worthwhile(const TDirItem& item) {
-  const uint16_t method = item.Header.Method;
-  return (method == kMethodStored || method == kMethodDeflated) && !item.IsDirectory() &&
+  // An AES entry's block names its real method.
+  const uint16_t method =
+      item.Header.Method == kMethodAes ? EntryCodingOf(item).Method : item.Header.Method;
+  return IsRegisteredMethod(method) && !item.IsDirectory() &&
          item.CompressedSize() >= 0 && item.CompressedSize() <= kMaxEntrySize &&
          item.UncompressedSize() >= 0 && item.UncompressedSize() <= kMaxEntrySize;
 }

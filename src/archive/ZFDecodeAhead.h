@@ -44,7 +44,8 @@ class TZFDecodeAhead {
     TZFEntryPlace Place;
   };
 
-  // Whether an item is one to decode ahead: a small stored or deflated file.
+  // Whether an item is one to decode ahead: a small file of a method the
+  // registry decodes.
   static bool Worthwhile(const TDirItem& item);
 
   // Starts the worker on jobs over the archive file archivePath (a single

@@ -55,6 +55,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -351,6 +353,54 @@ class Sha256 {
 
  private:
   void* state_ = nullptr;  // EVP_MD_CTX or BCRYPT_HASH_HANDLE
+};
+
+// The primitives of the ciphers of archive entries (WinZip AES). Each
+// object is used by one thread.
+
+// PBKDF2 with HMAC-SHA1 (RFC 2898): out.size() bytes derived from password
+// and salt in iterations rounds. False when the system refuses.
+bool Pbkdf2HmacSha1(std::string_view password, std::span<const uint8_t> salt,
+                    uint32_t iterations, std::span<uint8_t> out);
+
+// HMAC-SHA1 (RFC 2104) over data given in pieces.
+class HmacSha1 {
+ public:
+  static constexpr size_t kSize = 20;
+  HmacSha1();
+  ~HmacSha1();
+  HmacSha1(const HmacSha1&) = delete;
+  HmacSha1& operator=(const HmacSha1&) = delete;
+
+  // Begins a code under key; false when the system refuses.
+  bool Start(std::span<const uint8_t> key);
+  void Update(const uint8_t* data, size_t n);
+  // The code of everything given since Start; false when none can be had.
+  bool Finish(uint8_t (&code)[kSize]);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// AES (FIPS-197) in ECB mode over whole 16-byte blocks: the block cipher
+// that counter modes are built on.
+class AesEcb {
+ public:
+  static constexpr size_t kBlockSize = 16;
+  AesEcb();
+  ~AesEcb();
+  AesEcb(const AesEcb&) = delete;
+  AesEcb& operator=(const AesEcb&) = delete;
+
+  // key: 16, 24 or 32 bytes; false when the system refuses it.
+  bool Start(std::span<const uint8_t> key);
+  // Encrypts blocks * 16 bytes from in to out (which may be the same).
+  void Encrypt(const uint8_t* in, uint8_t* out, size_t blocks);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 // ---- memory ----------------------------------------------------------------

@@ -2,7 +2,8 @@
 # Remakes the fuzz targets' seed corpora under tests/fuzz/corpus/:
 #   fuzz_extract (and fuzz_list, a link to it): the test archives of
 #     make_testdata.sh in their small form (Info-ZIP zip, bsdtar, Python's
-#     zipfile; stored, deflated, encrypted under "secret", data descriptors,
+#     zipfile, 7-Zip; stored, deflated, every other method (m-*.zip), AES and
+#     the traditional cipher under "secret", data descriptors,
 #     Zip64, self-extractor prefix, UTF-8 and CP866 names, attributes,
 #     damaged, hostile, empty);
 #   fuzz_startup: packages made by mkstp from a small product, with and

@@ -1,4 +1,5 @@
-// Method 8 through zlib's raw inflate. ZIP's deflate data has no zlib
+// Method 8 through zlib's raw inflate, in builds with ZF_ZLIB_INFLATE (the
+// reference beside the engine's own inflate, Deflate.cpp). ZIP's deflate data has no zlib
 // header or Adler-32 trailer; the end of the entry is the end of its
 // compressed size, so a stream that has not reached its final block there
 // is judged by the entry's size and CRC-32, not refused here.
@@ -62,7 +63,7 @@ class TDeflateZlib : public IZFDecompressor {
 
 }  // namespace
 
-std::unique_ptr<IZFDecompressor> MakeDeflateDecompressor(const TZFMethodParams&) {
+std::unique_ptr<IZFDecompressor> MakeZlibDeflateDecompressor(const TZFMethodParams&) {
   return std::make_unique<TDeflateZlib>();
 }
 

@@ -12,6 +12,12 @@ namespace zf {
 
 std::unique_ptr<IZFDecompressor> MakeStoredDecompressor(const TZFMethodParams& params);
 std::unique_ptr<IZFDecompressor> MakeDeflateDecompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakeZlibDeflateDecompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakeDeflate64Decompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakeBZip2Decompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakeLzmaDecompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakeXzDecompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakeZstdDecompressor(const TZFMethodParams& params);
 
 // The AES cipher stage of an entry (EntryCipher.h), or null when the
 // platform has no AES.

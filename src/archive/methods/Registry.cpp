@@ -19,6 +19,11 @@ struct TMethodRow {
 constexpr TMethodRow kMethods[] = {
     {kMethodStored, MakeStoredDecompressor},
     {kMethodDeflated, MakeDeflateDecompressor},
+    {kMethodDeflate64, MakeDeflate64Decompressor},
+    {kMethodBZip2, MakeBZip2Decompressor},
+    {kMethodLzma, MakeLzmaDecompressor},
+    {kMethodZstd, MakeZstdDecompressor},
+    {kMethodXz, MakeXzDecompressor},
 };
 
 const TMethodRow* Find(uint16_t method) {
