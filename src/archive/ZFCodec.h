@@ -1,9 +1,11 @@
 // The entry data codec: moves the data of one archive entry from the archive
 // stream to a destination stream. It reads the entry's local header, checks
-// the password, decrypts, decompresses (stored and deflated entries through
-// zlib, and the block-structured format) chunk by chunk, reports progress,
-// honours cancellation between chunks, and judges the result by size and
-// CRC-32. It never writes more than the entry's declared uncompressed size.
+// the password, decrypts (methods/EntryCipher.h: the traditional cipher,
+// WinZip AES), decompresses (methods/Decompressor.h: a decompressor per
+// method from the registry, or the block-structured format) chunk by chunk,
+// reports progress, honours cancellation between chunks, and judges the
+// result by size, CRC-32 and the cipher's authentication code. It never
+// writes more than the entry's declared uncompressed size.
 //
 // It does not choose the entry, the volume or the file: the extraction run
 // positions the archive stream at the local header and owns the
@@ -40,15 +42,19 @@ struct TZFDecodeResult {
 // answers the password questions (and may skip).
 //
 // Causes: CrcMismatch, SizeMismatch (more or fewer bytes than declared, a
-// stored block of the wrong length), Truncated (the data is not all there),
-// DamagedData (deflate data that does not inflate), Overlap (the data would
-// pass place.DataLimit), UnsupportedMethod, WrongPassword (the sink cannot
-// ask, or answers three times with a password that failed before), Skipped, Cancelled, and DiskFull, AccessDenied, IoError or
-// SystemError for a destination that took fewer bytes than given (with the
-// system's code and text, when the destination knows them).
-// Raises EZFException native code 55 for method 9, the stream's EReadError
-// for a short local header or encryption header, and native code 45 when a
-// volume request is cancelled.
+// stored block of the wrong length), Truncated (the data is not all there,
+// or a compressed stream ends before its end), DamagedData (data the
+// method cannot decode), Overlap (the data would pass place.DataLimit),
+// UnsupportedMethod (a method neither the registry nor the block-structured
+// format decodes; refused before any password question),
+// AuthenticationFailed (an AES entry whose code does not fit its data),
+// WrongPassword (the sink cannot ask, or answers three times with a
+// password that failed before), Skipped, Cancelled, and DiskFull,
+// AccessDenied, IoError or SystemError for a destination that took fewer
+// bytes than given (with the system's code and text, when the destination
+// knows them) or a decompressor short of memory.
+// Raises the stream's EReadError for a short local header or encryption
+// header, and native code 45 when a volume request is cancelled.
 TZFDecodeResult DecodeEntry(IZFVolumeSource& volumes, IZFDecodeEvents& events,
                             TStream& destination, const TDirItem& item,
                             const TZFEntryPlace& place);

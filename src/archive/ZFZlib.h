@@ -4,9 +4,9 @@
 // block-structured entries), and the compression-mode routines that map the component's
 // CompressionMode 0-9 to levels and zlib header bytes.
 //
-// Of zlib the engine uses inflateInit_, inflate and inflateEnd only. The
-// chunked decoding of ordinary entries lives in the entry codec and calls
-// zlib itself, with the callbacks and the check below.
+// Of zlib the engine uses inflateInit_, inflate and inflateEnd only. Ordinary
+// deflated entries go through the engine's own inflate (methods/Deflate.cpp),
+// or through zlib with the callbacks below in a build with ZF_ZLIB_INFLATE.
 #pragma once
 
 #include <array>
