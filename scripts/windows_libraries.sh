@@ -39,7 +39,14 @@ Dir::Cache "$apt/cache";
 APT::Sandbox::User "root";
 CONF
 export APT_CONFIG="$apt/apt.conf"
-apt-get update -qq >/dev/null
+# A mirror in the middle of a sync may serve one index broken for a while:
+# three tries, and what could be read is used (fetch below says when a
+# package cannot be had at all).
+for try in 1 2 3; do
+  apt-get update -qq >/dev/null 2>"$work/update.err" && break
+  [ $try = 3 ] && { echo "windows_libraries.sh: apt-get update failed three times; going on with the indexes it read:" >&2; grep '^E:' "$work/update.err" >&2 || true; break; }
+  sleep 10
+done
 
 # fetch PACKAGE PINNED: unpacks the source package into $work/PACKAGE and
 # sets $version to the version taken: the pinned one, else the newest that
