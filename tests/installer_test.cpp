@@ -72,7 +72,7 @@ std::vector<std::string> Describe(const std::vector<TJournalRecord>& records) {
 // ---- the journal ------------------------------------------------------------------
 
 TEST(InstallJournal, SavedAndReadBack) {
-  const TProductInfo product{"setup", "Бухгалтерия 1.0", P("Apps|Книга|")};
+  const TProductInfo product{"setup", "Бухгалтерия 1.0", P("Apps|Книга|"), "en"};
   const std::vector<TJournalRecord> records = {
       R(JournalKind::Folder, P("Apps|Книга")),
       R(JournalKind::File, P("Apps|Книга|prog.exe"), "", 50000, 0xDEADBEEF),
@@ -95,6 +95,16 @@ TEST(InstallJournal, SavedAndReadBack) {
   EXPECT_EQ(back.baseName, "setup");
   EXPECT_EQ(back.displayName, "Бухгалтерия 1.0");
   EXPECT_EQ(back.location, ansiProduct.location);
+  EXPECT_EQ(back.language, "en");
+  // A setting a later version adds is skipped; a journal without the
+  // language (made before it was recorded) reads as before.
+  std::string later = text;
+  later.insert(later.find("folder\t"), "setting\tcolour\tblue\r\n");
+  ASSERT_TRUE(ParseJournal(later, back));
+  EXPECT_EQ(back.language, "en");
+  ansiProduct.language.clear();
+  ASSERT_TRUE(ParseJournal(SerializeJournal(ansiProduct, ansi), back));
+  EXPECT_EQ(back.language, "");
 }
 
 TEST(InstallJournal, ReadingRefusesWhatReachesOutsideTheProduct) {
@@ -248,6 +258,10 @@ TEST(SetupSwitches, ReadAsPeopleKnowThem) {
       {{"/DIR=C:\\x"}, SwitchSet::Uninstaller, false, "/DIR=C:\\x"},
       {{"/NOICONS"}, SwitchSet::Uninstaller, false, "/NOICONS"},
       {{"/ZF-CLEANUP-AFTER=x"}, SwitchSet::Uninstaller, false, "/ZF-CLEANUP-AFTER=x"},
+      {{"/LANG=en", "/lang=RU"}, SwitchSet::Setup, true, ""},
+      {{"/LANG=en"}, SwitchSet::Uninstaller, true, ""},
+      {{"/LANG=de"}, SwitchSet::Setup, false, "/LANG=de"},
+      {{"/LANG="}, SwitchSet::Setup, false, "/LANG="},
   };
   for (const auto& c : cases) {
     TSetupOptions options;
@@ -265,6 +279,9 @@ TEST(SetupSwitches, ReadAsPeopleKnowThem) {
   EXPECT_FALSE(o.verySilent);
   EXPECT_EQ(o.dir, "C:\\My Prod");
   EXPECT_EQ(o.logFile, "l.txt");
+  EXPECT_EQ(o.language, std::nullopt);
+  ASSERT_TRUE(ParseSwitches({"/LANG=ru", "/LANG=En"}, SwitchSet::Setup, o, bad));
+  EXPECT_EQ(o.language, Language::English);  // the last one counts
   // Message boxes give way only in a silent run.
   TSetupOptions interactive;
   ASSERT_TRUE(ParseSwitches({"/SUPPRESSMSGBOXES"}, SwitchSet::Setup, interactive, bad));
@@ -321,22 +338,31 @@ TEST(ShortcutNames, NoShortcutReplacesAnother) {
   }
 }
 
-TEST(DiskSpace, NeedsWholeClustersAndReadsInRussian) {
+const TWizardTexts& kRu = TextsFor(Language::Russian);
+const TWizardTexts& kEn = TextsFor(Language::English);
+
+TEST(DiskSpace, NeedsWholeClustersAndReadsInEachLanguage) {
   const std::vector<TPackageEntry> entries = {
       {"a", 1, 0, false}, {"b", 4096, 0, false}, {"c", 4097, 0, false}, {"d", 0, 0, false},
       {"dir", 0, 0, true}};
   EXPECT_EQ(RequiredBytes(entries, 10), 4096 + 4096 + 8192 + 4096);
-  const std::tuple<int64_t, Rounding, std::string> sizes[] = {
-      {0, Rounding::Up, "0 байт"},           {1023, Rounding::Up, "1023 байт"},
-      {1536, Rounding::Up, "1,5 КБ"},        {1537, Rounding::Up, "1,6 КБ"},
-      {1537, Rounding::Down, "1,5 КБ"},      {5 << 20, Rounding::Down, "5,0 МБ"},
-      {(3LL << 30) / 2, Rounding::Up, "1,5 ГБ"}};
-  for (const auto& [bytes, rounding, text] : sizes) EXPECT_EQ(SizeText(bytes, rounding), text) << bytes;
+  const std::tuple<int64_t, Rounding, std::string, std::string> sizes[] = {
+      {0, Rounding::Up, "0 байт", "0 bytes"},
+      {1023, Rounding::Up, "1023 байт", "1023 bytes"},
+      {1536, Rounding::Up, "1,5 КБ", "1.5 KB"},
+      {1537, Rounding::Up, "1,6 КБ", "1.6 KB"},
+      {1537, Rounding::Down, "1,5 КБ", "1.5 KB"},
+      {5 << 20, Rounding::Down, "5,0 МБ", "5.0 MB"},
+      {(3LL << 30) / 2, Rounding::Up, "1,5 ГБ", "1.5 GB"}};
+  for (const auto& [bytes, rounding, ru, en] : sizes) {
+    EXPECT_EQ(SizeText(bytes, rounding, kRu), ru) << bytes;
+    EXPECT_EQ(SizeText(bytes, rounding, kEn), en) << bytes;
+  }
 }
 
 // ---- failure causes --------------------------------------------------------------------------
 
-TEST(InstallErrors, EachEngineCauseHasItsRussianBox) {
+TEST(InstallErrors, EachEngineCauseHasItsBoxLine) {
   using enum zf::TZFCause;
   struct Case {
     zf::TZFCause engine;
@@ -344,21 +370,21 @@ TEST(InstallErrors, EachEngineCauseHasItsRussianBox) {
     std::string_view firstLine;
   };
   const Case cases[] = {
-      {DiskFull, FailureCause::NoSpace, texts::kCauseNoSpace},
-      {AccessDenied, FailureCause::AccessDenied, texts::kCauseAccessDenied},
-      {CrcMismatch, FailureCause::Damaged, texts::kCauseDamaged},
-      {SizeMismatch, FailureCause::Damaged, texts::kCauseDamaged},
-      {Truncated, FailureCause::Damaged, texts::kCauseDamaged},
-      {DamagedData, FailureCause::Damaged, texts::kCauseDamaged},
-      {Overlap, FailureCause::Damaged, texts::kCauseDamaged},
-      {UnsupportedMethod, FailureCause::Damaged, texts::kCauseDamaged},
-      {WrongPassword, FailureCause::WrongPassword, texts::kCauseWrongPassword},
-      {Skipped, FailureCause::WrongPassword, texts::kCauseWrongPassword},
-      {IoError, FailureCause::CannotWrite, texts::kCauseCannotWrite},
-      {SystemError, FailureCause::CannotWrite, texts::kCauseCannotWrite},
-      {FolderInTheWay, FailureCause::CannotWrite, texts::kCauseCannotWrite},
-      {Cancelled, FailureCause::Other, texts::kCauseOther},
-      {None, FailureCause::Other, texts::kCauseOther},
+      {DiskFull, FailureCause::NoSpace, kRu.causeNoSpace},
+      {AccessDenied, FailureCause::AccessDenied, kRu.causeAccessDenied},
+      {CrcMismatch, FailureCause::Damaged, kRu.causeDamaged},
+      {SizeMismatch, FailureCause::Damaged, kRu.causeDamaged},
+      {Truncated, FailureCause::Damaged, kRu.causeDamaged},
+      {DamagedData, FailureCause::Damaged, kRu.causeDamaged},
+      {Overlap, FailureCause::Damaged, kRu.causeDamaged},
+      {UnsupportedMethod, FailureCause::Damaged, kRu.causeDamaged},
+      {WrongPassword, FailureCause::WrongPassword, kRu.causeWrongPassword},
+      {Skipped, FailureCause::WrongPassword, kRu.causeWrongPassword},
+      {IoError, FailureCause::CannotWrite, kRu.causeCannotWrite},
+      {SystemError, FailureCause::CannotWrite, kRu.causeCannotWrite},
+      {FolderInTheWay, FailureCause::CannotWrite, kRu.causeCannotWrite},
+      {Cancelled, FailureCause::Other, kRu.causeOther},
+      {None, FailureCause::Other, kRu.causeOther},
   };
   const std::string message = "Invalid size - Native error: 00008";
   for (const Case& c : cases) {
@@ -368,9 +394,9 @@ TEST(InstallErrors, EachEngineCauseHasItsRussianBox) {
     detail.EntryOffset = 1234;
     const TInstallFailure failure = EngineFailure("big.bin", message, detail);
     EXPECT_EQ(failure.cause, c.shown);
-    // The Russian line, then the engine's message with its native code and
-    // the cause's detail, for support.
-    const std::string box = FailureBoxText(failure);
+    // The line in the user's language, then the engine's message with its
+    // native code and the cause's detail, for support.
+    const std::string box = FailureBoxText(failure, kRu);
     EXPECT_EQ(box.substr(0, box.find('\n')), std::string(c.firstLine) + ": \"big.bin\".");
     EXPECT_EQ(box.substr(box.find('\n') + 1), zf::AppendDetail(message, detail));
     EXPECT_EQ(FailureLogText(failure).substr(0, 9 + std::string(zf::CauseName(c.engine)).size()),
@@ -394,14 +420,22 @@ TEST(InstallErrors, FailuresOutsideTheEngineRunKeepTheirCause) {
   zf::TZFErrorDetail detail;
   detail.Cause = zf::TZFCause::DiskFull;
   const TInstallFailure engine =
-      FailureOf(zf::EZFException(zf::neExtractFailed, nullptr).WithDetail(detail));
+      FailureOf(zf::EZFException(zf::neExtractFailed, nullptr).WithDetail(detail), kRu);
   EXPECT_EQ(engine.cause, FailureCause::NoSpace);
   EXPECT_NE(engine.detail.find("Native error: 00008 (disk full"), std::string::npos) << engine.detail;
-  EXPECT_EQ(FailureOf(zf::EZFException(zf::neExtractFailed, nullptr)).cause, FailureCause::Other);
-  EXPECT_EQ(FailureOf(zf::EFOpenError("Cannot create file", denied)).cause,
+  EXPECT_EQ(FailureOf(zf::EZFException(zf::neExtractFailed, nullptr), kRu).cause,
+            FailureCause::Other);
+  EXPECT_EQ(FailureOf(zf::EFOpenError("Cannot create file", denied), kRu).cause,
             FailureCause::AccessDenied);
-  EXPECT_EQ(FailureOf(zf::EWriteError("Stream write error")).cause, FailureCause::CannotWrite);
-  EXPECT_EQ(FailureBoxText({FailureCause::AccessDenied, "", ""}), "Нет доступа к файлу или папке.");
+  EXPECT_EQ(FailureOf(zf::EWriteError("Stream write error"), kRu).cause,
+            FailureCause::CannotWrite);
+  EXPECT_EQ(FailureBoxText({FailureCause::AccessDenied, "", ""}, kRu),
+            "Нет доступа к файлу или папке.");
+  EXPECT_EQ(FailureBoxText({FailureCause::AccessDenied, "", ""}, kEn),
+            "Access to the file or folder was denied.");
+  // The wizard's own error, told in the box's language.
+  const TInstallFailure own = FailureOf(EWizardError(&TWizardTexts::noTempFolder), kEn);
+  EXPECT_EQ(own.detail, kEn.noTempFolder);
 }
 
 // ---- the controller's runs -----------------------------------------------------------------
@@ -626,12 +660,20 @@ TEST(InstallRun, ReinstallUpdatesTheJournalAndTheEntryWithoutDuplicates) {
 struct FakeBoxes : IUninstallerBoxes {
   bool answer = true;
   std::vector<std::string> questions, messages, errors;
-  bool AskYesNo(const std::string& t) override {
+  std::vector<std::string> titles;
+  bool AskYesNo(const std::string& title, const std::string& t) override {
+    titles.push_back(title);
     questions.push_back(t);
     return answer;
   }
-  void ShowMessage(const std::string& t) override { messages.push_back(t); }
-  void ShowError(const std::string& t) override { errors.push_back(t); }
+  void ShowMessage(const std::string& title, const std::string& t) override {
+    titles.push_back(title);
+    messages.push_back(t);
+  }
+  void ShowError(const std::string& title, const std::string& t) override {
+    titles.push_back(title);
+    errors.push_back(t);
+  }
 };
 
 // The product installed, and the shell's program now its uninstaller.
@@ -675,6 +717,41 @@ TEST(Uninstall, RemovesWhatWasInstalledAndKeepsWhatTheUserMade) {
   CleanUpAfterUninstall(uninstaller.CleanUpFile(), uninstaller.CleanUpFoldersTo());
   EXPECT_FALSE(zf::os::FileExists(dir + "uninstall.exe"));
   EXPECT_TRUE(zf::os::FileExists(dir + "my notes.txt"));
+}
+
+TEST(Uninstall, SpeaksTheLanguageOfTheInstall) {
+  struct Case {
+    std::optional<Language> installedIn;  // /LANG= of the install
+    std::optional<Language> asked;        // /LANG= of the uninstaller
+    std::string question, title;
+  };
+  const Case cases[] = {
+      {std::nullopt, std::nullopt, "Удалить программу \"Бухгалтерия 1.0\" со всеми её компонентами?",
+       "Удаление программы"},
+      {Language::English, std::nullopt, "Remove \"Accounts 1.0\" and all of its components?",
+       "Uninstall"},
+      {Language::English, Language::Russian,
+       "Удалить программу \"Accounts 1.0\" со всеми её компонентами?", "Удаление программы"},
+  };
+  for (const Case& c : cases) {
+    TSetupOptions install;
+    install.language = c.installedIn;
+    Wizard w("setup.exe", install);
+    w.Package(ProductPackage(
+        "\xEF\xBB\xBF[zel]\nlanguages=ru,en\nname=Бухгалтерия 1.0\nname.en=Accounts 1.0\n"));
+    w.Install();
+    ASSERT_EQ(w.form.ExitCode(), kExitDone);
+    // Whatever the language of the user who removes it.
+    w.shell.exePath = w.InstallDir() + "uninstall.exe";
+    w.shell.uiLanguage = c.installedIn ? 0x0419 : 0x0409;
+    FakeBoxes boxes;
+    boxes.answer = false;
+    TSetupOptions uninstall;
+    uninstall.language = c.asked;
+    EXPECT_EQ(TUninstaller(w.shell, boxes, uninstall).Run(), kExitCancelled);
+    EXPECT_EQ(boxes.questions, std::vector<std::string>{c.question});
+    EXPECT_EQ(boxes.titles, std::vector<std::string>{c.title});
+  }
 }
 
 TEST(Uninstall, SilentRemovalLeavesNoFolderBehind) {

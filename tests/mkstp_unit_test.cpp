@@ -13,6 +13,7 @@
 #include "archive/ZFDirManager.h"
 #include "archive/ZFRecords.h"
 #include "build_package.h"
+#include "command_line.h"
 #include "bmp_check.h"
 #include "mkstp.h"
 #include "package_config.h"
@@ -298,6 +299,44 @@ TEST(PackageConfig, RefusesWhatTheWizardCannotRead) {
   EXPECT_EQ(FailureOf(o, 1251), "");
   o.comment += "x";
   EXPECT_NE(FailureOf(o, 1251).find("too long"), std::string::npos);
+}
+
+// What the command line's languages and English texts write, or why it is
+// refused.
+TEST(PackageConfig, LanguagesAndEnglishTexts) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string ini;    // the configuration written
+    std::string error;  // or the start of the refusal
+  };
+  const Case cases[] = {
+      {{"--name", "Sklad"}, "[zel]\r\nname=Sklad\r\n", ""},
+      {{"--languages", "ru"}, "[zel]\r\n", ""},
+      {{"--languages", "EN,ru", "--name", "Sklad", "--name.en", "Stock", "--comment.en", "Hi"},
+       "[zel]\r\nname=Sklad\r\ncoment.en=Hi\r\nname.en=Stock\r\nlanguages=ru,en\r\n", ""},
+      {{"--languages", "en", "--web.en", "http://x.example"},
+       "[zel]\r\nweb.en=http://x.example\r\nlanguages=en\r\n", ""},
+      {{"--publisher.en", ""}, "", "--publisher.en: an English text needs --languages with en"},
+      {{"--languages", "ru", "--name.en", "Stock"}, "", "--name.en: an English text needs"},
+      {{"--languages", "ru,de"}, "", "--languages takes a list of ru and en"},
+      {{"--languages", "ru,ru"}, "", "--languages takes a list of ru and en"},
+      {{"--name.de", "x"}, "", "unknown option --name.de"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    std::vector<std::string> args = c.args;
+    args.push_back("src");
+    Options o;
+    std::string error;
+    const Parsed parsed = ParseCommandLine(args, o, error);
+    if (!c.error.empty()) {
+      EXPECT_EQ(parsed, Parsed::Error);
+      EXPECT_TRUE(error.starts_with(c.error)) << error;
+      continue;
+    }
+    ASSERT_EQ(parsed, Parsed::Run) << error;
+    EXPECT_EQ(BuildPackageConfig(o, 1251), c.ini);
+  }
 }
 
 // ---- stored names ----------------------------------------------------------------

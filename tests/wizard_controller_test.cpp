@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "wizard/ErrorBox.h"
+#include "wizard/Languages.h"
 #include "wizard/WizardTexts.h"
 #include "wizard_fakes.h"
 
@@ -190,6 +191,110 @@ TEST(WizardStartUp, PictureInsideAFolderOfThePackageIsNotShown) {
   w.form.FormCreate();
   EXPECT_TRUE(w.view.pictures.empty());
   EXPECT_FALSE(zf::os::DirectoryExists(w.shell.tempFolders.at(0)));
+}
+
+// ---- language ---------------------------------------------------------------------
+
+constexpr uint16_t kUiRussian = 0x0419, kUiRussianMoldova = 0x0819, kUiUkrainian = 0x0422,
+                   kUiBelarusian = 0x0423, kUiEnglish = 0x0409, kUiGerman = 0x0407;
+
+TEST(WizardLanguage, ChosenByTheUserTheSwitchAndThePackage) {
+  struct Case {
+    uint16_t ui;
+    std::string languages;  // the configuration's value; "" for no key
+    std::optional<Language> asked;
+    Language chosen;
+  };
+  const Case cases[] = {
+      {kUiEnglish, "", std::nullopt, Language::Russian},  // made before languages
+      {kUiEnglish, "ru", std::nullopt, Language::Russian},
+      {kUiRussian, "ru,en", std::nullopt, Language::Russian},
+      {kUiRussianMoldova, "ru,en", std::nullopt, Language::Russian},
+      {kUiUkrainian, "ru,en", std::nullopt, Language::Russian},
+      {kUiBelarusian, "en,ru", std::nullopt, Language::Russian},
+      {kUiEnglish, "ru,en", std::nullopt, Language::English},
+      {kUiGerman, "ru,en", std::nullopt, Language::English},
+      {kUiRussian, "en", std::nullopt, Language::English},
+      {kUiEnglish, "ru,en", Language::Russian, Language::Russian},
+      {kUiRussian, "ru, en", Language::English, Language::English},
+      {kUiRussian, "ru", Language::English, Language::Russian},  // a language it lacks
+      {kUiEnglish, "en", Language::Russian, Language::English},
+      {kUiEnglish, "fr", std::nullopt, Language::Russian},  // not understood
+  };
+  // The English texts where the package has them, the plain (Russian)
+  // ones where it has not (web, firma).
+  const std::string config =
+      "\xEF\xBB\xBF[zel]\nname=Склад\nname.en=Stock\ncoment=Учёт товаров\n"
+      "coment.en=Keeps stock\nweb=http://sklad.example\nfirma=ООО Склад\nlanguages=";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.ui) + " [" + c.languages + "]");
+    TSetupOptions options;
+    options.language = c.asked;
+    Wizard w("setup.exe", options);
+    w.shell.uiLanguage = c.ui;
+    const std::string ini = c.languages.empty() ? config.substr(0, config.rfind("languages="))
+                                                : config + c.languages + "\n";
+    w.Package(ZipBuilder().Add(Encrypted("setup.ins", ini)).Add(Encrypted("Prog.exe", "MZ")));
+    w.form.FormCreate();
+    ASSERT_NE(w.view.texts, nullptr);
+    EXPECT_EQ(w.view.texts->language, c.chosen);
+    const bool en = c.chosen == Language::English;
+    EXPECT_EQ(w.view.caption, en ? "Setup: setup" : "Установка: setup");
+    EXPECT_EQ(w.view.labels[TaFormLabel::Label2], en ? "Stock" : "Склад");
+    EXPECT_EQ(w.view.labels[TaFormLabel::Label7], en ? "Stock" : "Склад");
+    EXPECT_EQ(w.view.labels[TaFormLabel::Label3], en ? "Keeps stock" : "Учёт товаров");
+    EXPECT_EQ(w.view.labels[TaFormLabel::Label4], "sklad.example");
+    EXPECT_EQ(w.view.hint, "ООО Склад");
+    EXPECT_TRUE(w.view.labels[TaFormLabel::Label13].starts_with(en ? "Space required: "
+                                                                   : "Требуется на диске: "));
+  }
+}
+
+TEST(WizardLanguage, BeforeThePackageIsReadTheUserDecidesAlone) {
+  struct Case {
+    uint16_t ui;
+    std::optional<Language> asked;
+    std::string box;
+  };
+  const Case cases[] = {
+      {kUiEnglish, std::nullopt, "The setup package was not found: \""},
+      {kUiGerman, std::nullopt, "The setup package was not found: \""},
+      {kUiUkrainian, std::nullopt, "Не найден пакет установки: \""},
+      {kUiEnglish, Language::Russian, "Не найден пакет установки: \""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ui);
+    TSetupOptions options;
+    options.language = c.asked;
+    Wizard w("setup.exe", options);
+    w.shell.uiLanguage = c.ui;
+    w.form.RunHandler([&] { w.form.FormCreate(); });
+    EXPECT_EQ(w.form.ExitCode(), kExitCannotStart);
+    ASSERT_EQ(w.view.errorBoxes.size(), 1u);
+    EXPECT_TRUE(w.view.errorBoxes[0].starts_with(c.box)) << w.view.errorBoxes[0];
+  }
+}
+
+TEST(WizardLanguage, ListsOfLanguages) {
+  const std::pair<std::string, std::optional<std::vector<Language>>> cases[] = {
+      {"ru", std::vector{Language::Russian}},
+      {"en", std::vector{Language::English}},
+      {"ru,en", std::vector{Language::Russian, Language::English}},
+      {" EN , Ru ", std::vector{Language::Russian, Language::English}},
+      {"", std::nullopt},
+      {"ru,", std::nullopt},
+      {"ru,ru", std::nullopt},
+      {"ru;en", std::nullopt},
+      {"de", std::nullopt},
+  };
+  for (const auto& [list, languages] : cases) {
+    const auto set = ParseLanguageList(list);
+    ASSERT_EQ(set.has_value(), languages.has_value()) << list;
+    if (!set) continue;
+    TLanguageSet want;
+    for (Language l : *languages) want.Add(l);
+    EXPECT_TRUE(*set == want) << list;
+  }
 }
 
 // ---- install ----------------------------------------------------------------------
@@ -456,8 +561,14 @@ TEST(WizardErrorBox, FullStopRule) {
       {"Ошибка", "Ошибка."},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(WithFullStop(in), out) << in;
-  EXPECT_EQ(ErrorBoxText(EWizardError("Нет папки")), "Нет папки.");
-  EXPECT_EQ(ErrorBoxText(zf::Exception("Stream read error")), "Stream read error.");
+  const TWizardTexts& ru = TextsFor(Language::Russian);
+  const TWizardTexts& en = TextsFor(Language::English);
+  const EWizardError missing(&TWizardTexts::packageMissing, "D:\\setup.stp");
+  // A closing quote comes before "." in character order: no full stop.
+  EXPECT_EQ(ErrorBoxText(missing, ru), "Не найден пакет установки: \"D:\\setup.stp\"");
+  EXPECT_EQ(ErrorBoxText(missing, en), "The setup package was not found: \"D:\\setup.stp\"");
+  EXPECT_STREQ(missing.what(), "The setup package was not found: \"D:\\setup.stp\"");
+  EXPECT_EQ(ErrorBoxText(zf::Exception("Stream read error"), ru), "Stream read error.");
 }
 
 TEST(WizardHelpers, ReplaceAllRestartsFromTheStart) {

@@ -33,6 +33,7 @@ inline const std::string kPassword(kPackagePassword);
 
 class FakeView : public IWizardView {
  public:
+  const TWizardTexts* texts = nullptr;  // the window's language
   std::string caption = "Setup";
   std::map<TaFormLabel, std::string> labels;
   std::string hint;
@@ -50,6 +51,7 @@ class FakeView : public IWizardView {
   std::vector<std::string>* log = nullptr;
   std::function<void()> onProcessMessages;
 
+  void SetTexts(const TWizardTexts& t) override { texts = &t; }
   void SetCaption(const std::string& text) override { caption = text; }
   void SetLabelCaption(TaFormLabel label, const std::string& text) override {
     labels[label] = text;
@@ -105,6 +107,8 @@ class FakeShell : public IShellServices {
   std::map<std::string, std::string> shellFolders;
   bool badShellFolderType = false;
   std::optional<std::string> browseAnswer;
+  std::string browseTitle;
+  uint16_t uiLanguage = 0x0419;  // Russian (Russia)
   std::vector<std::string> groupFolders;
   std::map<std::string, Link> links;      // by link file; later ones replace
   std::vector<std::string> linkOrder;
@@ -145,7 +149,11 @@ class FakeShell : public IShellServices {
     log.push_back("list " + masks);
     return ListFilesPortable(folder, masks);
   }
-  std::optional<std::string> BrowseForFolder() override { return browseAnswer; }
+  std::optional<std::string> BrowseForFolder(const std::string& title) override {
+    browseTitle = title;
+    return browseAnswer;
+  }
+  uint16_t UserUILanguage() override { return uiLanguage; }
   void OpenWebLink(const std::string& address) override { webLinks.push_back(address); }
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key, const std::string& defaultValue) override {
@@ -253,10 +261,11 @@ struct Wizard {
   }
 };
 
-// A package with a program, help files, readmes, data and a folder.
-inline ZipBuilder ProductPackage() {
+// A package with a program, help files, readmes, data and a folder, and
+// the configuration `config`.
+inline ZipBuilder ProductPackage(const std::string& config = kConfig) {
   return ZipBuilder()
-      .Add(Encrypted("setup.ins", kConfig))
+      .Add(Encrypted("setup.ins", config))
       .Add(Encrypted("iconsetup.bmp", kBitmap))
       .Add(Encrypted("Prog.exe", zf::test::NoiseBytes(50000)))
       .Add(Encrypted("a.hlp", "help"))

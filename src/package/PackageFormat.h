@@ -29,12 +29,20 @@ inline constexpr std::string_view kWizardExtension = ".exe";
 // The optional picture of the welcome page, at the package's root.
 inline constexpr std::string_view kPictureName = "iconsetup.bmp";
 
-// The configuration file: one INI section with four keys.
+// The configuration file: one INI section with four texts, and the keys
+// of what a package may ask for beyond them.
 inline constexpr std::string_view kConfigSection = "zel";
 inline constexpr std::string_view kKeyPublisher = "firma";  // hint of the web link
 inline constexpr std::string_view kKeyWeb = "web";          // the web link
 inline constexpr std::string_view kKeyName = "name";        // product name
 inline constexpr std::string_view kKeyComment = "coment";   // welcome text
+// The wizard's languages, "ru,en" (missing: Russian only).
+inline constexpr std::string_view kKeyLanguages = "languages";
+// The four texts may come once per language: "name" is the Russian one
+// and every language's default, "name.en" the English one.
+inline std::string LocalizedKey(std::string_view key, std::string_view languageCode) {
+  return std::string(key).append(".").append(languageCode);
+}
 // What the wizard takes for a missing "web" key ("http://" is removed from
 // the link's caption, so it shows nothing).
 inline constexpr std::string_view kDefaultWeb = "http://";

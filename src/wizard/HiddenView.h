@@ -2,7 +2,7 @@
 // controller tells it (the folder field, the page) and shows nothing; the
 // error box and the question, which the controller only asks for when
 // boxes are not suppressed, go to the functions it is given (boxes without
-// an owner window, on Windows).
+// an owner window, on Windows) with the title of the wizard's language.
 #pragma once
 
 #include <functional>
@@ -14,10 +14,13 @@ namespace setup {
 
 class THiddenView : public IWizardView {
  public:
-  THiddenView(std::function<void(const std::string&)> showError,
-              std::function<bool(const std::string&)> askYesNo)
+  // Each takes the title, then the text.
+  using Box = std::function<void(const std::string&, const std::string&)>;
+  using Question = std::function<bool(const std::string&, const std::string&)>;
+  THiddenView(Box showError, Question askYesNo)
       : showError_(std::move(showError)), askYesNo_(std::move(askYesNo)) {}
 
+  void SetTexts(const TWizardTexts& texts) override { title_ = texts.appTitle; }
   void SetCaption(const std::string&) override {}
   void SetLabelCaption(TaFormLabel, const std::string&) override {}
   void SetLinkHint(const std::string&) override {}
@@ -31,12 +34,13 @@ class THiddenView : public IWizardView {
   void LoadPicture(const std::string&) override {}
   void ProcessMessages() override {}
   void Close() override {}
-  void ShowErrorBox(const std::string& text) override { showError_(text); }
-  bool AskYesNo(const std::string& text) override { return askYesNo_(text); }
+  void ShowErrorBox(const std::string& text) override { showError_(title_, text); }
+  bool AskYesNo(const std::string& text) override { return askYesNo_(title_, text); }
 
  private:
-  std::function<void(const std::string&)> showError_;
-  std::function<bool(const std::string&)> askYesNo_;
+  Box showError_;
+  Question askYesNo_;
+  std::string title_;
   std::string edit1_;
   int page_ = 0;
 };

@@ -1,4 +1,4 @@
-// Causes of a failed install and the Russian text of their error box.
+// Causes of a failed install and the text of their error box.
 #include "wizard/InstallErrors.h"
 
 #include "archive/ZFExcept.h"
@@ -8,16 +8,17 @@
 namespace setup {
 namespace {
 
-std::string_view CauseText(FailureCause cause) {
+std::string_view CauseText(FailureCause cause, const TWizardTexts& texts) {
   switch (cause) {
-    case FailureCause::NoSpace: return texts::kCauseNoSpace;
-    case FailureCause::AccessDenied: return texts::kCauseAccessDenied;
-    case FailureCause::Damaged: return texts::kCauseDamaged;
-    case FailureCause::WrongPassword: return texts::kCauseWrongPassword;
-    case FailureCause::CannotWrite: return texts::kCauseCannotWrite;
+    case FailureCause::NoSpace: return texts.causeNoSpace;
+    case FailureCause::AccessDenied: return texts.causeAccessDenied;
+    case FailureCause::Damaged: return texts.causeDamaged;
+    case FailureCause::WrongPassword: return texts.causeWrongPassword;
+    case FailureCause::CannotWrite: return texts.causeCannotWrite;
+    case FailureCause::BackupFailed: return texts.causeBackupFailed;
     case FailureCause::Other: break;
   }
-  return texts::kCauseOther;
+  return texts.causeOther;
 }
 
 // A failure the system reported (its code), with what the user is told
@@ -69,11 +70,11 @@ TInstallFailure SystemFailure(const std::string& path, int32_t systemError) {
   return FromSystem(zf::os::AnsiToUtf8(path), systemError);
 }
 
-TInstallFailure FailureOf(const std::exception& error) {
+TInstallFailure FailureOf(const std::exception& error, const TWizardTexts& texts) {
   if (const auto* failed = dynamic_cast<const EInstallFailed*>(&error)) return failed->Failure();
   TInstallFailure failure;
-  if (dynamic_cast<const EWizardError*>(&error) != nullptr) {
-    failure.detail = error.what();
+  if (const auto* own = dynamic_cast<const EWizardError*>(&error)) {
+    failure.detail = own->Localized(texts);
     return failure;
   }
   if (const auto* engine = dynamic_cast<const zf::EZFException*>(&error))
@@ -87,8 +88,8 @@ TInstallFailure FailureOf(const std::exception& error) {
   return failure;
 }
 
-std::string FailureBoxText(const TInstallFailure& failure) {
-  std::string text(CauseText(failure.cause));
+std::string FailureBoxText(const TInstallFailure& failure, const TWizardTexts& texts) {
+  std::string text(CauseText(failure.cause, texts));
   if (!failure.entry.empty()) text += ": \"" + failure.entry + "\"";
   text += ".";
   if (!failure.detail.empty()) text += "\n" + failure.detail;
@@ -104,6 +105,11 @@ std::string FailureLogText(const TInstallFailure& failure) {
 }
 
 EInstallFailed::EInstallFailed(TInstallFailure failure)
-    : EWizardError(FailureBoxText(failure)), failure_(std::move(failure)) {}
+    : EWizardError(Told{}, FailureBoxText(failure, TextsFor(Language::English))),
+      failure_(std::move(failure)) {}
+
+std::string EInstallFailed::Localized(const TWizardTexts& texts) const {
+  return FailureBoxText(failure_, texts);
+}
 
 }  // namespace setup

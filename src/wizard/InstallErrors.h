@@ -2,8 +2,8 @@
 //
 // The engine reports a failed entry with its native code, its own English
 // message and the cause (zf::TZFCause); the wizard turns that cause into one
-// Russian line (no space, access denied, damaged package, wrong password,
-// ...) and keeps the engine's message, which ends with the native code, and
+// line in the user's language (no space, access denied, damaged package,
+// wrong password, ...) and keeps the engine's message, which ends with the native code, and
 // the cause's English detail on a second line for support.
 #pragma once
 
@@ -22,6 +22,7 @@ enum class FailureCause {
   Damaged,        // the package's data is not what it should be
   WrongPassword,  // the package's entries do not open with the password
   CannotWrite,    // a file or folder could not be made, for a reason not told
+  BackupFailed,   // a file to be replaced could not be copied for the rollback
   Other,
 };
 
@@ -43,12 +44,13 @@ TInstallFailure EngineFailure(const std::string& entry, const std::string& messa
 // A file or folder (ANSI) that the system would not make or write, with the
 // system's code: its cause (CannotWrite when the code tells none) and text.
 TInstallFailure SystemFailure(const std::string& path, int32_t systemError);
-// The cause of an exception that ended the install.
-TInstallFailure FailureOf(const std::exception& error);
+// The cause of an exception that ended the install (the wizard's own
+// errors told in the language of `texts`).
+TInstallFailure FailureOf(const std::exception& error, const TWizardTexts& texts);
 
-// The error box's text (UTF-8): the Russian line naming the cause and the
-// entry, then the detail on a line of its own.
-std::string FailureBoxText(const TInstallFailure& failure);
+// The error box's text (UTF-8): the line naming the cause and the entry in
+// the language of `texts`, then the detail on a line of its own.
+std::string FailureBoxText(const TInstallFailure& failure, const TWizardTexts& texts);
 // The failure's line in the /LOG file (UTF-8): the entry, the engine's
 // cause by its stable name, and the detail, e.g. "big.bin: disk-full:
 // Stream write error".
@@ -58,6 +60,7 @@ std::string FailureLogText(const TInstallFailure& failure);
 class EInstallFailed : public EWizardError {
  public:
   explicit EInstallFailed(TInstallFailure failure);
+  std::string Localized(const TWizardTexts& texts) const override;
   const TInstallFailure& Failure() const { return failure_; }
 
  private:

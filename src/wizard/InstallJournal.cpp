@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::string_view kMagic = "zfsetup journal";
 constexpr std::string_view kVersion = "1";
+constexpr std::string_view kSetting = "setting";
+constexpr std::string_view kSettingLanguage = "language";
 
 const char* KindName(JournalKind kind) {
   switch (kind) {
@@ -202,6 +204,9 @@ std::string SerializeJournal(const TProductInfo& product,
   std::string text = std::string(kMagic) + "\t" + std::string(kVersion) + "\r\n";
   text += "product\t" + AnsiToUtf8(product.baseName) + "\t" + product.displayName + "\t" +
           AnsiToUtf8(product.location) + "\r\n";
+  if (!product.language.empty())
+    text.append(kSetting).append("\t").append(kSettingLanguage).append("\t").append(product.language)
+        .append("\r\n");
   for (const TJournalRecord& r : records) {
     text += KindName(r.kind);
     if (r.kind == JournalKind::Registry) text.append("\t").append(r.root);
@@ -233,12 +238,17 @@ std::optional<std::vector<TJournalRecord>> ParseJournal(const std::string& text,
     return std::nullopt;
   const auto head = SplitFields(lines[1]);
   if (head.size() != 4 || head[0] != "product" || head[1].empty()) return std::nullopt;
-  product = {Utf8ToAnsi(head[1]), head[2], zf::AddTrailingDelimiter(Utf8ToAnsi(head[3]))};
+  product = {Utf8ToAnsi(head[1]), head[2], zf::AddTrailingDelimiter(Utf8ToAnsi(head[3])), ""};
   if (!IsPlainAbsolute(product.location)) return std::nullopt;
 
   std::vector<TJournalRecord> records;
   for (size_t i = 2; i < lines.size(); ++i) {
     const auto f = SplitFields(lines[i]);
+    if (f[0] == kSetting) {
+      if (f.size() != 3) return std::nullopt;
+      if (f[1] == kSettingLanguage) product.language = f[2];
+      continue;
+    }
     const auto kind = KindOf(f[0]);
     if (!kind) return std::nullopt;
     TJournalRecord r;

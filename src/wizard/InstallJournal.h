@@ -16,7 +16,9 @@
 // tell a file the user has changed since.
 //
 // uninstall.dat is UTF-8 text, one record a line, fields separated by tabs
-// (no Windows path holds a tab or a line break); paths are absolute. In
+// (no Windows path holds a tab or a line break); paths are absolute. Lines
+// "setting NAME VALUE" tell more about the product (the language the
+// uninstaller speaks); a setting this version does not know is skipped. In
 // memory paths are in the ANSI code page, like the engine's. Reading it
 // back trusts nothing: a record naming a place outside the product's
 // folder, group or uninstall key is refused with the whole file.
@@ -54,6 +56,7 @@ struct TProductInfo {
   std::string baseName;  // the package's base name, the key's last part
   std::string displayName;
   std::string location;  // the install folder, with its trailing separator
+  std::string language;  // the wizard's language code ("ru", "en"); "" for none
 };
 
 class TInstallJournal {

@@ -8,7 +8,6 @@
 #include "wizard/InstallErrors.h"
 #include "wizard/SetupLog.h"
 #include "wizard/ShellHelpers.h"
-#include "wizard/WizardTexts.h"
 
 namespace setup {
 namespace {
@@ -117,7 +116,7 @@ void TInstallRun::MadeFile(const std::string& path, const std::string& backup, J
 std::string TInstallRun::Backup(const std::string& path) {
   const std::string copy = backupFolder_ + std::to_string(++backups_);
   if (backupFolder_.empty() || !CopyFileReplacing(path, copy))
-    throw EInstallFailed({FailureCause::CannotWrite, Shown(path), std::string(texts::kBackupFailed)});
+    throw EInstallFailed({FailureCause::BackupFailed, Shown(path), ""});
   log_.Line("Backup kept of " + Shown(path));
   return copy;
 }

@@ -35,10 +35,10 @@ int64_t RequiredBytes(const std::vector<TPackageEntry>& entries, int64_t extraFi
   return total;
 }
 
-std::string SizeText(int64_t bytes, Rounding rounding) {
+std::string SizeText(int64_t bytes, Rounding rounding, const TWizardTexts& texts) {
   if (bytes < 0) bytes = 0;
-  if (bytes < 1024) return std::to_string(bytes) + " байт";
-  const char* units[] = {"КБ", "МБ", "ГБ", "ТБ"};
+  if (bytes < 1024) return std::to_string(bytes) + " " + std::string(texts.bytes);
+  const std::string_view units[] = {texts.kib, texts.mib, texts.gib, texts.tib};
   double value = static_cast<double>(bytes) / 1024.0;
   size_t unit = 0;
   while (value >= 1024.0 && unit + 1 < std::size(units)) {
@@ -47,7 +47,8 @@ std::string SizeText(int64_t bytes, Rounding rounding) {
   }
   const double margin = rounding == Rounding::Up ? 0.999 : 0.0;
   const long long tenths = static_cast<long long>(value * 10.0 + margin);
-  return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " " + units[unit];
+  return std::to_string(tenths / 10) + std::string(texts.decimalSeparator) +
+         std::to_string(tenths % 10) + " " + std::string(units[unit]);
 }
 
 }  // namespace setup

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/ZFArchiver.h"
+#include "wizard/WizardTexts.h"
 
 namespace setup {
 
@@ -37,10 +38,11 @@ int64_t ClusterRounded(int64_t bytes);
 // the installer's own files (the uninstaller).
 int64_t RequiredBytes(const std::vector<TPackageEntry>& entries, int64_t extraFiles);
 
-// A size as people read it in Russian: "512 байт", "12,4 КБ", "3,1 МБ",
-// "1,2 ГБ" (one decimal, a comma). A space needed rounds up, a space free
-// rounds down, so neither looks better than it is.
+// A size as people read it in the language of `texts`: "512 байт",
+// "12,4 КБ", "3,1 МБ", "1,2 ГБ" in Russian, "12.4 KB" in English (one
+// decimal). A space needed rounds up, a space free rounds down, so neither
+// looks better than it is.
 enum class Rounding { Up, Down };
-std::string SizeText(int64_t bytes, Rounding rounding);
+std::string SizeText(int64_t bytes, Rounding rounding, const TWizardTexts& texts);
 
 }  // namespace setup

@@ -21,6 +21,7 @@
 #include "platform/platform.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/HiddenView.h"
+#include "wizard/Languages.h"
 #include "wizard/SetupOptions.h"
 #include "wizard/ShellServicesWin32.h"
 #include "wizard/Uninstaller.h"
@@ -39,7 +40,7 @@ void Box(const std::string& text, std::string_view title, UINT flags) {
   MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(), flags);
 }
 
-bool AskBox(const std::string& text, std::string_view title) {
+bool AskBox(std::string_view title, const std::string& text) {
   return MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(),
                      MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
@@ -87,14 +88,14 @@ void TakeTestSwitches(std::vector<std::string>& args) {
 
 class UninstallerBoxes : public setup::IUninstallerBoxes {
  public:
-  bool AskYesNo(const std::string& text) override {
-    return AskBox(text, setup::texts::kUninstallTitle);
+  bool AskYesNo(const std::string& title, const std::string& text) override {
+    return AskBox(title, text);
   }
-  void ShowMessage(const std::string& text) override {
-    Box(text, setup::texts::kUninstallTitle, MB_OK | MB_ICONINFORMATION);
+  void ShowMessage(const std::string& title, const std::string& text) override {
+    Box(text, title, MB_OK | MB_ICONINFORMATION);
   }
-  void ShowError(const std::string& text) override {
-    Box(text, setup::texts::kUninstallTitle, MB_OK | MB_ICONERROR);
+  void ShowError(const std::string& title, const std::string& text) override {
+    Box(text, title, MB_OK | MB_ICONERROR);
   }
 };
 
@@ -111,8 +112,10 @@ int RunUninstaller(const setup::TSetupOptions& options) {
 // /VERYSILENT: the controller without a window.
 int RunHidden(const setup::TSetupOptions& options) {
   setup::THiddenView view(
-      [](const std::string& text) { Box(text, setup::texts::kAppTitle, MB_OK | MB_ICONERROR); },
-      [](const std::string& text) { return AskBox(text, setup::texts::kAppTitle); });
+      [](const std::string& title, const std::string& text) {
+        Box(text, title, MB_OK | MB_ICONERROR);
+      },
+      AskBox);
   setup::ShellServicesWin32 shell;
   setup::TaForm form(view, shell, options);
   form.RunHandler([&form] { form.FormCreate(); });
@@ -127,7 +130,7 @@ int RunWizard(HINSTANCE instance, int showCommand, const setup::TSetupOptions& o
   } catch (const std::exception& error) {
     // What no handler can report: the window itself could not be made (the
     // box then has no owner).
-    window.ShowErrorBox(setup::ErrorBoxText(error));
+    window.ShowErrorBox(setup::ErrorBoxText(error, setup::TextsFor(setup::Language::English)));
     return setup::kExitCannotStart;
   }
   setup::ShellServicesWin32 shell;
@@ -153,20 +156,25 @@ int Run(HINSTANCE instance, int showCommand) {
   setup::ShellServicesWin32 self;
   const bool uninstaller = setup::IsUninstallerPath(self.ExecutablePath());
   const auto set = uninstaller ? setup::SwitchSet::Uninstaller : setup::SwitchSet::Setup;
-  const std::string_view title = uninstaller ? setup::texts::kUninstallTitle : setup::texts::kAppTitle;
 
   setup::TSetupOptions options;
   std::string bad;
   std::vector<std::string> args = Arguments();
   TakeTestSwitches(args);
-  if (!setup::ParseSwitches(args, set, options, bad)) {
+  const bool parsed = setup::ParseSwitches(args, set, options, bad);
+  // Before any package or journal is read: the user's language, or the
+  // one /LANG= asks for.
+  const setup::TWizardTexts& texts = setup::TextsFor(setup::ChooseLanguage(
+      self.UserUILanguage(), setup::TLanguageSet::All(), options.language));
+  const std::string_view title = uninstaller ? texts.uninstallTitle : texts.appTitle;
+  if (!parsed) {
     if (!options.SuppressBoxes())
-      Box(std::string(setup::texts::kBadSwitch) + ": \"" + bad + "\".\n\n" + setup::UsageText(set),
+      Box(std::string(texts.badSwitch) + ": \"" + bad + "\".\n\n" + setup::UsageText(set, texts),
           title, MB_OK | MB_ICONERROR);
     return setup::kExitCannotStart;
   }
   if (options.help) {
-    Box(setup::UsageText(set), title, MB_OK | MB_ICONINFORMATION);
+    Box(setup::UsageText(set, texts), title, MB_OK | MB_ICONINFORMATION);
     return setup::kExitDone;
   }
   if (options.dir) options.dir = FullPathOf(*options.dir);

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "wizard/Languages.h"
+
 namespace setup {
 namespace {
 
@@ -51,6 +53,9 @@ bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOp
       options.suppressMsgBoxes = true;
     } else if (IsSwitch(arg, "/?")) {
       options.help = true;
+    } else if (auto code = ValueOf(arg, "/LANG=")) {
+      options.language = LanguageFromCode(*code);
+      if (!options.language) return false;
     } else if (auto log = ValueOf(arg, "/LOG=")) {
       if (log->empty()) return false;
       options.logFile = *log;
@@ -73,27 +78,8 @@ bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOp
   return true;
 }
 
-std::string UsageText(SwitchSet set) {
-  if (set == SwitchSet::Uninstaller)
-    return "Использование: uninstall.exe [ключи]\n\n"
-           "/SILENT\t\tбез вопросов\n"
-           "/VERYSILENT\tбез вопросов и без окон\n"
-           "/SUPPRESSMSGBOXES\tбез сообщений об ошибках (вместе с /SILENT или /VERYSILENT)\n"
-           "/LOG=\"файл\"\tжурнал удаления в UTF-8\n"
-           "/?\t\tэта справка\n\n"
-           "Коды завершения: 0 - программа удалена, 1 - неверный ключ, "
-           "2 - удаление отменено, 3 - ошибка, 4 - нечего удалять.";
-  return "Использование: setup.exe [ключи]\n\n"
-         "/SILENT\t\tтолько окно хода установки, без вопросов\n"
-         "/VERYSILENT\tбез окон\n"
-         "/SUPPRESSMSGBOXES\tна каждый вопрос - ответ по умолчанию, без сообщений "
-         "об ошибках (вместе с /SILENT или /VERYSILENT)\n"
-         "/DIR=\"папка\"\tпапка установки\n"
-         "/NOICONS\t\tбез группы в меню \"Пуск\"\n"
-         "/LOG=\"файл\"\tжурнал установки в UTF-8\n"
-         "/?\t\tэта справка\n\n"
-         "Коды завершения: 0 - готово, 1 - установка не может начаться, "
-         "2 - отменено пользователем, 3 - ошибка установки.";
+std::string UsageText(SwitchSet set, const TWizardTexts& texts) {
+  return std::string(set == SwitchSet::Uninstaller ? texts.uninstallerUsage : texts.setupUsage);
 }
 
 }  // namespace setup

@@ -5,14 +5,15 @@
 // (the progress window only, no questions), /VERYSILENT (no window at all),
 // /SUPPRESSMSGBOXES (in a silent run every message box takes its default
 // answer and no error box waits for a click), /DIR="path" (the install
-// folder), /NOICONS (no Start-menu group), /LOG="file" (a UTF-8 log) and /?
-// (a usage box). Names are compared ignoring case; the value of /DIR= and
+// folder), /NOICONS (no Start-menu group), /LANG=ru|en (the wizard's
+// language, when the package has it: Languages.h), /LOG="file" (a UTF-8
+// log) and /? (a usage box). Names are compared ignoring case; the value of /DIR= and
 // /LOG= is the rest of the argument, whose quotes the system's splitting
 // (CommandLineToArgvW) has already removed, so /DIR="C:\My Prod" and
 // "/DIR=C:\My Prod" mean the same.
 //
-// The uninstaller takes /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /LOG= and
-// /?. Its copy in the temporary folder, which deletes the uninstaller once
+// The uninstaller takes /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /LANG=,
+// /LOG= and /?. Its copy in the temporary folder, which deletes the uninstaller once
 // it has ended, is started with switches of its own (kCleanUp...) that no
 // person types.
 //
@@ -23,6 +24,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "wizard/WizardTexts.h"
 
 namespace setup {
 
@@ -41,6 +44,7 @@ struct TSetupOptions {
   bool suppressMsgBoxes = false;  // /SUPPRESSMSGBOXES
   std::optional<std::string> dir;      // /DIR=, UTF-8
   bool noIcons = false;           // /NOICONS
+  std::optional<Language> language;    // /LANG=
   std::optional<std::string> logFile;  // /LOG=, UTF-8
   bool help = false;              // /?
 
@@ -67,8 +71,8 @@ enum class SwitchSet { Setup, Uninstaller };
 bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOptions& options,
                    std::string& bad);
 
-// The text of the usage box (Russian, UTF-8).
-std::string UsageText(SwitchSet set);
+// The text of the usage box in the language of `texts` (UTF-8).
+std::string UsageText(SwitchSet set, const TWizardTexts& texts);
 
 // The internal switches of the clean-up copy, as the uninstaller passes
 // them.

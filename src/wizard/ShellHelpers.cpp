@@ -233,7 +233,7 @@ std::string MakePrivateTempFolder() {
     // Creation fails when the name exists, so the folder is ours alone.
     if (zf::os::CreateDir(dir)) return dir + zf::kPathDelim;
   }
-  throw EWizardError(std::string(texts::kNoTempFolder));
+  throw EWizardError(&TWizardTexts::noTempFolder);
 }
 
 void RemoveFolderTree(const std::string& folder) {

@@ -80,9 +80,9 @@ class IShellServices {
   virtual std::vector<std::string> ListFiles(const std::string& folder,
                                              const std::string& masks) = 0;
 
-  // The folder dialog titled "Выбор места установки:": the chosen
-  // file-system folder as returned by the system, or nothing when cancelled.
-  virtual std::optional<std::string> BrowseForFolder() = 0;
+  // The folder dialog with this title (UTF-8): the chosen file-system
+  // folder as returned by the system, or nothing when cancelled.
+  virtual std::optional<std::string> BrowseForFolder(const std::string& title) = 0;
 
   // Opens "http://" + address (UTF-8) with its default program.
   virtual void OpenWebLink(const std::string& address) = 0;
@@ -104,6 +104,10 @@ class IShellServices {
 
   // Full path of the running program.
   virtual std::string ExecutablePath() = 0;
+
+  // The language of the user's Windows, as a language id
+  // (GetUserDefaultUILanguage).
+  virtual uint16_t UserUILanguage() = 0;
 
   // A new folder of this process's own under the system's temporary folder,
   // ending in the path separator; throws when none can be made.

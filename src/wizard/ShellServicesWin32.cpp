@@ -16,7 +16,6 @@
 #include "wizard/IniFile.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/Win32Text.h"
-#include "wizard/WizardTexts.h"
 
 namespace setup {
 namespace {
@@ -139,11 +138,11 @@ std::vector<std::string> ShellServicesWin32::ListFiles(const std::string& folder
   return names;
 }
 
-std::optional<std::string> ShellServicesWin32::BrowseForFolder() {
-  // The wide dialog, so that its Russian title reads correctly under any
-  // ANSI code page; the path comes back in the ANSI code page.
+std::optional<std::string> ShellServicesWin32::BrowseForFolder(const std::string& titleText) {
+  // The wide dialog, so that its title reads correctly under any ANSI code
+  // page; the path comes back in the ANSI code page.
   wchar_t displayName[kPathBuffer] = {};
-  const std::wstring title = win32::Widen(texts::kBrowseTitle);
+  const std::wstring title = win32::Widen(titleText);
   BROWSEINFOW info = {};
   info.hwndOwner = static_cast<HWND>(owner_);
   info.pidlRoot = nullptr;
@@ -169,6 +168,8 @@ std::string ShellServicesWin32::ReadIniString(const std::string& file, const std
                                               const std::string& defaultValue) {
   return ReadIniValue(file, section, key, defaultValue);
 }
+
+uint16_t ShellServicesWin32::UserUILanguage() { return GetUserDefaultUILanguage(); }
 
 void ShellServicesWin32::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 

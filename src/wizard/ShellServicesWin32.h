@@ -23,13 +23,14 @@ class ShellServicesWin32 : public IShellServices {
                   const std::string& iconLocation) override;
   std::vector<std::string> ListFiles(const std::string& folder,
                                      const std::string& masks) override;
-  std::optional<std::string> BrowseForFolder() override;
+  std::optional<std::string> BrowseForFolder(const std::string& title) override;
   void OpenWebLink(const std::string& address) override;
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key, const std::string& defaultValue) override;
   void Sleep(unsigned milliseconds) override;
   bool RemoveFile(const std::string& path) override;
   std::string ExecutablePath() override;
+  uint16_t UserUILanguage() override;
   std::string CreatePrivateTempFolder() override;
   void RemovePrivateTempFolder(const std::string& folder) override;
   TRegistryPlace WriteUninstallEntry(const TUninstallEntry& entry) override;

@@ -11,9 +11,9 @@
 #include "platform/platform.h"
 #include "wizard/InstallJournal.h"
 #include "wizard/JournalUndo.h"
+#include "wizard/Languages.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/ShellServices.h"
-#include "wizard/WizardTexts.h"
 
 namespace setup {
 namespace {
@@ -34,16 +34,24 @@ bool IsUninstallerPath(const std::string& exePath) {
 TUninstaller::TUninstaller(IShellServices& shell, IUninstallerBoxes& boxes, TSetupOptions options)
     : shell_(shell), boxes_(boxes), options_(std::move(options)) {
   if (options_.logFile) log_.Open(*options_.logFile);
+  UseLanguage("");
+}
+
+void TUninstaller::UseLanguage(const std::string& installed) {
+  const auto language = LanguageFromCode(installed);
+  texts_ = &TextsFor(options_.language ? *options_.language
+                     : language        ? *language
+                                       : UserLanguageOf(shell_.UserUILanguage()));
 }
 
 void TUninstaller::Message(const std::string& text) {
   log_.Line(text);
-  if (!options_.Unattended()) boxes_.ShowMessage(text);
+  if (!options_.Unattended()) boxes_.ShowMessage(std::string(texts_->uninstallTitle), text);
 }
 
 void TUninstaller::Error(const std::string& text) {
   log_.Line("Error: " + text);
-  if (!options_.SuppressBoxes()) boxes_.ShowError(text);
+  if (!options_.SuppressBoxes()) boxes_.ShowError(std::string(texts_->uninstallTitle), text);
 }
 
 int TUninstaller::Run() {
@@ -60,13 +68,16 @@ int TUninstaller::Run() {
   if (ReadWholeFile(journalPath, text)) records = ParseJournal(text, product);
   // A journal of another folder is not this uninstaller's to carry out.
   if (!records || !SamePath(product.location, folder)) {
-    Error(std::string(texts::kNothingToUninstall) + ": \"" + U(journalPath) + "\".");
+    Error(std::string(texts_->nothingToUninstall) + ": \"" + U(journalPath) + "\".");
     log_.Line("Exit code 4");
     return kExitNothingToUninstall;
   }
 
+  // A product installed before languages were recorded is Russian.
+  UseLanguage(product.language.empty() ? std::string("ru") : product.language);
   if (!options_.Unattended() &&
-      !boxes_.AskYesNo(Filled(texts::kUninstallQuestion, product.displayName))) {
+      !boxes_.AskYesNo(std::string(texts_->uninstallTitle),
+                       Filled(texts_->uninstallQuestion, product.displayName))) {
     log_.Line("Uninstall declined; exit code 2");
     return kExitCancelled;
   }
@@ -93,8 +104,8 @@ int TUninstaller::Run() {
     dir = parent;
   }
 
-  std::string done = Filled(texts::kUninstallDone, product.displayName);
-  if (kept > 0) done.append("\n").append(Filled(texts::kUninstallKept, U(product.location)));
+  std::string done = Filled(texts_->uninstallDone, product.displayName);
+  if (kept > 0) done.append("\n").append(Filled(texts_->uninstallKept, U(product.location)));
   Message(done);
   log_.Line("Exit code 0");
   return kExitDone;

@@ -11,6 +11,9 @@
 // itself in the temporary folder (CleanUpFile and CleanUpFoldersTo tell
 // the copy what to remove once this process has ended).
 //
+// It speaks the language the product was installed in, as the journal
+// says (/LANG= chooses another; without a journal, the user's language).
+//
 // Exit codes: 0 removed, 2 the user said No, 4 nothing to uninstall (no
 // journal, or one that does not belong to this folder).
 #pragma once
@@ -19,18 +22,19 @@
 
 #include "wizard/SetupLog.h"
 #include "wizard/SetupOptions.h"
+#include "wizard/WizardTexts.h"
 
 namespace setup {
 
 class IShellServices;
 
-// The boxes the uninstaller shows (UTF-8 texts).
+// The boxes the uninstaller shows (UTF-8 titles and texts).
 class IUninstallerBoxes {
  public:
   virtual ~IUninstallerBoxes() = default;
-  virtual bool AskYesNo(const std::string& text) = 0;
-  virtual void ShowMessage(const std::string& text) = 0;
-  virtual void ShowError(const std::string& text) = 0;
+  virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& title, const std::string& text) = 0;
+  virtual void ShowError(const std::string& title, const std::string& text) = 0;
 };
 
 class TUninstaller {
@@ -48,11 +52,15 @@ class TUninstaller {
  private:
   void Message(const std::string& text);
   void Error(const std::string& text);
+  // The language: /LANG=, else `installed` (the journal's), else the
+  // user's.
+  void UseLanguage(const std::string& installed);
 
   IShellServices& shell_;
   IUninstallerBoxes& boxes_;
   TSetupOptions options_;
   TSetupLog log_;
+  const TWizardTexts* texts_ = nullptr;
   std::string cleanUpFile_;
   std::string cleanUpFoldersTo_;
 };

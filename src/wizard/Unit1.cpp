@@ -13,6 +13,7 @@
 #include "wizard/InstallJournal.h"
 #include "wizard/InstallRun.h"
 #include "wizard/JournalUndo.h"
+#include "wizard/Languages.h"
 #include "package/PackageFormat.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/WizardTexts.h"
@@ -50,6 +51,7 @@ struct CloseOnExit {
 TaForm::TaForm(IWizardView& view, IShellServices& shell, TSetupOptions options)
     : view_(view), shell_(shell), options_(std::move(options)) {
   if (options_.logFile) log_.Open(*options_.logFile);
+  UseLanguages(TLanguageSet::All());
   // The form's design settings of the component.
   ZipArchiver1.SetName("ZipArchiver1");
   ZipArchiver1.SetExtractCorruptedFiles(false);
@@ -107,7 +109,14 @@ void TaForm::ShowPage(int index) {
 
 // ---- start-up ---------------------------------------------------------------
 
+void TaForm::UseLanguages(TLanguageSet package) {
+  texts_ = &TextsFor(ChooseLanguage(shell_.UserUILanguage(), package, options_.language));
+  view_.SetTexts(*texts_);
+}
+
 void TaForm::FormCreate() {
+  // Until the package says which languages it has, the user's own.
+  UseLanguages(TLanguageSet::All());
   ShowPage(0);
   packagePath_ = PackagePathFor(shell_.ExecutablePath());
   packageName_ = FileNamePart(packagePath_);
@@ -122,7 +131,7 @@ void TaForm::FormCreate() {
   startFailed_ = true;
   exitCode_ = kExitCannotStart;
   if (!zf::os::FileExists(packagePath_))
-    throw EWizardError(S(texts::kPackageMissing) + ": \"" + U(packagePath_) + "\"");
+    throw EWizardError(&TWizardTexts::packageMissing, U(packagePath_));
 
   // The configuration and the picture are unpacked into a folder of our
   // own: the program's folder may be read-only (a CD, a protected share).
@@ -142,7 +151,7 @@ void TaForm::FormCreate() {
   if (!shell_.ListFiles(tempDir, S(kPictureName)).empty())
     view_.LoadPicture(U(tempDir + S(kPictureName)));
 
-  view_.SetCaption(S(texts::kCaptionPrefix) + U(BaseName()));
+  view_.SetCaption(S(texts_->captionPrefix) + U(BaseName()));
   view_.SetEdit1Text(options_.dir ? *options_.dir
                                   : U(shell_.GetSpecialFolder(kProgramFilesFolder) + BaseName()));
   UpdateDiskSpace();
@@ -175,8 +184,25 @@ void TaForm::ReadPackage(const std::string& tempDir) {
 }
 
 void TaForm::ReadConfiguration(const std::string& configPath) {
+  const auto readPlain = [&](std::string_view key, const std::string& defaultValue) {
+    return shell_.ReadIniString(configPath, S(kConfigSection), S(key), defaultValue);
+  };
+  const std::string languages = readPlain(kKeyLanguages, "");
+  const auto packageLanguages = ParseLanguageList(languages);
+  TLanguageSet russianOnly;
+  russianOnly.Add(Language::Russian);
+  // A package made before languages were named, or with a list the wizard
+  // cannot read, is Russian.
+  if (!languages.empty() && !packageLanguages) Log("Languages not understood: " + languages);
+  UseLanguages(languages.empty() || !packageLanguages ? russianOnly : *packageLanguages);
+  Log("Language: " + S(texts_->code));
+
+  // A text in the wizard's language: the plain key is the Russian one and
+  // the default of every other language.
   const auto read = [&](std::string_view key, std::string_view defaultValue) {
-    return shell_.ReadIniString(configPath, S(kConfigSection), S(key), S(defaultValue));
+    const std::string plain = readPlain(key, S(defaultValue));
+    if (texts_->language == Language::Russian) return plain;
+    return readPlain(LocalizedKey(key, texts_->code), plain);
   };
   publisher_ = read(kKeyPublisher, "");
   view_.SetLinkHint(publisher_);
@@ -195,12 +221,12 @@ void TaForm::ReadConfiguration(const std::string& configPath) {
 void TaForm::UpdateDiskSpace() {
   const std::string folder = zf::os::Utf8ToAnsi(view_.Edit1Text());
   freeSpace_ = zf::os::DiskFreeBytes(folder.empty() ? std::string(1, zf::kPathDelim) : folder);
-  view_.SetLabelCaption(TaFormLabel::Label13,
-                        S(texts::kSpaceNeeded) + SizeText(requiredSpace_, Rounding::Up));
+  view_.SetLabelCaption(TaFormLabel::Label13, S(texts_->spaceNeeded) +
+                                                   SizeText(requiredSpace_, Rounding::Up, *texts_));
   view_.SetLabelCaption(TaFormLabel::Label14,
-                        S(texts::kSpaceFree) + (freeSpace_ < 0
-                                                    ? S(texts::kSpaceUnknown)
-                                                    : SizeText(freeSpace_, Rounding::Down)));
+                        S(texts_->spaceFree) + (freeSpace_ < 0
+                                                    ? S(texts_->spaceUnknown)
+                                                    : SizeText(freeSpace_, Rounding::Down, *texts_)));
 }
 
 bool TaForm::EnoughSpace() {
@@ -212,9 +238,9 @@ bool TaForm::EnoughSpace() {
 }
 
 std::string TaForm::NotEnoughSpaceText() const {
-  return S(texts::kNotEnoughSpace) + "\n" + S(texts::kSpaceNeeded) +
-         SizeText(requiredSpace_, Rounding::Up) + "\n" + S(texts::kSpaceFree) +
-         SizeText(freeSpace_, Rounding::Down) + "\n" + S(texts::kNotEnoughSpaceAdvice);
+  return S(texts_->notEnoughSpace) + "\n" + S(texts_->spaceNeeded) +
+         SizeText(requiredSpace_, Rounding::Up, *texts_) + "\n" + S(texts_->spaceFree) +
+         SizeText(freeSpace_, Rounding::Down, *texts_) + "\n" + S(texts_->notEnoughSpaceAdvice);
 }
 
 void TaForm::Edit1Change() { UpdateDiskSpace(); }
@@ -254,8 +280,8 @@ void TaForm::RequestClose() {
   // The question is asked once at a time; after a Yes the run is stopping.
   if (asking_ || cancelConfirmed_) return;
   asking_ = true;
-  Log("Asked: " + S(texts::kCancelQuestion));
-  const bool stop = Ask(S(texts::kCancelQuestion));
+  Log("Asked: " + S(texts_->cancelQuestion));
+  const bool stop = Ask(S(texts_->cancelQuestion));
   asking_ = false;
   if (stop) {
     cancelConfirmed_ = true;
@@ -264,7 +290,7 @@ void TaForm::RequestClose() {
 }
 
 void TaForm::Button4Click() {
-  if (const auto folder = shell_.BrowseForFolder()) {
+  if (const auto folder = shell_.BrowseForFolder(S(texts_->browseTitle))) {
     view_.SetEdit1Text(U(*folder));
     UpdateDiskSpace();
   }
@@ -323,10 +349,10 @@ void TaForm::InstallSequence() {
     return;
   } catch (const std::exception& error) {
     ZipArchiver1.Close();
-    const TInstallFailure failure = failure_ ? *failure_ : FailureOf(error);
+    const TInstallFailure failure = failure_ ? *failure_ : FailureOf(error, *texts_);
     run.RollBack(actions);
     Log("Install failed (" + FailureLogText(failure) + "); everything it made is undone");
-    ShowError(FailureBoxText(failure));
+    ShowError(FailureBoxText(failure, *texts_));
     EndInstall(kExitFailed);
     return;
   }
@@ -335,7 +361,7 @@ void TaForm::InstallSequence() {
   ShowPage(3);
   view_.SetButtonEnabled(TaFormButton::Button3, false);
   view_.SetButtonEnabled(TaFormButton::Button1, true);
-  view_.SetButtonCaption(TaFormButton::Button1, S(texts::kExit));
+  view_.SetButtonCaption(TaFormButton::Button1, S(texts_->exit));
   button1IsExit_ = true;
 }
 
@@ -352,7 +378,7 @@ void TaForm::RunInstall(TInstallRun& run, const std::string& folder) {
   }
   ThrowIfStopped();
 
-  view_.SetLabelCaption(TaFormLabel::Label8, S(texts::kRegistering));
+  view_.SetLabelCaption(TaFormLabel::Label8, S(texts_->registering));
   view_.ProcessMessages();
   ThrowIfStopped();
 
@@ -454,7 +480,7 @@ void TaForm::SaveJournal(TInstallRun& run, const std::string& folder) {
     return r.kind == JournalKind::File && (SamePath(r.path, uninstaller) || SamePath(r.path, path));
   });
   const TProductInfo product{BaseName(), productName_.empty() ? U(BaseName()) : productName_,
-                             folder};
+                             folder, S(texts_->code)};
   const std::string backup = run.PrepareFile(path);
   if (!WriteFileReplacing(path, SerializeJournal(product, records)))
     throw EInstallFailed(SystemFailure(path, zf::os::LastErrorCode()));
@@ -539,9 +565,9 @@ void TaForm::RunHandler(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const EInstallFailed& error) {
-    ShowError(error.what());
+    ShowError(error.Localized(*texts_));
   } catch (const std::exception& error) {
-    ShowError(ErrorBoxText(error));
+    ShowError(ErrorBoxText(error, *texts_));
   }
 }
 

@@ -15,6 +15,9 @@
 // text in code page 1251 unless it begins with a UTF-8 byte-order mark
 // (IniFile.h). The package's entries are listed for the disk space the
 // install needs, shown on page 1 with the free space of the folder's drive.
+// The configuration's "languages" decide the wizard's language
+// (Languages.h); its texts are then read in that language ("name.en" for
+// English, the plain "name" when there is none).
 //
 // Install (second "Дальше >>", refused while the drive has too little
 // space): every entry goes into the chosen folder, each step recorded in
@@ -51,6 +54,7 @@
 
 #include "archive/ZFArchiver.h"
 #include "wizard/InstallErrors.h"
+#include "wizard/Languages.h"
 #include "wizard/PackageContents.h"
 #include "wizard/SetupLog.h"
 #include "wizard/SetupOptions.h"
@@ -115,6 +119,9 @@ class TaForm {
   bool StartFailed() const { return startFailed_; }
   // How the program ends (SetupOptions.h).
   int ExitCode() const { return exitCode_; }
+  // The texts the wizard speaks: the user's language until the package is
+  // read, then the package's (Languages.h).
+  const TWizardTexts& Texts() const { return *texts_; }
   // The space the install takes, and what the folder's drive has (-1:
   // unknown), as page 1 shows them.
   int64_t RequiredSpace() const { return requiredSpace_; }
@@ -127,6 +134,8 @@ class TaForm {
   struct Cancelled {};
 
   void ShowPage(int index);
+  // Chooses the language among the package's and tells the window.
+  void UseLanguages(TLanguageSet package);
   void ReadPackage(const std::string& tempDir);
   void ReadConfiguration(const std::string& configPath);
   void UpdateDiskSpace();
@@ -149,6 +158,7 @@ class TaForm {
   IShellServices& shell_;
   TSetupOptions options_;
   TSetupLog log_;
+  const TWizardTexts* texts_ = nullptr;
   std::string packagePath_;
   std::string packageName_;
   std::string webCaption_;  // Label4's caption, UTF-8

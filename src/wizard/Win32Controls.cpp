@@ -12,6 +12,7 @@ namespace setup::win32 {
 namespace {
 
 using C = Control;
+using T = TWizardTexts;
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kWrapLabel = SS_LEFT | SS_NOPREFIX;  // SS_LEFT wraps at word ends
 // BS_NOTIFY: a button tells when it gets and loses the focus, so the
@@ -23,38 +24,38 @@ constexpr DWORD kButton = BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP;
 const ControlSpec kControls[] = {
     // Page 1: the install folder.
     {C::Edit1, L"EDIT", 1, 24, 88, 297, 21, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, Look::Plain,
-     false, texts::kEdit1Design},
-    {C::Button4, L"BUTTON", 1, 330, 87, 73, 25, kButton, Look::Plain, false, texts::kButton4},
+     false, &T::edit1Design},
+    {C::Button4, L"BUTTON", 1, 330, 87, 73, 25, kButton, Look::Plain, false, &T::button4},
     // The bottom band.
     {C::Button1, L"BUTTON", kAllPages, 401, 280, 81, 25, kButton | BS_DEFPUSHBUTTON, Look::Plain,
-     false, texts::kNext},
+     false, &T::next},
     {C::Button2, L"BUTTON", kAllPages, 306, 280, 81, 25, kButton | WS_DISABLED, Look::Plain, false,
-     texts::kBack},
+     &T::back},
     {C::Button3, L"BUTTON", kAllPages, 24, 280, 81, 25, kButton, Look::Plain, false,
-     texts::kCancel},
+     &T::cancel},
     // The white band.
-    {C::Label1, L"STATIC", kAllPages, 91, 23, 0, 0, kLabel, Look::Bold, true, texts::kLabel1},
-    {C::Label2, L"STATIC", kAllPages, 91, 43, 0, 0, kLabel, Look::Plain, true, ""},
+    {C::Label1, L"STATIC", kAllPages, 91, 23, 0, 0, kLabel, Look::Bold, true, &T::label1},
+    {C::Label2, L"STATIC", kAllPages, 91, 43, 0, 0, kLabel, Look::Plain, true, nullptr},
     // Page 0: welcome.
-    {C::Label11, L"STATIC", 0, 24, 24, 385, 33, kWrapLabel, Look::Plain, false, texts::kLabel11},
+    {C::Label11, L"STATIC", 0, 24, 24, 385, 33, kWrapLabel, Look::Plain, false, &T::label11},
     {C::Label3, L"STATIC", 0, 24, 72, 313, 61, kWrapLabel, Look::Plain, false,
-     texts::kLabel3Loading},
+     &T::label3Loading},
     // SS_NOTIFY: the link takes clicks and the hand cursor.
-    {C::Label4, L"STATIC", 0, 24, 144, 0, 0, kLabel | SS_NOTIFY, Look::Link, false, ""},
+    {C::Label4, L"STATIC", 0, 24, 144, 0, 0, kLabel | SS_NOTIFY, Look::Link, false, nullptr},
     // Page 1.
-    {C::Label5, L"STATIC", 1, 24, 24, 0, 0, kLabel, Look::Bold, false, texts::kLabel5},
-    {C::Label12, L"STATIC", 1, 24, 69, 0, 0, kLabel, Look::Plain, false, texts::kLabel12},
+    {C::Label5, L"STATIC", 1, 24, 24, 0, 0, kLabel, Look::Bold, false, &T::label5},
+    {C::Label12, L"STATIC", 1, 24, 69, 0, 0, kLabel, Look::Plain, false, &T::label12},
     // Under the folder field: the space needed and the free space.
-    {C::Label13, L"STATIC", 1, 24, 122, 0, 0, kLabel, Look::Plain, false, ""},
-    {C::Label14, L"STATIC", 1, 24, 138, 0, 0, kLabel, Look::Plain, false, ""},
+    {C::Label13, L"STATIC", 1, 24, 122, 0, 0, kLabel, Look::Plain, false, nullptr},
+    {C::Label14, L"STATIC", 1, 24, 138, 0, 0, kLabel, Look::Plain, false, nullptr},
     // Page 2: installing.
-    {C::Label6, L"STATIC", 2, 24, 16, 0, 0, kLabel, Look::Bold, false, texts::kLabel6},
-    {C::Label7, L"STATIC", 2, 24, 40, 0, 0, kLabel, Look::Plain, false, ""},
-    {C::Label8, L"STATIC", 2, 24, 74, 0, 0, kLabel, Look::Plain, false, ""},
-    {C::ProgressBar1, PROGRESS_CLASSW, 2, 24, 96, 460, 17, PBS_SMOOTH, Look::Plain, false, ""},
+    {C::Label6, L"STATIC", 2, 24, 16, 0, 0, kLabel, Look::Bold, false, &T::label6},
+    {C::Label7, L"STATIC", 2, 24, 40, 0, 0, kLabel, Look::Plain, false, nullptr},
+    {C::Label8, L"STATIC", 2, 24, 74, 0, 0, kLabel, Look::Plain, false, nullptr},
+    {C::ProgressBar1, PROGRESS_CLASSW, 2, 24, 96, 460, 17, PBS_SMOOTH, Look::Plain, false, nullptr},
     // Page 3: finished.
-    {C::Label9, L"STATIC", 3, 24, 16, 0, 0, kLabel, Look::Bold, false, texts::kLabel9},
-    {C::Label10, L"STATIC", 3, 24, 40, 0, 0, kLabel, Look::Plain, false, texts::kLabel10},
+    {C::Label9, L"STATIC", 3, 24, 16, 0, 0, kLabel, Look::Bold, false, &T::label9},
+    {C::Label10, L"STATIC", 3, 24, 40, 0, 0, kLabel, Look::Plain, false, &T::label10},
 };
 
 constexpr wchar_t kFormFace[] = L"MS Sans Serif";

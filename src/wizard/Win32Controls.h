@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "wizard/Win32Text.h"
+#include "wizard/WizardTexts.h"
 
 namespace setup::win32 {
 
@@ -62,7 +63,8 @@ struct ControlSpec {
   DWORD style;          // besides WS_CHILD
   Look look;
   bool onBand;          // drawn on the white band
-  std::string_view text;  // design caption, UTF-8 (from WizardTexts.h)
+  // Design caption in the window's language (nullptr: none).
+  std::string_view TWizardTexts::*text;
 };
 
 // The form's controls, in tab order.

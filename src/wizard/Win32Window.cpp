@@ -113,7 +113,7 @@ void Win32Window::Create() {
   if (!RegisterClassExW(&windowClass)) throw zf::Exception("Cannot register the setup window");
 
   const RECT place = CentredWindowRect();
-  const std::wstring caption = Widen(texts::kAppTitle);
+  const std::wstring caption = Widen(texts_->appTitle);
   // The window procedure keeps `this` from WM_NCCREATE on.
   CreateWindowExW(0, kWindowClass, caption.c_str(), kWindowStyle, place.left, place.top,
                   place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance_,
@@ -140,8 +140,9 @@ void Win32Window::CreateControls() {
     const DWORD exStyle = entry.id == Control::Edit1 ? WS_EX_CLIENTEDGE : 0;
     DWORD style = WS_CHILD | entry.style;
     if (entry.page == win32::kAllPages) style |= WS_VISIBLE;
+    const std::string_view text = entry.text ? texts_->*entry.text : std::string_view();
     HWND control = CreateWindowExW(
-        exStyle, entry.windowClass, Widen(entry.text).c_str(), style, entry.x, top, entry.w, entry.h,
+        exStyle, entry.windowClass, Widen(text).c_str(), style, entry.x, top, entry.w, entry.h,
         window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(entry.id))), instance_,
         nullptr);
     if (!control) throw zf::Exception("Cannot create the controls of the setup window");
@@ -442,6 +443,17 @@ void Win32Window::RehomeFocus() {
 
 // ---- IWizardView ------------------------------------------------------------------------
 
+void Win32Window::SetTexts(const TWizardTexts& texts) {
+  texts_ = &texts;
+  size_t count = 0;
+  const win32::ControlSpec* table = win32::ControlTable(count);
+  for (size_t i = 0; i < count; ++i) {
+    // The folder field's design text is no caption: it holds the folder.
+    if (table[i].text && table[i].id != Control::Edit1)
+      SetItemText(table[i].id, std::string(texts.*table[i].text));
+  }
+}
+
 void Win32Window::SetCaption(const std::string& text) {
   if (window_) SetWindowTextW(window_, Widen(text).c_str());
 }
@@ -505,12 +517,12 @@ void Win32Window::Close() {
 }
 
 void Win32Window::ShowErrorBox(const std::string& text) {
-  MessageBoxW(window_, Widen(text).c_str(), Widen(texts::kAppTitle).c_str(),
+  MessageBoxW(window_, Widen(text).c_str(), Widen(texts_->appTitle).c_str(),
               MB_OK | MB_ICONERROR);
 }
 
 bool Win32Window::AskYesNo(const std::string& text) {
-  return MessageBoxW(window_, Widen(text).c_str(), Widen(texts::kAppTitle).c_str(),
+  return MessageBoxW(window_, Widen(text).c_str(), Widen(texts_->appTitle).c_str(),
                      MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

@@ -50,6 +50,7 @@ class Win32Window : public IWizardView {
   int RunMessageLoop();
 
   // ---- IWizardView ----
+  void SetTexts(const TWizardTexts& texts) override;
   void SetCaption(const std::string& text) override;
   void SetLabelCaption(TaFormLabel label, const std::string& text) override;
   void SetLinkHint(const std::string& text) override;
@@ -105,6 +106,9 @@ class Win32Window : public IWizardView {
   HWND toolTip_ = nullptr;
   HWND savedFocus_ = nullptr;
   TaForm* form_ = nullptr;
+  // The language of the captions and boxes; Russian, the form's design
+  // language, until the controller says.
+  const TWizardTexts* texts_ = &TextsFor(Language::Russian);
   win32::FormFonts fonts_;
   win32::Picture picture_;
   HBRUSH white_ = nullptr;

@@ -1,84 +1,102 @@
-// Every text of the wizard that people read, in one table, written as
-// UTF-8. The window shows them through the wide API, so they read correctly
-// whatever the machine's ANSI code page is.
+// Every text of the wizard and of its uninstaller that people read, in
+// one table per language, written as UTF-8. The window shows them through
+// the wide API, so they read correctly whatever the machine's ANSI code
+// page is.
+//
+// A field is one text in both tables; a new text is a new field and a line
+// in each table (WizardTexts.cpp). "%s" marks where a value goes
+// (zf::FormatText). Which table a run uses is decided in Languages.h.
 #pragma once
 
 #include <string_view>
 
-namespace setup::texts {
+namespace setup {
 
-// Title of the application and of its error boxes; also the form's design
-// caption until start-up replaces it.
-inline constexpr std::string_view kAppTitle = "Setup";
+enum class Language { Russian, English };
 
-// Design captions of the form.
-inline constexpr std::string_view kLabel1 = "Мастер установки приложения:";
-inline constexpr std::string_view kLabel11 =
-    "Завершите работу всех приложений которые могут помешать установке пакета программ и "
-    "нажмите кнопку \"Дальше\" для продолжения.";
-inline constexpr std::string_view kLabel3Loading = "Загрузка конфигурации программы установки...";
-inline constexpr std::string_view kLabel5 = "Выберите место установки программы";
-inline constexpr std::string_view kLabel12 = "Установить в папку:";
-inline constexpr std::string_view kEdit1Design = "C:\\";
-inline constexpr std::string_view kButton4 = "Обзор...";
-inline constexpr std::string_view kLabel6 = "Установка компонентов:";
-inline constexpr std::string_view kLabel9 = "Установка программы завершена";
-inline constexpr std::string_view kLabel10 =
-    "Для завершения работы мастера установки нажмите кнопку \"Выход\"";
+struct TWizardTexts {
+  Language language;
+  std::string_view code;  // "ru", "en": the value of /LANG= and of the journal
 
-// Buttons of the bottom band.
-inline constexpr std::string_view kNext = "Дальше >>";
-inline constexpr std::string_view kBack = "<< Назад";
-inline constexpr std::string_view kCancel = "Отмена";
-inline constexpr std::string_view kExit = "Выход";
+  // Title of the application and of its error boxes and questions; also
+  // the form's design caption until start-up replaces it.
+  std::string_view appTitle;
 
-// Set at run time.
-inline constexpr std::string_view kCaptionPrefix = "Установка: ";
-inline constexpr std::string_view kRegistering = "Регистрация файлов...";
+  // Design captions of the form.
+  std::string_view label1;         // header band, above the product name
+  std::string_view label11;        // welcome page: close other programs
+  std::string_view label3Loading;  // welcome page, until the comment arrives
+  std::string_view label5;         // folder page, bold
+  std::string_view label12;        // above the folder field
+  std::string_view edit1Design;
+  std::string_view button4;        // the folder dialog's button
+  std::string_view label6;         // install page, bold
+  std::string_view label9;         // final page, bold
+  std::string_view label10;        // final page: how to close the wizard
 
-// Title of the folder dialog.
-inline constexpr std::string_view kBrowseTitle = "Выбор места установки:";
+  // Buttons of the bottom band; `exit` is Button1 on the final page.
+  std::string_view next, back, cancel, exit;
 
-// The private temporary folder for the configuration could not be made.
-inline constexpr std::string_view kNoTempFolder =
-    "Не удалось создать временную папку для конфигурации программы установки";
+  // Choices a package may ask for: on the folder page the desktop
+  // shortcut and, for a package that installs either way, who it is for;
+  // on the final page starting the program (takes the product's name).
+  std::string_view desktopShortcut;
+  std::string_view forAllUsers, forMeOnly;
+  std::string_view launchProgram;
 
-// The question of "Отмена" (Esc, the close box) while the install runs.
-inline constexpr std::string_view kCancelQuestion = "Прервать установку?";
+  // Set at run time: the window caption before the package's base name,
+  // and the install page's line once the files are in place.
+  std::string_view captionPrefix;
+  std::string_view registering;
 
-// The two lines under the folder field (Label13, Label14), each followed
-// by a size; the free space of a drive that cannot be asked is unknown.
-inline constexpr std::string_view kSpaceNeeded = "Требуется на диске: ";
-inline constexpr std::string_view kSpaceFree = "Свободно на диске: ";
-inline constexpr std::string_view kSpaceUnknown = "неизвестно";
-// "Дальше >>" with too little space: this, the two sizes, the advice.
-inline constexpr std::string_view kNotEnoughSpace = "Недостаточно места на диске для установки.";
-inline constexpr std::string_view kNotEnoughSpaceAdvice =
-    "Выберите другую папку или освободите место на диске.";
+  // Title of the folder dialog.
+  std::string_view browseTitle;
 
-// Setup cannot start; each is followed by ": "name"."
-inline constexpr std::string_view kPackageMissing = "Не найден пакет установки";
-inline constexpr std::string_view kBadSwitch = "Неизвестный ключ командной строки";
+  // The private temporary folder for the configuration could not be made.
+  std::string_view noTempFolder;
 
-// Causes of a failed install (InstallErrors.h), each followed by the entry
-// or file and, on the next line, the engine's own message.
-inline constexpr std::string_view kCauseNoSpace = "Недостаточно места на диске";
-inline constexpr std::string_view kCauseAccessDenied = "Нет доступа к файлу или папке";
-inline constexpr std::string_view kCauseDamaged = "Пакет установки повреждён";
-inline constexpr std::string_view kCauseWrongPassword = "Неверный пароль пакета установки";
-inline constexpr std::string_view kCauseCannotWrite = "Не удалось создать файл или папку";
-inline constexpr std::string_view kCauseOther = "Ошибка установки";
-// A file the install would replace could not be saved for the rollback.
-inline constexpr std::string_view kBackupFailed = "Не удалось сохранить копию заменяемого файла";
+  // The question of "Отмена" (Esc, the close box) while the install runs.
+  std::string_view cancelQuestion;
 
-// The uninstaller: the title of its boxes; the question and the two
-// reports take the product's name, the last one its folder.
-inline constexpr std::string_view kUninstallTitle = "Удаление программы";
-inline constexpr std::string_view kUninstallQuestion = "Удалить программу \"%s\" со всеми её компонентами?";
-inline constexpr std::string_view kUninstallDone = "Программа \"%s\" удалена.";
-inline constexpr std::string_view kUninstallKept =
-    "Файлы, изменённые или добавленные после установки, оставлены в папке \"%s\".";
-// No journal beside the uninstaller; followed by ": "path"."
-inline constexpr std::string_view kNothingToUninstall = "Нечего удалять: нет журнала установки";
+  // The two lines under the folder field, each followed by a size; the
+  // free space of a drive that cannot be asked is unknown. Next with too
+  // little space: notEnoughSpace, the two sizes, the advice.
+  std::string_view spaceNeeded, spaceFree, spaceUnknown;
+  std::string_view notEnoughSpace, notEnoughSpaceAdvice;
+  // Sizes: "512 байт", "12,4 КБ" (one decimal after the separator).
+  std::string_view bytes, kib, mib, gib, tib, decimalSeparator;
 
-}  // namespace setup::texts
+  // Setup cannot start; each is followed by ": "name"." when it has one.
+  std::string_view packageMissing;
+  std::string_view badSwitch;
+  // The package installs only for all users (refuses /CURRENTUSER), or
+  // only for the user who runs it (refuses /ALLUSERS).
+  std::string_view allUsersOnly, currentUserOnly;
+  // The copy of the program with administrator rights could not be
+  // started (followed by the system's reason).
+  std::string_view elevationFailed;
+  // The installed program could not be started from the final page.
+  std::string_view launchFailed;
+
+  // Causes of a failed install (InstallErrors.h), each followed by the
+  // entry or file and, on the next line, the engine's own message.
+  std::string_view causeNoSpace, causeAccessDenied, causeDamaged, causeWrongPassword,
+      causeCannotWrite, causeOther;
+  // A file the install would replace could not be saved for the rollback.
+  std::string_view causeBackupFailed;
+
+  // The uninstaller: the title of its boxes; the question and the two
+  // reports take the product's name, the last one its folder.
+  std::string_view uninstallTitle;
+  std::string_view uninstallQuestion, uninstallDone, uninstallKept;
+  // No journal beside the uninstaller; followed by ": "path"."
+  std::string_view nothingToUninstall;
+
+  // The /? boxes of setup.exe and of uninstall.exe.
+  std::string_view setupUsage, uninstallerUsage;
+};
+
+// The table of a language.
+const TWizardTexts& TextsFor(Language language);
+
+}  // namespace setup

@@ -4,13 +4,14 @@
 // the window only shows what it is told and reports clicks by calling the
 // controller's handlers. Every text crossing this interface is UTF-8: the
 // Windows window converts it to UTF-16 and shows it through the wide API,
-// so the Russian texts read correctly whatever the machine's ANSI code page
-// is. Paths handed to the window (the picture) are UTF-8 as well.
+// so the texts read correctly whatever the machine's ANSI code page is. Paths handed to the window (the picture) are UTF-8 as well.
 //
 // Tests run the controller against a fake of this interface.
 #pragma once
 
 #include <string>
+
+#include "wizard/WizardTexts.h"
 
 namespace setup {
 
@@ -35,6 +36,11 @@ enum class TaFormButton {
 class IWizardView {
  public:
   virtual ~IWizardView() = default;
+
+  // The language of the window: every design caption and the title of its
+  // boxes from this table, every label fitted to its new text. The
+  // captions the controller sets itself are left alone.
+  virtual void SetTexts(const TWizardTexts& texts) = 0;
 
   // Window caption.
   virtual void SetCaption(const std::string& text) = 0;
@@ -70,9 +76,9 @@ class IWizardView {
   // message loop.
   virtual void Close() = 0;
 
-  // Shows an error that escaped a handler: a message box titled "Setup"
-  // (kAppTitle) with the error icon and this text, already completed by
-  // ErrorBoxText (ErrorBox.h).
+  // Shows an error that escaped a handler: a message box titled with the
+  // table's appTitle, with the error icon and this text, already completed
+  // by ErrorBoxText (ErrorBox.h).
   virtual void ShowErrorBox(const std::string& text) = 0;
 
   // Asks a question with the buttons Yes and No (Yes the default one),

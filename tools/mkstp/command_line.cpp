@@ -1,6 +1,8 @@
 // The mkstp command line:
 //   mkstp [-o OUTDIR] [--base NAME] [--setup PATH] [--name TEXT]
 //         [--publisher TEXT] [--web URL] [--comment TEXT] [--picture FILE.bmp]
+//         [--languages ru,en] [--name.en TEXT] [--publisher.en TEXT]
+//         [--web.en URL] [--comment.en TEXT]
 //         [--level 0-9] [--ini-codepage N] [--oem-codepage N] [--no-verify]
 //         [-q] SOURCE_DIR
 // Options may stand before or after the folder; "--" ends them.
@@ -9,17 +11,60 @@
 #include <cstdlib>
 
 #include "arguments.h"
+#include "package/PackageFormat.h"
 #include "stored_names.h"
+#include "wizard/Languages.h"
 
 namespace mkstp {
 
 namespace {
 
+// The texts of the configuration: the option and the key it writes. Each
+// may be given in English too, as OPTION.en (the key "KEY.en").
+struct TextOption {
+  const char* option;
+  std::string_view key;
+};
+constexpr TextOption kTextOptions[] = {
+    {"--publisher", setup::kKeyPublisher},
+    {"--web", setup::kKeyWeb},
+    {"--name", setup::kKeyName},
+    {"--comment", setup::kKeyComment},
+};
+constexpr std::string_view kEnglishSuffix = ".en";
+
+// The configuration key of an English text option ("--name.en" gives
+// "name.en"), or "" for any other option.
+std::string EnglishTextKey(const std::string& option) {
+  if (!option.ends_with(kEnglishSuffix)) return "";
+  const std::string plain = option.substr(0, option.size() - kEnglishSuffix.size());
+  for (const TextOption& t : kTextOptions)
+    if (plain == t.option) return setup::LocalizedKey(t.key, "en");
+  return "";
+}
+
+bool IsText(const std::string& option) {
+  return option == "--name" || option == "--publisher" || option == "--web" ||
+         option == "--comment" || !EnglishTextKey(option).empty();
+}
+
 bool TakesValue(const std::string& option) {
-  return option == "-o" || option == "--base" || option == "--setup" || option == "--name" ||
-         option == "--publisher" || option == "--web" || option == "--comment" ||
+  return option == "-o" || option == "--base" || option == "--setup" || IsText(option) ||
          option == "--picture" || option == "--level" || option == "--ini-codepage" ||
-         option == "--oem-codepage";
+         option == "--oem-codepage" || option == "--languages";
+}
+
+// The list as the configuration writes it: lower case, Russian first.
+bool NormalLanguages(const std::string& list, std::string& out) {
+  const auto set = setup::ParseLanguageList(list);
+  if (!set) return false;
+  out.clear();
+  for (setup::Language language : {setup::Language::Russian, setup::Language::English}) {
+    if (!set->Has(language)) continue;
+    if (!out.empty()) out += ',';
+    out += setup::TextsFor(language).code;
+  }
+  return true;
 }
 
 // A whole decimal number from min to max, or false.
@@ -60,6 +105,13 @@ bool Apply(const std::string& option, const std::string& value, Options& o, std:
     o.web = value, o.haveWeb = true;
   } else if (option == "--comment") {
     o.comment = value, o.haveComment = true;
+  } else if (option == "--languages") {
+    if (!NormalLanguages(value, o.languages)) {
+      error = "--languages takes a list of ru and en, such as ru,en";
+      return false;
+    }
+  } else if (const std::string key = EnglishTextKey(option); !key.empty()) {
+    o.localizedTexts[key] = value;
   } else if (option == "--picture") {
     o.picture = value;
   } else if (option == "--level") {
@@ -92,14 +144,19 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, Options& options,
   options = Options{};
   zftool::SplitCommandLine split;
   // Configuration texts may be empty on purpose; paths may not.
-  const auto isText = [](const std::string& option) {
-    return option == "--name" || option == "--publisher" || option == "--web" ||
-           option == "--comment";
-  };
-  if (!zftool::SplitArguments(args, TakesValue, isText, split, error)) return Parsed::Error;
+  if (!zftool::SplitArguments(args, TakesValue, IsText, split, error)) return Parsed::Error;
   for (const zftool::Option& option : split.options) {
     if (option.name == "-h" || option.name == "--help") return Parsed::Help;
     if (!Apply(option.name, option.value, options, error)) return Parsed::Error;
+  }
+  // English texts in a package that speaks no English would never show.
+  const auto languages = setup::ParseLanguageList(options.languages);
+  const bool english = languages && languages->Has(setup::Language::English);
+  for (const zftool::Option& option : split.options) {
+    if (!english && !EnglishTextKey(option.name).empty()) {
+      error = option.name + ": an English text needs --languages with en";
+      return Parsed::Error;
+    }
   }
   const std::vector<std::string>& operands = split.operands;
   if (operands.empty()) {
@@ -117,6 +174,8 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, Options& options,
 std::string UsageText() {
   return "usage: mkstp [-o OUTDIR] [--base NAME] [--setup PATH] [--name TEXT]\n"
          "             [--publisher TEXT] [--web URL] [--comment TEXT] [--picture FILE.bmp]\n"
+         "             [--languages ru,en] [--name.en TEXT] [--publisher.en TEXT]\n"
+         "             [--web.en URL] [--comment.en TEXT]\n"
          "             [--level 0-9] [--ini-codepage N] [--oem-codepage N] [--no-verify]\n"
          "             [-q] SOURCE_DIR\n"
          "\n"
@@ -132,6 +191,12 @@ std::string UsageText() {
          "  --web URL            web link\n"
          "  --comment TEXT       welcome text\n"
          "  --picture FILE.bmp   picture of the welcome page\n"
+         "  --languages LIST     the wizard's languages, ru and en (default ru): it\n"
+         "                       speaks Russian to Russian, Ukrainian and Belarusian\n"
+         "                       users and English to everybody else\n"
+         "  --name.en TEXT, --publisher.en TEXT, --web.en URL, --comment.en TEXT\n"
+         "                       the texts in English (the plain ones are Russian, and\n"
+         "                       serve where no English one is given)\n"
          "  --level 0-9          deflate level (default 9)\n"
          "  --ini-codepage N     code page of the configuration texts (default 1251)\n"
          "  --oem-codepage N     store the names in this OEM code page, without the\n"

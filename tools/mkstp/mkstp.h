@@ -3,6 +3,7 @@
 // reason that ends its message.
 #pragma once
 
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -27,6 +28,12 @@ struct Options {
   // value that was not given is not written (the wizard's default holds).
   bool haveName = false, havePublisher = false, haveWeb = false, haveComment = false;
   std::string name, publisher, web, comment;
+  // The wizard's languages as the configuration names them ("ru,en");
+  // empty: Russian only, and no key is written.
+  std::string languages;
+  // Texts in a language other than Russian, by their configuration key
+  // ("name.en"); written after the Russian ones.
+  std::map<std::string, std::string> localizedTexts;
   std::string picture;         // a BMP file, or empty
   int level = 9;               // deflate level 0-9
   unsigned iniCodePage = 1251;

@@ -42,6 +42,10 @@ std::string BuildPackageConfig(const Options& o, unsigned codePage) {
   line(o.haveWeb, setup::kKeyWeb, o.web, "web");
   line(o.haveName, setup::kKeyName, o.name, "name");
   line(o.haveComment, setup::kKeyComment, o.comment, "comment");
+  for (const auto& [key, value] : o.localizedTexts) line(true, key, value, key.c_str());
+  // A Russian package says nothing, as every package before languages.
+  line(!o.languages.empty() && o.languages != "ru", setup::kKeyLanguages, o.languages,
+       "languages");
   return ini;
 }
 
