@@ -4,19 +4,26 @@
 # take turns on each case in every repetition (round-robin, the starting
 # tool rotating), so that a slow spell of the machine hits all of them
 # alike. Prints the median of each and zfx's ratio to every peer, to the
-# fastest peer and to the inflate floor (bench/floor_inflate.cpp), then the
+# fastest peer and to the inflate floor (bench/floor_inflate.cpp, with the
+# engine's inflate; the floor with zlib's stands beside it), then the
 # memory zfx needs: peak RSS while extracting, per entry of an archive of a
 # million entries, and beside the peers' while listing 200,000 entries.
+# The case "decode" times the engine's inflate beside zlib's on their own
+# (bench/inflate_bench.cpp), natively and, with -w, the Windows build's
+# under Wine.
 #
 # usage: bench/compare.sh [-n RUNS] [-k CASES] [-c CACHE_DIR] [-o OUTPUT_DIR] [-b BUILD_DIR]
+#                         [-w WINDOWS_BUILD_DIR]
 #   -n  repetitions per tool and case (default 5)
 #   -k  the cases to run, e.g. "small listing" (default all: deflated
-#       encrypted stored small listing bzip2 lzma zstd aes)
+#       encrypted stored small listing bzip2 lzma zstd aes decode)
 #   -c  where the archives are made once and kept (default ~/.cache/zf-bench)
 #   -o  where the tools extract to (default a fresh folder in /dev/shm, as
 #       disk timings swing by several times); emptied after every run
 #   -b  build folder holding (or to hold) zfx and the bench helpers
 #       (default build/native, built as Release when missing)
+#   -w  a Windows build folder (e.g. build/win64) whose inflate_bench.exe
+#       the decode case also runs under Wine, in a prefix of its own there
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,17 +32,19 @@ CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/zf-bench
 OUT=""
 BUILD=$ROOT/build/native
 ONLY=""
-while getopts "n:k:c:o:b:h" opt; do
+WINDOWS_BUILD=""
+while getopts "n:k:c:o:b:w:h" opt; do
   case $opt in
     n) RUNS=$OPTARG ;;
     k) ONLY=$OPTARG ;;
     c) CACHE=$OPTARG ;;
     o) OUT=$OPTARG ;;
     b) BUILD=$OPTARG ;;
+    w) WINDOWS_BUILD=$(realpath "$OPTARG") ;;
     *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 2 ;;
   esac
 done
-ALL_CASES="deflated encrypted stored small listing bzip2 lzma zstd aes"
+ALL_CASES="deflated encrypted stored small listing bzip2 lzma zstd aes decode"
 CASES=($ALL_CASES)
 if [[ -n $ONLY ]]; then
   read -ra CASES <<<"$ONLY"
@@ -45,6 +54,9 @@ if [[ -n $ONLY ]]; then
   done
 fi
 selected() { [[ " ${CASES[*]} " == *" $1 "* ]]; }
+# The cases the tools take turns on (all but decode).
+TIMED=()
+for case in "${CASES[@]}"; do [[ $case == decode ]] || TIMED+=("$case"); done
 OWN_OUT=""
 [[ -n $OUT ]] || OUT=$(mktemp -d /dev/shm/zf-bench.XXXXXX) OWN_OUT=$OUT
 mkdir -p "$OUT" "$CACHE"
@@ -65,7 +77,11 @@ if [[ ! -x $BUILD/bin/zfx || ! -x $BUILD/bin/floor_inflate || ! -x $BUILD/bin/di
   [[ -f $BUILD/CMakeCache.txt ]] ||
     cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$BUILD" --target zfx floor_inflate dir_item_size >/dev/null
+cmake --build "$BUILD" --target zfx floor_inflate dir_item_size inflate_bench >/dev/null
+if [[ -n $WINDOWS_BUILD ]] && selected decode; then
+  cmake --build "$WINDOWS_BUILD" --target inflate_bench >/dev/null
+  WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+fi
 ZFX=$BUILD/bin/zfx
 FLOOR=$BUILD/bin/floor_inflate
 SEVENZIP=$(command -v 7z || command -v 7zz || true)
@@ -150,7 +166,8 @@ run_unzip() { unzip -qq -o ${PASS:+-P "$PASS"} "$1" -d "$2"; }
 run_7zip() { "$SEVENZIP" x -y ${PASS:+-p"$PASS"} -o"$2" "$1" >/dev/null; }
 run_bsdtar() { bsdtar -xf "$1" -C "$2" ${PASS:+--passphrase "$PASS"}; }
 run_python() { python3 -c "$PY_EXTRACT" "$1" "$2" "$PASS"; }
-run_floor() { "$FLOOR" "$1" "$2/big.txt"; }
+run_floor() { "$FLOOR" "$1" "$2/big.txt" own; }
+run_floorzlib() { "$FLOOR" "$1" "$2/big.txt" zlib; }
 list_zfx() { "$ZFX" l "$1"; }
 list_unzip() { unzip -l "$1"; }
 list_7zip() { "$SEVENZIP" l "$1"; }
@@ -167,10 +184,10 @@ declare -A ARCHIVE=([deflated]=$CACHE/big-deflated.zip [encrypted]=$CACHE/big-en
                     [lzma]=$CACHE/method-lzma.zip [zstd]=$CACHE/method-zstd.zip
                     [aes]=$CACHE/method-aes.zip)
 declare -A CASE_PASS=([encrypted]=$PASSWORD [aes]=$PASSWORD)
-# Tools per case; the floor applies to the deflated file only. Python's
+# Tools per case; the floors apply to the deflated file only. Python's
 # zipfile decrypts in pure Python (minutes for the big file) and has no
 # listing of its own to compare: it sits out those two cases.
-declare -A TOOLS=([deflated]="zfx unzip 7zip bsdtar python floor"
+declare -A TOOLS=([deflated]="zfx unzip 7zip bsdtar python floor floorzlib"
                   [encrypted]="zfx unzip 7zip bsdtar"
                   [stored]="zfx unzip 7zip bsdtar python"
                   [small]="zfx unzip 7zip bsdtar python"
@@ -179,13 +196,15 @@ declare -A TOOLS=([deflated]="zfx unzip 7zip bsdtar python floor"
                   [zstd]="zfx 7zip bsdtar" [aes]="zfx 7zip bsdtar")
 PEERS="unzip 7zip bsdtar python"
 declare -A TOOL_NAME=([zfx]=zfx [unzip]=unzip [7zip]=7-Zip [bsdtar]=bsdtar [python]=zipfile
-                      [floor]=floor)
+                      [floor]=floor [floorzlib]=floor/zlib)
 # Targets for zfx's median: to the fastest peer, and to the floor.
 # The methods' target is bsdtar's time (the same libraries); the table's
 # "fastest peer" may be 7-Zip, whose decoders are its own.
-declare -A TARGET=([deflated]=0.9 [encrypted]=0.6 [stored]=0.9 [small]=0.6 [listing]=0.8
+declare -A TARGET=([deflated]=0.6 [encrypted]=0.45 [stored]=0.7 [small]=0.5 [listing]=0.8
                    [bzip2]=1 [lzma]=1 [zstd]=1 [aes]=1)
 FLOOR_TARGET=1.15
+# The engine's inflate alone, to zlib's (decode case).
+DECODE_TARGET=1.6
 # Peak resident set per entry of the million-entry listing, in bytes.
 PER_ENTRY_TARGET=160
 
@@ -210,7 +229,7 @@ time_one() {  # case tool
 
 # zfx's and the floor's output is compared with the source once per case.
 verify() {  # case tool dest
-  [[ $2 == zfx || $2 == floor ]] || return 0
+  [[ $2 == zfx || $2 == floor* ]] || return 0
   [[ -e $RESULTS/verified.$1.$2 ]] && return 0
   touch "$RESULTS/verified.$1.$2"
   local ok=1
@@ -239,7 +258,7 @@ echo "zfx: $ZFX"
 echo "output folder: $OUT ($(df --output=fstype "$OUT" | tail -1)), $RUNS runs, load average $(cut -d" " -f1-3 /proc/loadavg)"
 for ((rep = 1; rep <= RUNS; ++rep)); do
   echo "run $rep of $RUNS..." >&2
-  for case in "${CASES[@]}"; do
+  for case in "${TIMED[@]}"; do
     read -ra tools <<<"${TOOLS[$case]}"
     n=${#tools[@]}
     for ((k = 0; k < n; ++k)); do
@@ -253,11 +272,11 @@ done
 echo
 echo "Medians, seconds"
 printf "%-26s" "case"
-for tool in zfx $PEERS floor; do printf "%9s" "${TOOL_NAME[$tool]}"; done
+for tool in zfx $PEERS floor floorzlib; do printf "%11s" "${TOOL_NAME[$tool]}"; done
 echo
-for case in "${CASES[@]}"; do
+for case in "${TIMED[@]}"; do
   printf "%-26s" "${TITLE[$case]}"
-  for tool in zfx $PEERS floor; do printf "%9s" "$(median "$RESULTS/$case.$tool")"; done
+  for tool in zfx $PEERS floor floorzlib; do printf "%11s" "$(median "$RESULTS/$case.$tool")"; done
   echo
 done
 
@@ -266,7 +285,7 @@ echo "zfx's median divided by each (below 1: zfx is faster)"
 printf "%-26s" "case"
 for tool in $PEERS; do printf "%9s" "${TOOL_NAME[$tool]}"; done
 printf "%18s%8s  %-24s%s\n" "fastest peer" "floor" "target" "met"
-for case in "${CASES[@]}"; do
+for case in "${TIMED[@]}"; do
   zfx=$(median "$RESULTS/$case.zfx")
   printf "%-26s" "${TITLE[$case]}"
   best="" best_tool=""
@@ -295,7 +314,7 @@ peak_kib() { /usr/bin/time -f %M -o "$RESULTS/time" "$@" >/dev/null 2>&1 || true
 
 echo
 echo "zfx memory (peak resident set, KiB)"
-for case in "${CASES[@]}"; do
+for case in "${TIMED[@]}"; do
   [[ $case == listing ]] && continue
   rm -rf "$OUT/run" && mkdir -p "$OUT/run"
   PASS=${CASE_PASS[$case]:-}
@@ -325,5 +344,28 @@ if selected listing; then
   awk -v z="${LIST_PEAK[zfx]}" -v b="${LIST_PEAK[bsdtar]}" 'BEGIN {
     printf "  zfx / bsdtar: %.2f; target <= 1: %s\n", z / b, z <= b ? "yes" : "NO" }'
 fi
+# ---- decoding alone -----------------------------------------------------------------
+
+decode_bench() {  # title command...
+  local title=$1 out
+  shift
+  echo
+  echo "$title"
+  out=$("$@" 2>"$RESULTS/stderr") || { echo "  failed: $(head -c 300 "$RESULTS/stderr")"; return; }
+  echo "$out" | sed 's/^/  /'
+  echo "$out" | awk -v t=$DECODE_TARGET '$1 == "ours" {
+    printf "  ours / zlib: %s; target >= %s: %s\n", $4, t, ($4 >= t) ? "yes" : "NO" }'
+}
+if selected decode; then
+  decode_bench "inflate alone, native (inflate_bench, the text's first 64 MiB)" \
+    "$BUILD/bin/inflate_bench" "$CACHE/src/big.txt" 64 "$RUNS"
+  if [[ -n $WINDOWS_BUILD ]]; then
+    decode_bench "inflate alone, $(basename "$WINDOWS_BUILD") under Wine" \
+      env WINEPREFIX="$WINDOWS_BUILD/wine-bench" WINEDEBUG=-all \
+      WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d" \
+      "$WINE" "$WINDOWS_BUILD/bin/inflate_bench.exe" "$CACHE/src/big.txt" 64 "$RUNS"
+  fi
+fi
+
 echo
 echo "load average at the end: $(cut -d" " -f1-3 /proc/loadavg) ($(nproc) cores)"
