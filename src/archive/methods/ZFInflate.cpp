@@ -51,10 +51,13 @@ enum class Mode : uint8_t {
 constexpr uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
-// The fast loop's room. Each round loads the bit buffer up to three times,
-// each load taking at most 7 bytes and reading 8; it writes at most three
-// literals, or two and a match of up to kFastMatch bytes plus the overrun.
-constexpr size_t kFastInput = 3 * 8;
+// The fast loop's room. A round takes at most 90 bits (two literals, a
+// Deflate64 length and a distance with their extra bits) and its last load
+// reads 8 bytes from where the bits it needs start; the first round may
+// also take 7 bytes to fill the buffer. That is 24 bytes at most: 32 leave
+// a margin. A round writes at most three literals, or two and a match of
+// up to kFastMatch bytes plus the overrun.
+constexpr size_t kFastInput = 32;
 constexpr size_t kCopyOverrun = 16;
 constexpr uint32_t kFastMatch = 258;  // Deflate64's longer matches leave the loop
 constexpr size_t kFastOutput = 2 + kFastMatch + kCopyOverrun;
