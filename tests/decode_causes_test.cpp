@@ -81,6 +81,7 @@ struct Case {
   bool cancel = false;          // the progress handler cancels
   int64_t fileSizeLimit = -1;   // the process may write no file larger than this
   std::string otherEntry;       // Overlap: the entry run into
+  std::string dataText;         // DamagedData: what the decoder found
 };
 
 std::vector<Case> Cases() {
@@ -96,7 +97,8 @@ std::vector<Case> Cases() {
       {"deflate stream overwritten", kDeflated, TZFCause::DamagedData,
        [](test::ZipLayout& l) {
          for (int i = 0; i < 16; ++i) l.bytes[DataStart(l, kDeflated) + i] = 0xFF;
-       }},
+       },
+       kPassword, Reader::Component, false, -1, "", "invalid block type"},
       // An encrypted entry whose data is shorter than its 12-byte header.
       {"compressed size cut below the encryption header", kSecret, TZFCause::Truncated,
        [](test::ZipLayout& l) {
@@ -179,6 +181,7 @@ TEST_F(DecodeCauses, EachMutationReportsItsCauseAndTheEntrysOffset) {
     if (c.cause == TZFCause::DiskFull) {
       EXPECT_FALSE(result.Failure.SystemText.empty());
     }
+    EXPECT_EQ(result.Failure.DataText, c.dataText);
     if (c.reader == Reader::SilentSink) continue;  // an extraction run can always ask
 
     // The same entry extracted: the failure event with native code 8 and
@@ -216,6 +219,7 @@ TEST_F(DecodeCauses, EachMutationReportsItsCauseAndTheEntrysOffset) {
     EXPECT_STREQ(CauseName(detail.Cause), CauseName(c.cause));
     EXPECT_EQ(detail.EntryOffset, offset);
     EXPECT_EQ(detail.OtherEntry, c.otherEntry);
+    EXPECT_EQ(detail.DataText, c.dataText);
   }
 }
 

@@ -144,10 +144,13 @@ bool Fail(TDecodeState& s, TZFCause cause) {
   return false;
 }
 
-// A decompressor that failed, with its cause; one short of memory says so.
-bool FailDecompressor(TDecodeState& s, TZFCause cause) {
-  if (cause == TZFCause::SystemError && s.failure.Cause == TZFCause::None)
-    s.failure.SystemText = "not enough memory to decompress the entry";
+// A decompressor that failed, with its cause and what it found wrong; one
+// short of memory says so.
+bool FailDecompressor(TDecodeState& s, TZFCause cause, const char* reason = nullptr) {
+  if (s.failure.Cause == TZFCause::None) {
+    if (cause == TZFCause::SystemError) s.failure.SystemText = "not enough memory to decompress the entry";
+    if (cause == TZFCause::DamagedData && reason != nullptr) s.failure.DataText = reason;
+  }
   return Fail(s, cause);
 }
 
@@ -506,7 +509,8 @@ bool ExpandChunk(TDecodeState& s, IZFDecompressor& decompressor, TWriteBehind& o
     b.Out = buffer.data();
     b.OutLeft = room;
     const TZFDecodeStatus status = decompressor.Decode(b);
-    if (status == TZFDecodeStatus::Failed) return FailDecompressor(s, decompressor.Cause());
+    if (status == TZFDecodeStatus::Failed)
+      return FailDecompressor(s, decompressor.Cause(), decompressor.Reason());
     if (b.OutLeft < room && !output.Hand(room - b.OutLeft)) return false;
     if (status == TZFDecodeStatus::End) {
       ended = true;

@@ -203,7 +203,10 @@ std::string DescribeDetail(const TZFErrorDetail& d) {
     case TZFCause::CrcMismatch: text = "CRC-32 mismatch"; break;
     case TZFCause::SizeMismatch: text = "size mismatch"; break;
     case TZFCause::Truncated: text = "truncated data"; break;
-    case TZFCause::DamagedData: text = "damaged compressed data"; break;
+    case TZFCause::DamagedData:
+      text = "damaged compressed data";
+      if (!d.DataText.empty()) text += ": " + d.DataText;
+      break;
     case TZFCause::Overlap: text = "data overlaps entry \"" + d.OtherEntry + "\""; break;
     case TZFCause::UnsupportedMethod:
       text = "unsupported compression method " + std::to_string(d.Method);

@@ -110,6 +110,7 @@ struct TZFErrorDetail {
   uint16_t Method = 0;       // UnsupportedMethod: the entry's compression method
   int SystemCode = 0;        // causes from the system: errno, or GetLastError on Windows
   std::string SystemText;    // the system's own text for SystemCode
+  std::string DataText;      // DamagedData: what the decoder found, e.g. "invalid block type"
 };
 
 // The cause of a failed system call with the given code (DiskFull,

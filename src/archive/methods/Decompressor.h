@@ -50,15 +50,20 @@ class IZFDecompressor {
   // Why Decode failed: DamagedData, UnsupportedMethod (a variant or option
   // of the method this engine does not decode), SystemError (no memory).
   TZFCause Cause() const { return cause_; }
+  // What the decoder found wrong, where it says (damaged data: "invalid
+  // distance too far back"); null otherwise.
+  const char* Reason() const { return reason_; }
 
  protected:
-  TZFDecodeStatus Failed(TZFCause cause) {
+  TZFDecodeStatus Failed(TZFCause cause, const char* reason = nullptr) {
     cause_ = cause;
+    reason_ = reason;
     return TZFDecodeStatus::Failed;
   }
 
  private:
   TZFCause cause_ = TZFCause::None;
+  const char* reason_ = nullptr;
 };
 
 // What a decompressor may need to know of its entry beyond the bytes.

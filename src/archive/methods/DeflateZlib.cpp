@@ -51,7 +51,7 @@ class TDeflateZlib : public IZFDecompressor {
       case Z_MEM_ERROR:
         return Failed(TZFCause::SystemError);
       default:
-        return Failed(TZFCause::DamagedData);
+        return Failed(TZFCause::DamagedData, strm_.msg);
     }
   }
   TZFCause Finish() override { return TZFCause::None; }
