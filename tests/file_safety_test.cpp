@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <zstd.h>
 
 #include <csignal>
 
@@ -297,24 +301,32 @@ bool HasUnnamedFiles(const std::string& folder) {
 
 // Runs zfx's extraction (its handlers, its interrupt handler) in a child
 // process that gets `signal` once `after` bytes of the entries have been
-// written; the child's exit status, or 128 + the signal that ended it. What
-// the child says on standard error goes to the file `said`.
-int ExtractAndSignal(const std::string& archive, const std::string& out, int signal,
+// written (`twice`: twice in a row), each write slowed a little as on a
+// slow disk; the child's exit status, or 128 + the signal that ended it.
+// What the child says on standard error goes to the file `said`, the
+// number of bytes it wrote after the signal to the file `said`.after.
+int ExtractAndSignal(const std::string& archive, const std::string& out, int signal, bool twice,
                      int64_t after, const std::string& said) {
   const pid_t child = ::fork();
   if (child == 0) {
     const int err = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (err < 0 || ::dup2(err, 2) < 0) ::_exit(98);
-    int64_t written = 0;
+    std::atomic<int64_t> written = 0, late = 0;
     os::SetWriteHookForTests([&](int64_t count) {
-      if (written < after && (written += count) >= after) ::raise(signal);
+      ::usleep(2000);
+      if (written >= after) late += count;
+      if (written >= after || (written += count) < after) return;
+      ::raise(signal);
+      if (twice) ::raise(signal);
     });
     zftool::InstallInterruptHandler(zfx::kExitAborted);
     zfx::CommandLine cmd;
     std::string error;
     if (!zfx::ParseCommandLine({"x", "-q", "-o", archive, "-d", out}, cmd, error)) ::_exit(99);
     zfx::Console console(true);
-    ::_exit(zfx::RunExtract(cmd, console));
+    const int status = zfx::RunExtract(cmd, console);
+    test::WriteFile(said + ".after", std::to_string(late.load()));
+    ::_exit(status);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -322,11 +334,16 @@ int ExtractAndSignal(const std::string& archive, const std::string& out, int sig
 }
 
 TEST_F(FileSafetyTest, KilledOrStoppedMidEntryLeavesNoPartialFile) {
+  // The big entry: 6 MiB that do not compress, or 64 MiB of zeros, which
+  // one chunk of compressed data decodes to in full.
+  enum Contents { kNoise, kZeros };
   struct Case {
     const char* what;
     int signal;
     uint16_t method;
     bool oldFile;
+    Contents contents = kNoise;
+    bool twice = false;  // a second request right after the first
   } const cases[] = {
       {"SIGKILL, stored, new", SIGKILL, kMethodStored, false},
       {"SIGKILL, deflated, new", SIGKILL, kMethodDeflated, false},
@@ -337,30 +354,48 @@ TEST_F(FileSafetyTest, KilledOrStoppedMidEntryLeavesNoPartialFile) {
       {"SIGTERM, deflated, existing", SIGTERM, kMethodDeflated, true},
       {"SIGHUP, deflated, new", SIGHUP, kMethodDeflated, false},
       {"SIGINT, stored, existing", SIGINT, kMethodStored, true},
+      {"SIGINT, deflated zeros, existing", SIGINT, kMethodDeflated, true, kZeros},
+      {"SIGINT, deflated zeros, new", SIGINT, kMethodDeflated, false, kZeros},
+      {"SIGINT, Zstandard zeros, existing", SIGINT, kMethodZstd, true, kZeros},
+      {"SIGINT twice, deflated zeros, existing", SIGINT, kMethodDeflated, true, kZeros, true},
+      {"SIGINT twice, deflated zeros, new", SIGINT, kMethodDeflated, false, kZeros, true},
   };
-  // One archive per method, made once.
-  const std::string big = Incompressible(6 << 20);
-  const auto archiveOf = [&](uint16_t method) {
-    const std::string path = dir / ("big" + std::to_string(method) + ".zip");
-    if (!os::FileExists(path))
-      ZipBuilder()
-          .Add(Entry("small.txt", "done before", kMethodStored))
-          .Add(Entry("big.bin", big, method))
-          .Save(path);
+  // One archive per method and contents, made once.
+  const std::string noise = Incompressible(6 << 20);
+  const std::string zeros(64 << 20, '\0');
+  const auto archiveOf = [&](const Case& c) {
+    const std::string path = dir / ("big" + std::to_string(c.method) +
+                                    (c.contents == kZeros ? "zeros" : "") + ".zip");
+    if (os::FileExists(path)) return path;
+    ZipEntry big = Entry("big.bin", c.contents == kZeros ? zeros : noise, c.method);
+    if (c.method == kMethodZstd) {
+      std::string frame(ZSTD_compressBound(big.data.size()), '\0');
+      frame.resize(ZSTD_compress(frame.data(), frame.size(), big.data.data(), big.data.size(), 1));
+      big.rawData = frame;
+      big.versionNeeded = 63;
+    }
+    ZipBuilder().Add(Entry("small.txt", "done before", kMethodStored)).Add(big).Save(path);
     return path;
   };
   for (const Case& c : cases) {
     const std::string out = dir / "out_" + std::to_string(&c - cases) + "/";
     os::ForceDirectories(out);
     if (c.oldFile) test::WriteFile(out + "big.bin", "old contents");
-    const std::string archive = archiveOf(c.method);
-    // SIGKILL ends the program where it stands; the others stop it
-    // cleanly, as Ctrl-C does.
+    const std::string archive = archiveOf(c);
+    // SIGKILL ends the program where it stands, and so does a second
+    // request to stop (with zfx's status); one request stops it cleanly,
+    // within the entry: no more than the write under way (one output
+    // buffer) goes out after it, whatever is left of the chunk it came from.
     const bool killed = c.signal == SIGKILL;
+    const bool clean = !killed && !c.twice;
     const std::string said = dir / "said.txt";
-    const int status = ExtractAndSignal(archive, out, c.signal, 2 << 20, said);
+    std::remove((said + ".after").c_str());
+    const int status = ExtractAndSignal(archive, out, c.signal, c.twice, 2 << 20, said);
     EXPECT_EQ(status, killed ? 128 + SIGKILL : int{zfx::kExitAborted}) << c.what;
-    EXPECT_EQ(test::ReadFile(said), killed ? "" : "zfx: aborted\n") << c.what;
+    EXPECT_EQ(test::ReadFile(said), clean ? "zfx: aborted\n" : "") << c.what;
+    if (clean) {
+      EXPECT_LE(std::stoll(test::ReadFile(said + ".after")), 1 << 20) << c.what;
+    }
     // The entry before stands complete; the big one is the old file or none.
     EXPECT_EQ(test::ReadFile(out + "small.txt"), "done before") << c.what;
     if (c.oldFile) {
@@ -370,9 +405,9 @@ TEST_F(FileSafetyTest, KilledOrStoppedMidEntryLeavesNoPartialFile) {
     }
     std::vector<std::string> expected{"small.txt"};
     if (c.oldFile) expected.insert(expected.begin(), "big.bin");
-    // Stopped cleanly, nothing at all is left; killed, only a file system
-    // without unnamed files may keep a temporary file.
-    if (!killed || HasUnnamedFiles(out)) {
+    // Stopped cleanly, nothing at all is left; ended at once, only a file
+    // system without unnamed files may keep a temporary file.
+    if (clean || HasUnnamedFiles(out)) {
       EXPECT_EQ(Listing(out), expected) << c.what;
     }
   }

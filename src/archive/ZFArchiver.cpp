@@ -230,6 +230,11 @@ bool TZFBaseArchiver::Progress(const TDirItem& item, int64_t consumed, long doub
   return !cancelFlag_;
 }
 
+bool TZFBaseArchiver::StopRequested() {
+  if (stopRequest_ && stopRequest_()) cancelFlag_ = true;
+  return cancelFlag_;
+}
+
 bool TZFBaseArchiver::AskPassword(const TDirItem& item) {
   skipFlag_ = false;  // a handler may leave it as it finds it
   std::string password = password_;

@@ -280,6 +280,12 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // Progress state of the last extraction run: cancelled by a progress
   // handler, entries done, entries selected.
   bool Cancelled() const { return cancelFlag_; }
+  // A request to stop, asked between the output buffers of an entry (a
+  // chunk of a highly compressible entry decodes to many): when it answers
+  // true the run is cancelled there, as a progress handler cancels it
+  // between chunks. Called on the extracting thread; it must be cheap.
+  // Empty: only the progress handlers cancel.
+  void SetStopRequest(std::function<bool()> request) { stopRequest_ = std::move(request); }
   int32_t EntriesDone() const { return entriesDone_; }
   int32_t EntriesSelected() const { return entriesSelected_; }
   uint16_t EntryCompressionMethod() const { return compressionMethod_; }
@@ -300,6 +306,7 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   bool Progress(const TDirItem& item, int64_t consumed, long double total) override;
   std::string Password() override { return password_; }
   bool AskPassword(const TDirItem& item) override;
+  bool StopRequested() override;
   // Opens an existing archive's right volume and makes its directory
   // manager (ZFVolumes.cpp); SpanningMode follows what it finds: the last
   // volume's probe (repeated while a disk without an end record is in a
@@ -347,6 +354,7 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   bool extractCorruptedFiles_ = false;
   // The run's progress state.
   bool cancelFlag_ = false;
+  std::function<bool()> stopRequest_;  // SetStopRequest
   bool skipFlag_ = false;
   int32_t entriesDone_ = 0;
   int32_t entriesSelected_ = 0;

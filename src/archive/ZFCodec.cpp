@@ -196,9 +196,15 @@ bool Store(TDecodeState& s, const uint8_t* data, size_t n) {
   return WriteOut(s.destination, data, n, code) || FailWrite(s, code);
 }
 
-// An entry that would produce more than its declared size fails before the
-// excess is written (zip bombs). Counts the bytes when they may go out.
+// Plain bytes about to go out, from any method or format: they pass here
+// one output buffer at a time, however many a chunk decodes to.
+//  - A request to stop drops them and cancels the entry: after it no more
+//    than the write under way goes out, whatever the entry's ratio.
+//  - An entry that would produce more than its declared size fails before
+//    the excess is written (zip bombs).
+// Counts the bytes when they may go out.
 bool Admit(TDecodeState& s, size_t n) {
+  if (s.events.StopRequested()) return Fail(s, TZFCause::Cancelled);
   if (n > s.declaredSize - s.produced) return Fail(s, TZFCause::SizeMismatch);
   s.produced += n;
   return true;

@@ -29,6 +29,11 @@ class IZFDecodeEvents {
   // Whether AskPassword may ask anyone at all; without, a password that
   // does not fit is a wrong password rather than a skipped entry.
   virtual bool CanAsk() const { return true; }
+  // Between the output buffers of an entry: whether the run is to stop at
+  // once (the user asked the program to stop). Decoding then drops what it
+  // still holds and the entry is cancelled, however much of it is left in
+  // its current chunk. Asked often: it must be cheap.
+  virtual bool StopRequested() { return false; }
 };
 
 // Reports nothing, asks nobody, tries one password; counts the progress

@@ -71,6 +71,8 @@ class Extraction {
     options.SetOverwriteMode(cmd_.overwrite);
     options.SetCreateDirs(!cmd_.junkPaths);
 
+    // Ctrl-C stops within the entry being written, not after its chunk.
+    archiver.SetStopRequest([] { return zftool::Interrupted(); });
     archiver.OnFileProgress = [this](zf::TZFBaseArchiver*, const std::string& name, double,
                                      zf::TZFProcessOperation, zf::TZFProgressPhase phase,
                                      bool& cancel) {
