@@ -9,6 +9,10 @@
 # pixels: page 1 has the white install-folder field, page 2 the progress bar
 # at the right end of its row; neither shows on pages 0 and 3.
 #
+# WALK_DPI (default 96) is the DPI the wizard is drawn at (the prefix's
+# HKCU\Control Panel\Desktop\LogPixels): every place below is given at 96
+# DPI and scaled to it, as the wizard scales its form.
+#
 # ImageMagick and xdotool run in the C locale: both compare names without
 # regard to case, which the Turkish locale breaks ("info:" became a file).
 #
@@ -43,7 +47,8 @@
 # with LC_ALL=C here.
 
 WALK_DESKTOP=zfwizard
-WALK_DESKTOP_SIZE=800x600
+WALK_DESKTOP_SIZE=${WALK_DESKTOP_SIZE:-800x600}
+WALK_DPI=${WALK_DPI:-96}
 WALK_TIMEOUT=${WALK_TIMEOUT:-60}   # seconds for any one step
 WALK_XVFB_PID=
 WALK_WINE_PID=
@@ -54,6 +59,9 @@ WALK_CLIENT_H=319
 WALK_PAGE_TOP=85
 
 walk_fail() { echo "wizard walk: $*" >&2; return 1; }
+
+# walk_px N: a length of the form at WALK_DPI, rounded as the wizard rounds.
+walk_px() { echo $(( ($1 * WALK_DPI + 48) / 96 )); }
 
 walk_display_start() {
   if [ "${1:-}" = use_current ] && [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
@@ -113,7 +121,7 @@ walk_region_stats() {
   local file=$1 crops=()
   shift
   while [ $# -ge 4 ]; do
-    crops+=( \( -clone 0 -crop "${3}x${4}+$((WALK_CX + $1))+$((WALK_CY + $2))" +repage \) )
+    crops+=( \( -clone 0 -crop "$(walk_px "$3")x$(walk_px "$4")+$((WALK_CX + $(walk_px "$1")))+$((WALK_CY + $(walk_px "$2")))" +repage \) )
     shift 4
   done
   LC_ALL=C convert "$file" "${crops[@]}" -delete 0 -colorspace Gray \
@@ -124,16 +132,18 @@ walk_region_stats() {
 # W H X Y) and WALK_CX/WALK_CY (the client area's origin on the desktop
 # picture). False while no window of the form's size shows.
 walk_locate() {
-  local box w h x y border
+  local box w h x y border cw ch
   box=$(walk_window_box "$1") || return 1
   read -r w h x y <<<"$box"
   [ -n "$y" ] || return 1
-  border=$(( (w - WALK_CLIENT_W) / 2 ))
-  [ "$border" -ge 0 ] && [ "$border" -le 8 ] || return 1
-  [ $((h - WALK_CLIENT_H)) -ge 10 ] && [ $((h - WALK_CLIENT_H)) -le 60 ] || return 1
+  cw=$(walk_px $WALK_CLIENT_W)
+  ch=$(walk_px $WALK_CLIENT_H)
+  border=$(( (w - cw) / 2 ))
+  [ "$border" -ge 0 ] && [ "$border" -le 12 ] || return 1
+  [ $((h - ch)) -ge 10 ] && [ $((h - ch)) -le 90 ] || return 1
   WALK_BOX="$w $h $x $y"
   WALK_CX=$((x + border))
-  WALK_CY=$((y + h - border - WALK_CLIENT_H))
+  WALK_CY=$((y + h - border - ch))
 }
 
 # walk_page FILE: 1 or 2 when that page shows, 03 for page 0 or 3.
@@ -201,7 +211,8 @@ walk_click() {
   local desk
   desk=$(walk_desktop_window)
   [ -n "$desk" ] || return 1
-  timeout 5 xdotool mousemove --window "$desk" $((WALK_CX + $1)) $((WALK_CY + $2)) click 1
+  timeout 5 xdotool mousemove --window "$desk" $((WALK_CX + $(walk_px "$1"))) \
+    $((WALK_CY + $(walk_px "$2"))) click 1
 }
 
 walk_key() { timeout 5 xdotool key --clearmodifiers "$@"; }

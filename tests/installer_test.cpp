@@ -378,6 +378,7 @@ TEST(InstallErrors, EachEngineCauseHasItsBoxLine) {
       {DamagedData, FailureCause::Damaged, kRu.causeDamaged},
       {Overlap, FailureCause::Damaged, kRu.causeDamaged},
       {UnsupportedMethod, FailureCause::Damaged, kRu.causeDamaged},
+      {AuthenticationFailed, FailureCause::Damaged, kRu.causeDamaged},
       {WrongPassword, FailureCause::WrongPassword, kRu.causeWrongPassword},
       {Skipped, FailureCause::WrongPassword, kRu.causeWrongPassword},
       {IoError, FailureCause::CannotWrite, kRu.causeCannotWrite},

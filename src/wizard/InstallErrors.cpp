@@ -43,6 +43,7 @@ FailureCause CauseOf(zf::TZFCause cause) {
     case DamagedData:
     case Overlap:
     case UnsupportedMethod:
+    case AuthenticationFailed:  // the data changed since it was sealed
       return FailureCause::Damaged;
     // The wizard's password handler declines every question: an entry is
     // skipped only when the package's password does not open it.

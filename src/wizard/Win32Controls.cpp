@@ -6,6 +6,7 @@
 
 #include <iterator>
 
+#include "wizard/Win32Dpi.h"
 #include "wizard/WizardTexts.h"
 
 namespace setup::win32 {
@@ -62,9 +63,12 @@ constexpr wchar_t kFormFace[] = L"MS Sans Serif";
 // The dialog face of the systems since XP; it has Cyrillic letters.
 constexpr wchar_t kFallbackFace[] = L"Tahoma";
 
-HFONT MakeFont(const wchar_t* face, int weight, bool underline) {
+// The form's font height at 96 DPI.
+constexpr int kFontHeight = -11;
+
+HFONT MakeFont(const wchar_t* face, int height, int weight, bool underline) {
   LOGFONTW font = {};
-  font.lfHeight = -11;
+  font.lfHeight = height;
   font.lfWeight = weight;
   font.lfUnderline = underline ? TRUE : FALSE;
   font.lfCharSet = RUSSIAN_CHARSET;
@@ -77,9 +81,12 @@ HFONT MakeFont(const wchar_t* face, int weight, bool underline) {
 // The form's face when the system has it with Cyrillic letters, else the
 // fallback: where "MS Sans Serif" exists only for Western languages, the
 // font mapper would pick any face with Cyrillic letters, often a much wider
-// one, and the form's fixed-size labels would cut their texts.
-const wchar_t* ChooseFace() {
-  HFONT probe = MakeFont(kFormFace, FW_NORMAL, false);
+// one, and the form's fixed-size labels would cut their texts. Above 96
+// DPI always the fallback: "MS Sans Serif" is a bitmap face drawn for 96
+// DPI, whose scaled stand-ins have no bold and space their letters apart.
+const wchar_t* ChooseFace(UINT dpi) {
+  if (dpi != kDesignDpi) return kFallbackFace;
+  HFONT probe = MakeFont(kFormFace, kFontHeight, FW_NORMAL, false);
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, probe);
   wchar_t face[LF_FACESIZE] = {};
@@ -104,11 +111,12 @@ const ControlSpec& SpecOf(Control id) {
   return kControls[0];  // every Control has a row; not reached
 }
 
-void FormFonts::Create() {
-  const wchar_t* face = ChooseFace();
-  plain = MakeFont(face, FW_NORMAL, false);
-  bold = MakeFont(face, FW_BOLD, false);
-  link = MakeFont(face, FW_NORMAL, true);
+void FormFonts::Create(UINT dpi) {
+  const wchar_t* face = ChooseFace(dpi);
+  const int height = Scaled(kFontHeight, dpi);
+  plain = MakeFont(face, height, FW_NORMAL, false);
+  bold = MakeFont(face, height, FW_BOLD, false);
+  link = MakeFont(face, height, FW_NORMAL, true);
 }
 
 void FormFonts::Destroy() {

@@ -4,8 +4,9 @@
 //
 // The window (Win32Window.cpp) creates the controls from the table and
 // knows nothing of coordinates itself. Coordinates are pixels of the
-// client area (506 x 319); a control on a page gives them inside the page,
-// which sits at kNotebookTop. Not here: the white band, the bevels and the
+// client area (506 x 319) at 96 DPI, which the window scales to its own
+// DPI (Win32Dpi.h); a control on a page gives them inside the page, which
+// sits at kNotebookTop. Not here: the white band, the bevels and the
 // picture, which the window paints (Win32Picture.h for the picture).
 // Windows only.
 #pragma once
@@ -75,16 +76,18 @@ inline int ControlId(Control c) { return static_cast<int>(c); }
 
 // ---- fonts -------------------------------------------------------------------
 
-// The form's font "MS Sans Serif", height -11 (8 pt), asked for with the
-// Cyrillic character set: the texts are Russian, and on a machine whose
-// ANSI code page is not 1251 the default set would pick a face without
-// Cyrillic letters. Where the system has no Cyrillic "MS Sans Serif" the
-// fonts are Tahoma of the same height, close in width.
+// The form's font "MS Sans Serif", height -11 at 96 DPI (8 pt), asked for
+// with the Cyrillic character set: the texts may be Russian, and on a
+// machine whose ANSI code page is not 1251 the default set would pick a
+// face without Cyrillic letters. Where the system has no Cyrillic "MS Sans
+// Serif" the fonts are Tahoma of the same height, close in width. At
+// another DPI they are Tahoma of the scaled height, so the text is drawn
+// at that DPI, not stretched.
 struct FormFonts {
   HFONT plain = nullptr;
   HFONT bold = nullptr;
   HFONT link = nullptr;  // underlined
-  void Create();
+  void Create(UINT dpi);
   void Destroy();
   HFONT For(Look look) const;
 };

@@ -6,6 +6,7 @@
 
 #include "archive/ZFClasses.h"
 #include "wizard/Unit1.h"
+#include "wizard/Win32Dpi.h"
 #include "wizard/Win32Resources.h"
 #include "wizard/WizardTexts.h"
 
@@ -14,6 +15,7 @@ namespace setup {
 using win32::Control;
 using win32::ControlId;
 using win32::Look;
+using win32::Scaled;
 using win32::SpecOf;
 using win32::Widen;
 
@@ -47,11 +49,11 @@ Control ButtonControl(TaFormButton button) {
   return Control::Button3;
 }
 
-// The client area's place in a window of the form's style, centred on the
-// desktop's work area.
-RECT CentredWindowRect() {
-  RECT frame = {0, 0, win32::kClientWidth, win32::kClientHeight};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+// The window of the form's style around its client area at `dpi`, centred
+// on the desktop's work area.
+RECT CentredWindowRect(UINT dpi) {
+  const RECT frame = win32::FrameAround(Scaled(win32::kClientWidth, dpi),
+                                        Scaled(win32::kClientHeight, dpi), kWindowStyle, dpi);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   RECT work;
   if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
@@ -112,7 +114,9 @@ void Win32Window::Create() {
   windowClass.lpszClassName = kWindowClass;
   if (!RegisterClassExW(&windowClass)) throw zf::Exception("Cannot register the setup window");
 
-  const RECT place = CentredWindowRect();
+  // Sized for the system's DPI, which is the DPI of the monitor the window
+  // is centred on unless that one has its own; then WM_DPICHANGED follows.
+  const RECT place = CentredWindowRect(win32::WindowDpi(nullptr));
   const std::wstring caption = Widen(texts_->appTitle);
   // The window procedure keeps `this` from WM_NCCREATE on.
   CreateWindowExW(0, kWindowClass, caption.c_str(), kWindowStyle, place.left, place.top,
@@ -123,10 +127,12 @@ void Win32Window::Create() {
 
 void Win32Window::OnCreate() {
   white_ = CreateSolidBrush(kWhite);
-  fonts_.Create();
-  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.plain), FALSE);
+  dpi_ = win32::WindowDpi(window_);
+  fonts_.Create(dpi_);
   picture_.LoadDesignPicture(instance_);
+  picture_.SetDpi(dpi_);
   CreateControls();
+  Layout();
   CreateToolTip();
   ShowPage(0);
 }
@@ -136,20 +142,47 @@ void Win32Window::CreateControls() {
   const win32::ControlSpec* table = win32::ControlTable(count);
   for (size_t i = 0; i < count; ++i) {
     const win32::ControlSpec& entry = table[i];
-    const int top = entry.page == win32::kAllPages ? entry.y : win32::kNotebookTop + entry.y;
     const DWORD exStyle = entry.id == Control::Edit1 ? WS_EX_CLIENTEDGE : 0;
     DWORD style = WS_CHILD | entry.style;
     if (entry.page == win32::kAllPages) style |= WS_VISIBLE;
     const std::string_view text = entry.text ? texts_->*entry.text : std::string_view();
+    // Placed and sized by Layout, at the window's DPI.
     HWND control = CreateWindowExW(
-        exStyle, entry.windowClass, Widen(text).c_str(), style, entry.x, top, entry.w, entry.h,
-        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(entry.id))), instance_,
-        nullptr);
+        exStyle, entry.windowClass, Widen(text).c_str(), style, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(entry.id))), instance_, nullptr);
     if (!control) throw zf::Exception("Cannot create the controls of the setup window");
+  }
+  SendMessageW(Item(Control::ProgressBar1), PBM_SETRANGE32, 0, 100);
+}
+
+void Win32Window::Layout() {
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.plain), FALSE);
+  size_t count = 0;
+  const win32::ControlSpec* table = win32::ControlTable(count);
+  for (size_t i = 0; i < count; ++i) {
+    const win32::ControlSpec& entry = table[i];
+    HWND control = Item(entry.id);
+    const int top = entry.page == win32::kAllPages ? entry.y : win32::kNotebookTop + entry.y;
+    SetWindowPos(control, nullptr, Scaled(entry.x, dpi_), Scaled(top, dpi_),
+                 Scaled(entry.w, dpi_), Scaled(entry.h, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(entry.look)), FALSE);
     FitLabel(entry.id);
   }
-  SendMessageW(Item(Control::ProgressBar1), PBM_SETRANGE32, 0, 100);
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void Win32Window::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  if (dpi == dpi_) return;
+  dpi_ = dpi;
+  // The new fonts are in the controls before the old ones go.
+  win32::FormFonts old = fonts_;
+  fonts_ = {};
+  fonts_.Create(dpi_);
+  picture_.SetDpi(dpi_);
+  Layout();
+  old.Destroy();
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::CreateToolTip() {
@@ -250,6 +283,9 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case DM_GETDEFID:  // asked by IsDialogMessage for Enter
       return MAKELRESULT(ControlId(Control::Button1), DC_HASDEFID);
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_ERASEBKGND:
       OnEraseBackground(reinterpret_cast<HDC>(wParam));
       return 1;
@@ -323,14 +359,16 @@ void Win32Window::OnCommand(int id, int notification) {
 void Win32Window::OnEraseBackground(HDC dc) {
   RECT client;
   GetClientRect(window_, &client);
-  RECT band = {0, 0, client.right, win32::kBandHeight};
+  const int bandHeight = Scaled(win32::kBandHeight, dpi_);
+  RECT band = {0, 0, client.right, bandHeight};
   FillRect(dc, &band, white_);
-  RECT face = {0, win32::kBandHeight, client.right, client.bottom};
+  RECT face = {0, bandHeight, client.right, client.bottom};
   FillRect(dc, &face, GetSysColorBrush(COLOR_BTNFACE));
   // Bevel1 and Bevel2: a lowered line, shadow over highlight.
-  RECT bevel1 = {0, win32::kBevel1Top, client.right, win32::kBevel1Top + 2};
+  const int bevel1Top = Scaled(win32::kBevel1Top, dpi_);
+  RECT bevel1 = {0, bevel1Top, client.right, bevel1Top + 2};
   DrawEdge(dc, &bevel1, EDGE_ETCHED, BF_TOP);
-  const int bevel2Top = client.bottom - win32::kBottomBandHeight;
+  const int bevel2Top = client.bottom - Scaled(win32::kBottomBandHeight, dpi_);
   RECT bevel2 = {0, bevel2Top, client.right, bevel2Top + 2};
   DrawEdge(dc, &bevel2, EDGE_ETCHED, BF_TOP);
 }
@@ -338,7 +376,7 @@ void Win32Window::OnEraseBackground(HDC dc) {
 void Win32Window::OnPaint() {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window_, &paint);
-  picture_.Paint(dc, win32::kImage1Rect);
+  picture_.Paint(dc, Scaled(win32::kImage1Rect, dpi_));
   EndPaint(window_, &paint);
 }
 
@@ -407,7 +445,7 @@ void Win32Window::FitLabel(Control control) {
   const int len = GetWindowTextLengthW(item);
   std::wstring text(static_cast<size_t>(len) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), len + 1)));
-  const SIZE size = win32::CaptionSize(item, text, entry.w);
+  const SIZE size = win32::CaptionSize(item, text, Scaled(entry.w, dpi_));
   SetWindowPos(item, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The part the old caption covered and the new one does not.
   InvalidateRect(window_, &old, TRUE);
@@ -509,7 +547,8 @@ void Win32Window::SetProgress(int position) {
 
 void Win32Window::LoadPicture(const std::string& path) {
   picture_.LoadFromFile(path);
-  if (window_) InvalidateRect(window_, &win32::kImage1Rect, TRUE);
+  const RECT box = Scaled(win32::kImage1Rect, dpi_);
+  if (window_) InvalidateRect(window_, &box, TRUE);
 }
 
 void Win32Window::Close() {

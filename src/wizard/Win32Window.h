@@ -2,10 +2,11 @@
 // implementation of IWizardView that setup.exe runs with.
 //
 // It builds the form's controls from the layout table (Win32Controls.h) at
-// their pixel places in a fixed 506 x 319 client area, paints the white
-// band, the two bevel lines and the picture box itself, and shows one of
-// the four pages of Notebook1 by showing that page's controls and hiding
-// the others'. It decides nothing: every click, Enter, Esc and the close
+// their places in a fixed 506 x 319 client area, scaled to the monitor's
+// DPI with the fonts (Win32Dpi.h) and laid out again when the DPI changes,
+// paints the white band, the two bevel lines and the picture box itself,
+// and shows one of the four pages of Notebook1 by showing that page's
+// controls and hiding the others'. It decides nothing: every click, Enter, Esc and the close
 // box go to the controller (TaForm) through TaForm::RunHandler, which shows
 // an escaping error in the "Setup" box.
 //
@@ -90,6 +91,9 @@ class Win32Window : public IWizardView {
 
   HWND Item(win32::Control control) const;
   void CreateControls();
+  // Places, sizes and fonts every control at dpi_.
+  void Layout();
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
   void CreateToolTip();
   // Gives the tool tip hint_, active only when there is one.
   void ShowHint();
@@ -109,6 +113,7 @@ class Win32Window : public IWizardView {
   // The language of the captions and boxes; Russian, the form's design
   // language, until the controller says.
   const TWizardTexts* texts_ = &TextsFor(Language::Russian);
+  UINT dpi_ = 96;
   win32::FormFonts fonts_;
   win32::Picture picture_;
   HBRUSH white_ = nullptr;

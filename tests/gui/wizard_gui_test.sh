@@ -308,6 +308,39 @@ walk_end || fail "/SILENT did not end by itself"
 grep -q 'Exit code 0' "$log" 2>/dev/null || fail "/SILENT did not end with exit code 0"
 [ -f "$WINEPREFIX/drive_c/Silent/Demo/uninstall.exe" ] || fail "/SILENT installed no uninstaller"
 
+# ---- 144 DPI --------------------------------------------------------------------------------
+# The same window at 1.5 times the size: the client area 759 x 479, the
+# text drawn at 144 DPI (wider than the 96-DPI page's by about as much).
+note "144 DPI: the window and its text at 1.5 times the size"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+wineserver -w
+WALK_DPI=144 WALK_DESKTOP_SIZE=1024x768
+walk_start "$dist/setup.exe"
+if walk_wait_page 03 "$tmp/now.png"; then
+  sleep 0.5
+  walk_shot "$tmp/now.png" && walk_save "$tmp/now.png" "$shots/page0-144dpi.png"
+  read -r w h _ <<<"$WALK_BOX"
+  [ $((w - 759)) -ge 0 ] && [ $((w - 759)) -le 24 ] && [ $((h - 479)) -ge 10 ] ||
+    fail "the window at 144 DPI is ${w}x$h, not one around a 759 x 479 client area"
+  # welcome_ink SHOT: the width of the welcome text's ink on a saved page
+  # (the window's frame is as wide left as right, the caption on top).
+  welcome_ink() {
+    local sw sh b
+    read -r sw sh <<<"$(LC_ALL=C identify -format '%w %h' "$1")"
+    b=$(( (sw - $(walk_px 506)) / 2 ))
+    LC_ALL=C convert "$1" -crop "$(walk_px 420)x$(walk_px 40)+$((b + $(walk_px 20)))+$((sh - b - $(walk_px 319) + $(walk_px $((WALK_PAGE_TOP + 22)))))" \
+      +repage -threshold 50% -trim -format '%w' info:- 2>/dev/null
+  }
+  wide=$(welcome_ink "$shots/page0-144dpi.png")
+  narrow=$(WALK_DPI=96 welcome_ink "$shots/page0.png")
+  ratio=$(( ${wide:-0} * 100 / ${narrow:-1} ))
+  [ $ratio -ge 135 ] && [ $ratio -le 165 ] ||
+    fail "the welcome text is ${wide:-?} pixels wide at 144 DPI and ${narrow:-?} at 96"
+  walk_click 300 60; sleep 0.3; walk_key Escape
+fi
+walk_end || fail "the wizard at 144 DPI did not end on Esc"
+WALK_DPI=96 WALK_DESKTOP_SIZE=800x600
+
 if [ $failures -gt 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1
