@@ -39,11 +39,31 @@ is_windows_command() {
   return 1
 }
 
-# make_program FILE: the headers of a Windows program (MS-DOS header, PE
-# signature, a COFF header marking an executable image) and nothing else:
-# what mkstp accepts as the wizard where the real one is not needed.
+# make_program FILE [stamp]: the headers of a Windows program (MS-DOS
+# header, PE signature, a COFF header marking an executable image) and
+# nothing else: what mkstp accepts as the wizard where the real one is not
+# needed; with "stamp", the blank place of the package's stamp after them,
+# as the real wizard carries it (src/package/PackageStamp.h).
 make_program() {
   python3 -c 'import struct, sys
 coff = struct.pack("<HHIIIHH", 0x14C, 0, 0, 0, 0, 0, 0x102)
-open(sys.argv[1], "wb").write(b"MZ" + bytes(58) + struct.pack("<I", 64) + b"PE\0\0" + coff)' "$1"
+stamp = b"zfsetup-stamp\x1a\x01\x7f" + bytes(496) if sys.argv[2:] == ["stamp"] else b""
+open(sys.argv[1], "wb").write(b"MZ" + bytes(58) + struct.pack("<I", 64) + b"PE\0\0" + coff + stamp)' "$@"
+}
+
+# stamp_of FILE: what the package's stamp in a wizard says, as
+# "FLAGS OFFSET SIZE SHA256 BASE" ("none" for a wizard without one), and
+# whether the digest is the one of the bytes it names ("ok" or "differs").
+stamp_of() {
+  python3 -c 'import hashlib, struct, sys
+d = open(sys.argv[1], "rb").read()
+at = d.find(b"zfsetup-stamp\x1a\x01\x7f")
+if at < 0: print("none"); sys.exit()
+flags, offset, size = struct.unpack_from("<IQQ", d, at + 16)
+digest = d[at + 36:at + 68].hex()
+n, = struct.unpack_from("<H", d, at + 68)
+base = d[at + 70:at + 70 + n].decode()
+data = open(sys.argv[2], "rb").read() if len(sys.argv) > 2 else d[offset:offset + size]
+ok = "ok" if hashlib.sha256(data).hexdigest() == digest and len(data) == size else "differs"
+print(flags, offset, size, digest, base or "-", ok)' "$@"
 }

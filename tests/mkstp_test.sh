@@ -125,7 +125,7 @@ info = struct.pack('<IiiHHIIiiII', 40, 2, 2, 1, 24, 0, len(rows), 2835, 2835, 0,
 open(sys.argv[1], 'wb').write(head + info + rows)" "$1"
 }
 
-make_program setup.exe
+make_program setup.exe stamp
 make_bmp pic.bmp
 
 # ---- the source tree ------------------------------------------------------------
@@ -153,10 +153,15 @@ mkstp -o out "${demo_options[@]}" src
 expect_rc 0 "package"
 [ -f out/setup.stp ] && [ -f out/setup.exe ] || fail "package: setup.stp and setup.exe expected"
 ls out/*.part >/dev/null 2>&1 && fail "package: temporary files left"
-cmp -s setup.exe out/setup.exe || fail "package: setup.exe is not a copy of the wizard"
+# The wizard as it was but for its stamp: the package's size and SHA-256.
+digest=$(sha256sum out/setup.stp | cut -d' ' -f1)
+[ "$(stamp_of out/setup.exe out/setup.stp)" = "1 0 $(wc -c <out/setup.stp) $digest - ok" ] ||
+  fail "package: stamp \"$(stamp_of out/setup.exe out/setup.stp)\""
+[ "$(cmp -l setup.exe out/setup.exe | awk '$1 <= 88 || $1 > 600' | wc -l)" = 0 ] ||
+  fail "package: setup.exe differs from the wizard outside its stamp"
 # The report on standard output, not worded as an error; nothing on stderr.
 report="out/setup.stp: $(find src -type f | wc -l) files, $(find src -mindepth 1 -type d | wc -l) folders, $(wc -c <out/setup.stp) bytes, verified"
-[ "$(tr '\\' / <out.txt)" = "$report"$'\nout/setup.exe: the wizard beside it' ] ||
+[ "$(tr '\\' / <out.txt)" = "$report"$'\nout/setup.exe: the wizard beside it, SHA-256 '"$digest" ] ||
   fail "package: report \"$(cat out.txt)\", expected \"$report\""
 [ ! -s err.txt ] || fail "package: stderr \"$(cat err.txt)\""
 
@@ -259,8 +264,90 @@ expect_rc 0 "Cyrillic texts"
 
 # The same input gives the same bytes.
 mkstp -q -o again "${demo_options[@]}" src
-cmp -s out/setup.stp again/setup.stp || fail "two runs gave different packages"
+cmp -s out/setup.stp again/setup.stp && cmp -s out/setup.exe again/setup.exe ||
+  fail "two runs gave different packages"
 [ ! -s out.txt ] || fail "-q printed: $(cat out.txt)"
+
+# ---- one file, signed, reproducible, from a project file ---------------------------
+# One file: the wizard, then the package, which the stamp names with the
+# base name; a plain copy of the wizard inside as uninstall.exe. The
+# stand-in signing command appends a marker, as a signature is appended.
+sign="printf ' signed by the test' >> {file}"
+mkstp -o one --single-file --base "Hello World" --id "{6F1C2B3A-0000-4000-8000-00000000C0DE}" \
+  --version 2.1.0 --sign "$sign" "${demo_options[@]}" src
+expect_rc 0 "one file"
+[ "$(ls one)" = "Hello World.exe" ] || fail "one file: wrote $(ls one | tr '\n' ' ')"
+read -r flags offset size one_digest base ok <<<"$(stamp_of "one/Hello World.exe")"
+[ "$flags $offset $base $ok" = "3 600 Hello World ok" ] ||
+  fail "one file: stamp \"$(stamp_of "one/Hello World.exe")\""
+[ "$(tail -c 19 "one/Hello World.exe")" = " signed by the test" ] || fail "one file: not signed last"
+[ "$(wc -c <"one/Hello World.exe")" = $((offset + size + 19)) ] || fail "one file: size"
+tail -c +$((offset + 1)) "one/Hello World.exe" | head -c "$size" >one.zip
+py_extract one.zip one-py
+[ "$(cat one-py/uninstall.exe)" = "$(cat setup.exe) signed by the test" ] ||
+  fail "one file: uninstall.exe is not the plain wizard, signed"
+tr -d '\r' <one-py/Hello\ World.ins | grep -qx 'id={6F1C2B3A-0000-4000-8000-00000000C0DE}' &&
+  tr -d '\r' <one-py/Hello\ World.ins | grep -qx 'version=2.1.0' || fail "one file: id and version"
+rm one-py/uninstall.exe one-py/Hello\ World.ins
+compare_trees src one-py names
+# Two files, signed: the digest covers the package alone.
+mkstp -q -o signed --sign "$sign" "${demo_options[@]}" src
+[ "$(stamp_of signed/setup.exe signed/setup.stp | cut -d' ' -f6)" = ok ] &&
+  [ "$(tail -c 19 signed/setup.exe)" = " signed by the test" ] || fail "two files: not signed"
+
+# A reproducible build: two copies of the source with other file times give
+# the same bytes under SOURCE_DATE_EPOCH; no entry is newer than the epoch
+# (UTC), the configuration is the epoch; a file older than it keeps its time.
+epoch=$(date -u -d '2024-05-06 07:08:10' +%s)
+cp -a src src-a
+cp -a src src-b
+find src-a -exec touch -h -d '2030-01-01 10:00:00' {} +
+find src-b -exec touch -h -d '2031-06-07 08:09:10' {} +
+touch -d '2032-01-01 00:00:02' src-b/docs/numbers.txt
+for copy in src-a src-b; do
+  SOURCE_DATE_EPOCH=$epoch mkstp -q -o "repro-$copy" --single-file "${demo_options[@]}" "$copy"
+  expect_rc 0 "reproducible build of $copy"
+done
+cmp -s repro-src-a/setup.exe repro-src-b/setup.exe || fail "reproducible build: the outputs differ"
+touch -d '2001-02-03 04:05:06' src-b/readme.txt
+SOURCE_DATE_EPOCH=$epoch mkstp -q -o repro-two "${demo_options[@]}" src-b
+python3 - repro-two/setup.stp <<'PY' || fail "reproducible build: entry times"
+import sys, zipfile
+times = {i.filename: i.date_time for i in zipfile.ZipFile(sys.argv[1]).infolist()}
+assert times.pop('setup.ins') == (2024, 5, 6, 7, 8, 10), 'configuration'
+assert times.pop('readme.txt') == (2001, 2, 3, 4, 5, 6), 'an older file keeps its time'
+assert set(times.values()) == {(2024, 5, 6, 7, 8, 10)}, times
+PY
+SOURCE_DATE_EPOCH=soon mkstp -q -o repro-bad src
+expect_rc 2 "SOURCE_DATE_EPOCH that is no number"
+
+# The same build from a project file kept in another folder (relative
+# paths from there), the command line overriding its version.
+mkdir -p project
+cat >project/product.ini <<INI
+; the demo's build
+[mkstp]
+source = ../src
+setup = ../setup.exe
+picture = ../pic.bmp
+single-file = yes
+name = Demo
+publisher = Pub
+web = http://example.org
+comment = " Welcome "
+version = 1.0
+output = ../from-project
+INI
+SOURCE_DATE_EPOCH=$epoch mkstp -q --project project/product.ini --version 2.1.0
+expect_rc 0 "--project"
+SOURCE_DATE_EPOCH=$epoch mkstp -q -o from-line --single-file --version 2.1.0 "${demo_options[@]}" src
+cmp -s from-project/setup.exe from-line/setup.exe || fail "--project: not the build the options make"
+for bad in "colour = red" "single-file = maybe" "just words" "[other]" "project = x.ini"; do
+  printf 'source = ../src\n%s\n' "$bad" >project/bad.ini
+  mkstp -q --project project/bad.ini
+  expect_rc 2 "project line \"$bad\""
+  expect_in err.txt "project/bad.ini:2: " "project line \"$bad\""
+done
 
 # Another base name: NAME.exe beside NAME.stp, with NAME.ins inside.
 mkstp -q -o named --base "product" --setup setup.exe src
@@ -339,6 +426,13 @@ fresh; mkdir -p wizdir
 refusal "wizard that is a folder" "wizdir: a folder, not a file" --setup wizdir bad
 fresh; mkdir -p picdir
 refusal "picture that is a folder" "picdir: a folder, not a file" --picture picdir bad
+fresh; make_program plain.exe
+refusal "one file from a wizard without a stamp" "plain.exe: the wizard has no place for the package's stamp" \
+  --single-file --setup plain.exe bad
+fresh; echo x >bad/Uninstall.exe
+refusal "one file with its own uninstall.exe" "the package keeps its own" --single-file bad
+fresh
+refusal "a failing signing command" "the signing command failed (exit status 3)" --sign 'exit 3; {file}' bad
 fresh
 refusal "comment with a line break" "line break" --comment $'two\nlines' bad
 fresh
@@ -367,7 +461,8 @@ expect_in err.txt "mkstp: warning: empty-src: the folder holds no files; the pac
 [ -f empty-out/setup.stp ] || fail "source without files: no package"
 
 # Wrong command lines: status 2.
-for args in "" "--level 10 src" "--bogus src" "src other" "--base a/b src"; do
+for args in "" "--level 10 src" "--bogus src" "src other" "--base a/b src" "--id a\\b src" \
+            "--version 1.x src" "--sign sign.sh src" "--project x.ini --project y.ini src"; do
   # shellcheck disable=SC2086
   mkstp $args
   expect_rc 2 "command line \"$args\""

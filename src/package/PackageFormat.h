@@ -12,8 +12,12 @@
 // include it.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace setup {
 
@@ -43,11 +47,64 @@ inline constexpr std::string_view kKeyLanguages = "languages";
 inline std::string LocalizedKey(std::string_view key, std::string_view languageCode) {
   return std::string(key).append(".").append(languageCode);
 }
+// The product's id (the Add/Remove Programs key; default: the base name)
+// and version (DisplayVersion). A package with either knows its earlier
+// installs: it upgrades them (see the wizard's Unit1.h).
+inline constexpr std::string_view kKeyId = "id";
+inline constexpr std::string_view kKeyVersion = "version";
 // What the wizard takes for a missing "web" key ("http://" is removed from
 // the link's caption, so it shows nothing).
 inline constexpr std::string_view kDefaultWeb = "http://";
 // The wizard reads a value into a 2048-byte buffer: longer ones arrive cut.
 inline constexpr size_t kMaxConfigValueBytes = 2047;
+
+// A one-file setup carries a plain copy of the wizard (signed, when the
+// publisher signs) as this root entry: the uninstaller it installs, where a
+// two-file setup copies itself.
+inline constexpr std::string_view kUninstallerEntry = "uninstall.exe";
+
+// A product id: a GUID in braces or a short name, which becomes the name of
+// a registry key: 1 to 255 bytes, no backslash, no control character.
+inline bool IsValidProductId(std::string_view id) {
+  if (id.empty() || id.size() > 255) return false;
+  for (char c : id)
+    if (c == '\\' || static_cast<unsigned char>(c) < 0x20) return false;
+  return true;
+}
+
+// A version: one to four numbers of up to nine digits, separated by dots
+// ("2", "2.1.0", "10.0.19041.1"). The parts in order; nothing when the text
+// is no version.
+inline std::optional<std::vector<uint32_t>> ParseVersion(std::string_view text) {
+  std::vector<uint32_t> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t dot = std::min(text.find('.', start), text.size());
+    const std::string_view part = text.substr(start, dot - start);
+    if (part.empty() || part.size() > 9 || parts.size() == 4) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : part) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    parts.push_back(value);
+    if (dot == text.size()) return parts;
+    start = dot + 1;
+  }
+}
+
+// Orders two versions part by part, a missing part counting as 0 ("2.1"
+// is "2.1.0"): negative, zero or positive. A text that is no version (an
+// install made before packages had versions) is older than every version.
+inline int CompareVersions(std::string_view a, std::string_view b) {
+  const auto pa = ParseVersion(a), pb = ParseVersion(b);
+  if (!pa || !pb) return (pa ? 1 : 0) - (pb ? 1 : 0);
+  for (size_t i = 0; i < 4; ++i) {
+    const uint32_t x = i < pa->size() ? (*pa)[i] : 0, y = i < pb->size() ? (*pb)[i] : 0;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
 
 // name without its last count characters (all of them when it is shorter).
 inline std::string WithoutLast(const std::string& name, size_t count) {

@@ -2,6 +2,8 @@
 #include "build_package.h"
 
 #include <algorithm>
+#include <ctime>
+#include <optional>
 #include <vector>
 
 #include "archive/ZFStrFunc.h"
@@ -11,9 +13,11 @@
 #include "package_config.h"
 #include "package_writer.h"
 #include "platform/platform.h"
+#include "sign_command.h"
 #include "source_walk.h"
 #include "stored_names.h"
 #include "verify.h"
+#include "wizard_copy.h"
 #include "package/PackageFormat.h"
 
 namespace mkstp {
@@ -168,6 +172,34 @@ void CopyFile(const std::string& from, const std::string& to) {
   if (!out.Flush()) throw Failure(to + ": cannot write: " + SystemError());
 }
 
+// Entry times as they go into the package: as on disk, or, for a
+// reproducible build (SOURCE_DATE_EPOCH), never after the source's epoch,
+// which is taken in UTC so that every machine gives the same bytes.
+class EntryClock {
+ public:
+  explicit EntryClock(int64_t epochSeconds) : reproducible_(epochSeconds >= 0) {
+    if (!reproducible_) return;
+    const std::time_t t = static_cast<std::time_t>(epochSeconds);
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &t);
+#else
+    gmtime_r(&t, &utc);
+#endif
+    epoch_ = zf::os::EncodeDosDateTime({utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                                        utc.tm_hour, utc.tm_min, utc.tm_sec});
+  }
+  bool Reproducible() const { return reproducible_; }
+  uint32_t Epoch() const { return epoch_; }
+  uint32_t Of(uint32_t dosDateTime) const {
+    return reproducible_ ? std::min(dosDateTime, epoch_) : dosDateTime;
+  }
+
+ private:
+  bool reproducible_;
+  uint32_t epoch_ = 0;
+};
+
 void MoveIntoPlace(TemporaryFile& temp, const std::string& target) {
   if (!zf::os::RenameFile(temp.Path(), target))
     throw Failure(target + ": cannot put the file in place: " + SystemError());
@@ -184,6 +216,15 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   RequireFile(wizard, " (build the wizard, or name it with --setup)");
   const std::string notProgram = ProgramProblem(ReadStart(wizard, kProgramHeadBytes));
   if (!notProgram.empty()) throw Failure(wizard + ": " + notProgram);
+  const WizardImage wizardImage = ReadWizard(wizard);
+  const std::string baseUtf8 = zf::os::AnsiToUtf8(o.base);
+  if (o.singleFile && !wizardImage.stampAt)
+    throw Failure(wizard + ": the wizard has no place for the package's stamp; a one-file "
+                           "setup needs a wizard of this version");
+  if (o.singleFile && baseUtf8.size() > setup::kStampMaxBaseName)
+    throw Failure("--base: a one-file setup keeps at most " +
+                  std::to_string(setup::kStampMaxBaseName) + " bytes of its base name");
+  const EntryClock clock(o.sourceDateEpoch);
 
   std::vector<uint8_t> picture;
   uint32_t pictureTime = 0;
@@ -196,6 +237,7 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
     if (!problem.empty()) throw Failure(o.picture + ": " + problem);
     if (!zf::os::GetFileDosDateTime(o.picture, pictureTime))
       throw Failure(o.picture + ": cannot read its time: " + SystemError());
+    pictureTime = clock.Of(pictureTime);
   }
   std::vector<uint8_t> config;
   {
@@ -215,24 +257,41 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   const std::string configName = setup::ConfigFileName(o.base);
   const std::string configStored = ToStoredName(configName, o.nameCodePage, configName);
   const std::string pictureStored(setup::kPictureName);
-  const std::string configFolded = FoldAsciiCase(configStored);
-  const std::string pictureFolded = FoldAsciiCase(pictureStored);
+  const std::string uninstallerStored(setup::kUninstallerEntry);
+  // The package's own root entries, which no file of the source may take.
+  std::vector<std::string> own = {FoldAsciiCase(configStored)};
+  if (!picture.empty()) own.push_back(FoldAsciiCase(pictureStored));
+  if (o.singleFile) own.push_back(FoldAsciiCase(uninstallerStored));
   // The configuration has no file of its own: it takes the newest time of
-  // the source, so that the same source gives the same package.
+  // the source (or the reproducible build's time), so that the same source
+  // gives the same package.
   uint32_t newest = pictureTime;
   for (const SourceEntry& entry : source) {
-    newest = std::max(newest, entry.dosDateTime);
-    const std::string folded = FoldAsciiCase(entry.storedName);
-    if (folded == configFolded || (!picture.empty() && folded == pictureFolded))
+    newest = std::max(newest, clock.Of(entry.dosDateTime));
+    if (std::find(own.begin(), own.end(), FoldAsciiCase(entry.storedName)) != own.end())
       throw Failure(entry.path + ": the package keeps its own " + entry.relativeName +
                     " at this place; rename the file or choose another --base");
   }
   if (newest == 0) newest = zf::os::MakeDosDateTime(zf::os::EncodeDosDate(1980, 1, 1), 0);
+  if (clock.Reproducible()) newest = clock.Epoch();
 
   MadeFolders outputFolders;
   outputFolders.Make(o.outDir);
   const std::string packagePath = Join(o.outDir, setup::PackageFileName(o.base));
   const std::string wizardCopy = Join(o.outDir, setup::WizardFileName(o.base));
+
+  // ---- a one-file setup's uninstaller: a plain copy of the wizard, signed
+  // on its own (a copy of the setup itself would carry the whole package) ----
+  std::optional<TemporaryFile> uninstaller;
+  uint32_t uninstallerTime = 0;
+  if (o.singleFile) {
+    uninstaller.emplace(Join(o.outDir, o.base + ".uninstall.part"));
+    CopyFile(wizard, uninstaller->Path());
+    if (!o.signCommand.empty()) RunSignCommand(o.signCommand, uninstaller->Path());
+    if (!zf::os::GetFileDosDateTime(wizard, uninstallerTime))
+      throw Failure(wizard + ": cannot read its time: " + SystemError());
+    uninstallerTime = clock.Of(uninstallerTime);
+  }
 
   // ---- the package ----
   uint64_t work = config.size() + picture.size();
@@ -247,28 +306,51 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
     MemorySource pictureSource(o.picture, picture);
     writer.AddData(pictureStored, pictureSource, picture.size(), kFileAttributes, pictureTime);
   }
+  if (uninstaller) {
+    FileSource file(uninstaller->Path());
+    writer.AddData(uninstallerStored, file,
+                   static_cast<uint64_t>(zf::os::FileSize(uninstaller->Path())), kFileAttributes,
+                   uninstallerTime);
+  }
   for (const SourceEntry& entry : source) {
     if (entry.folder) {
-      writer.AddFolder(entry.storedName, entry.attributes, entry.dosDateTime);
+      writer.AddFolder(entry.storedName, entry.attributes, clock.Of(entry.dosDateTime));
     } else {
       FileSource file(entry.path);
       writer.AddData(entry.storedName, file, static_cast<uint64_t>(entry.size),
-                     entry.attributes, entry.dosDateTime);
+                     entry.attributes, clock.Of(entry.dosDateTime));
     }
   }
   writer.Finish();
   progress.End();
   if (o.verify) VerifyPackage(packageTemp.Path(), packagePath, writer.Entries(), progress);
 
-  // ---- the wizard beside it, then both in place ----
+  // ---- the wizard: its stamp (the package's digest, and for one file the
+  // package's place and name), the package behind it for one file, then
+  // the signature, last ----
+  setup::TPackageStamp stamp;
+  stamp.flags = setup::kStampDigest | (o.singleFile ? setup::kStampSingleFile : 0);
+  stamp.offset = o.singleFile ? wizardImage.bytes.size() : 0;
+  stamp.size = writer.Size();
+  progress.Begin("digest", stamp.size);
+  stamp.sha256 = FileSha256(packageTemp.Path(), progress);
+  progress.End();
+  if (o.singleFile) stamp.baseName = baseUtf8;
   TemporaryFile wizardTemp(wizardCopy + ".part");
-  CopyFile(wizard, wizardTemp.Path());
-  MoveIntoPlace(packageTemp, packagePath);
-  try {
+  WriteWizardCopy(wizardImage, stamp, wizardTemp.Path(), o.singleFile ? packageTemp.Path() : "");
+  if (!o.signCommand.empty()) RunSignCommand(o.signCommand, wizardTemp.Path());
+
+  // ---- everything in place ----
+  if (o.singleFile) {
     MoveIntoPlace(wizardTemp, wizardCopy);
-  } catch (const Failure&) {
-    zf::os::RemoveFile(packagePath);  // a package without its wizard is no use
-    throw;
+  } else {
+    MoveIntoPlace(packageTemp, packagePath);
+    try {
+      MoveIntoPlace(wizardTemp, wizardCopy);
+    } catch (const Failure&) {
+      zf::os::RemoveFile(packagePath);  // a package without its wizard is no use
+      throw;
+    }
   }
 
   outputFolders.Kept();
@@ -278,9 +360,20 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   const auto count = [](size_t n, const char* what) {
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
   };
-  progress.Info(packagePath + ": " + count(files, "file") + ", " + count(folders, "folder") +
-                ", " + std::to_string(writer.Size()) + " bytes" + (o.verify ? ", verified" : ""));
-  progress.Info(wizardCopy + ": the wizard beside it");
+  const std::string counts = count(files, "file") + ", " + count(folders, "folder") + ", " +
+                             std::to_string(writer.Size()) + " bytes" +
+                             (o.verify ? ", verified" : "");
+  const std::string digest = wizardImage.stampAt
+                                 ? "SHA-256 " + setup::HexDigest(stamp.sha256)
+                                 : "the wizard has no place for the package's digest: not checked";
+  const std::string signedText = o.signCommand.empty() ? "" : ", signed";
+  if (o.singleFile) {
+    progress.Info(wizardCopy + ": one file, the package inside: " + counts + ", " + digest +
+                  signedText);
+  } else {
+    progress.Info(packagePath + ": " + counts);
+    progress.Info(wizardCopy + ": the wizard beside it, " + digest + signedText);
+  }
 }
 
 }  // namespace mkstp

@@ -2,6 +2,7 @@
 // package, with a copy of the setup wizard beside it as NAME.exe. See
 // UsageText for the command line.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case Parsed::Run:
       break;
+  }
+  // The reproducible-builds convention: the time the source was last
+  // changed, in whole seconds since 1970 (UTC).
+  if (!TakeSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), options)) {
+    std::fprintf(stderr, "mkstp: SOURCE_DATE_EPOCH is no number of seconds\n");
+    return kExitUsage;
   }
   // The first Ctrl-C (or SIGTERM, SIGHUP, a closed console) stops the run,
   // which removes what it began; a second one ends the program at once.

@@ -3,6 +3,7 @@
 // reason that ends its message.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -24,6 +25,17 @@ struct Options {
   std::string outDir = ".";
   std::string base = "setup";  // NAME of NAME.exe and NAME.stp
   std::string setupPath;       // the wizard to copy; empty: beside mkstp
+  // NAME.exe alone, with the package inside it (--single-file).
+  bool singleFile = false;
+  // The product's id and version (--id, --version), written into the
+  // configuration; empty: not written.
+  std::string id, version;
+  // The publisher's signing command (--sign), with {file} where the file
+  // to sign goes; empty: nothing is signed.
+  std::string signCommand;
+  // SOURCE_DATE_EPOCH: no entry time after it, the configuration's time
+  // it (a reproducible build); negative: not set.
+  int64_t sourceDateEpoch = -1;
   // Configuration values, in the ANSI code page of the command line; a
   // value that was not given is not written (the wizard's default holds).
   bool haveName = false, havePublisher = false, haveWeb = false, haveComment = false;

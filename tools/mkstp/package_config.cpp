@@ -46,6 +46,8 @@ std::string BuildPackageConfig(const Options& o, unsigned codePage) {
   // A Russian package says nothing, as every package before languages.
   line(!o.languages.empty() && o.languages != "ru", setup::kKeyLanguages, o.languages,
        "languages");
+  line(!o.id.empty(), setup::kKeyId, o.id, "id");
+  line(!o.version.empty(), setup::kKeyVersion, o.version, "version");
   return ini;
 }
 

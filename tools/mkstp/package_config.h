@@ -9,9 +9,10 @@
 namespace mkstp {
 
 // The file's bytes: "[zel]" and one "key=value" line for each value given
-// (in the order firma, web, name, coment, then the English texts and the
-// languages when they are not Russian alone), CRLF line ends, texts
-// converted from the ANSI code page of the command line to codePage.
+// (in the order firma, web, name, coment, then the English texts, the
+// languages when they are not Russian alone, id and version), CRLF line
+// ends, texts converted from the ANSI code page of the command line to
+// codePage.
 //
 // The platform's INI reader strips blanks around a value and one pair of
 // quotes around it, so a value that begins or ends with a blank or a quote
