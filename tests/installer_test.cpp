@@ -72,14 +72,15 @@ std::vector<std::string> Describe(const std::vector<TJournalRecord>& records) {
 // ---- the journal ------------------------------------------------------------------
 
 TEST(InstallJournal, SavedAndReadBack) {
-  const TProductInfo product{"setup", "Бухгалтерия 1.0", P("Apps|Книга|"), "en"};
+  const TProductInfo product{"setup", "Бухгалтерия 1.0", P("Apps|Книга|"), "en",
+                             "{1F2E3D4C-0000-4000-8000-00000000ABCD}", "2.1.0"};
   const std::vector<TJournalRecord> records = {
       R(JournalKind::Folder, P("Apps|Книга")),
       R(JournalKind::File, P("Apps|Книга|prog.exe"), "", 50000, 0xDEADBEEF),
       R(JournalKind::File, P("Apps|Книга|empty.txt"), "", 0, 0),
       R(JournalKind::Group, P("Menu|setup")),
       R(JournalKind::Link, P("Menu|setup|prog.lnk")),
-      R(JournalKind::Registry, UninstallKeyFor("setup"), "HKLM"),
+      R(JournalKind::Registry, UninstallKeyFor(product.id), "HKLM"),
   };
   // Paths travel in the ANSI code page, the file holds UTF-8.
   std::vector<TJournalRecord> ansi = records;
@@ -102,9 +103,16 @@ TEST(InstallJournal, SavedAndReadBack) {
   later.insert(later.find("folder\t"), "setting\tcolour\tblue\r\n");
   ASSERT_TRUE(ParseJournal(later, back));
   EXPECT_EQ(back.language, "en");
-  ansiProduct.language.clear();
+  EXPECT_EQ(back.id, "{1F2E3D4C-0000-4000-8000-00000000ABCD}");
+  EXPECT_EQ(back.version, "2.1.0");
+  // A journal without language, id and version (made before they were
+  // recorded): no language, the base name is the id, no version.
+  ansiProduct.language.clear(), ansiProduct.id = "setup", ansiProduct.version.clear();
+  ansi.back().path = UninstallKeyFor("setup");
   ASSERT_TRUE(ParseJournal(SerializeJournal(ansiProduct, ansi), back));
   EXPECT_EQ(back.language, "");
+  EXPECT_EQ(back.id, "setup");
+  EXPECT_EQ(back.version, "");
 }
 
 TEST(InstallJournal, ReadingRefusesWhatReachesOutsideTheProduct) {
@@ -122,6 +130,7 @@ TEST(InstallJournal, ReadingRefusesWhatReachesOutsideTheProduct) {
        true},
       {"no journal", "hello\r\n", false},
       {"another version", "zfsetup journal\t2\r\nproduct\tsetup\tN\t" + P("Apps|") + "\r\n", false},
+      {"an id that is no key's name", head + "setting\tid\ta\\b\r\n", false},
       {"a file elsewhere", head + "file\t" + P("Windows|system.ini") + "\t1\t00000000\r\n", false},
       {"a file in a sibling", head + "file\t" + P("Apps|Product|a") + "\t1\t00000000\r\n", false},
       {"a climbing file", head + "file\t" + P("Apps|Prod|..|..|boot.ini") + "\t1\t00000000\r\n",

@@ -190,6 +190,14 @@ class FakeShell : public IShellServices {
     registry.erase(root + "\\" + key);
     return true;
   }
+  std::optional<TInstalledEntry> ReadUninstallEntry(const std::string& key) override {
+    for (const char* root : {"HKLM", "HKCU"})
+      if (const auto it = registry.find(root + std::string("\\") + key); it != registry.end())
+        return TInstalledEntry{root, it->second};
+    return std::nullopt;
+  }
+  TPackageStamp PackageStamp() override { return stamp; }
+  TPackageStamp stamp;  // the running program's
 
  private:
   bool Inside(const std::string& path) const { return path.starts_with(root_); }

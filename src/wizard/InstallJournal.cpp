@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "archive/ZFStrFunc.h"
+#include "package/PackageFormat.h"
 #include "platform/platform.h"
 
 namespace setup {
@@ -16,6 +17,8 @@ constexpr std::string_view kMagic = "zfsetup journal";
 constexpr std::string_view kVersion = "1";
 constexpr std::string_view kSetting = "setting";
 constexpr std::string_view kSettingLanguage = "language";
+constexpr std::string_view kSettingId = "id";
+constexpr std::string_view kSettingVersion = "version";
 
 const char* KindName(JournalKind kind) {
   switch (kind) {
@@ -24,6 +27,7 @@ const char* KindName(JournalKind kind) {
     case JournalKind::Link: return "link";
     case JournalKind::Group: return "group";
     case JournalKind::Registry: return "registry";
+    case JournalKind::Removed: return "removed";
   }
   return "";
 }
@@ -102,7 +106,7 @@ bool EndsWithLnk(const std::string& path) {
 bool RecordAllowed(const TJournalRecord& r, const TProductInfo& product,
                    const std::vector<TJournalRecord>& groups) {
   if (r.kind == JournalKind::Registry)
-    return (r.root == "HKLM" || r.root == "HKCU") && r.path == UninstallKeyFor(product.baseName);
+    return (r.root == "HKLM" || r.root == "HKCU") && r.path == UninstallKeyFor(product.id);
   if (!IsPlainAbsolute(r.path)) return false;
   switch (r.kind) {
     case JournalKind::File:
@@ -119,6 +123,8 @@ bool RecordAllowed(const TJournalRecord& r, const TProductInfo& product,
     case JournalKind::Group:
     case JournalKind::Registry:
       break;
+    case JournalKind::Removed:
+      return false;  // never in a saved journal
   }
   return true;
 }
@@ -133,8 +139,8 @@ bool SamePath(const std::string& a, const std::string& b) {
 #endif
 }
 
-std::string UninstallKeyFor(const std::string& baseName) {
-  return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + baseName;
+std::string UninstallKeyFor(const std::string& id) {
+  return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + id;
 }
 
 // ---- this run ---------------------------------------------------------------------
@@ -155,6 +161,10 @@ void TInstallJournal::AddGroup(const std::string& path) {
   run_.push_back(Record(JournalKind::Group, zf::RemoveTrailingDelimiter(path)));
 }
 
+void TInstallJournal::AddRemoved(const std::string& path, const std::string& backup) {
+  run_.push_back(Record(JournalKind::Removed, path, backup));
+}
+
 void TInstallJournal::AddRegistry(const std::string& root, const std::string& key, bool created) {
   run_.push_back(Record(JournalKind::Registry, key, "", root));
   if (!created) keptKeys_.push_back(root + "\\" + key);
@@ -168,6 +178,12 @@ void TInstallJournal::SetFingerprint(const std::string& path, int64_t size, uint
       return;
     }
   }
+}
+
+bool TInstallJournal::TouchedThisRun(const std::string& path) const {
+  return std::any_of(run_.begin(), run_.end(), [&](const TJournalRecord& r) {
+    return r.kind != JournalKind::Registry && SamePath(r.path, path);
+  });
 }
 
 std::vector<TJournalRecord> TInstallJournal::RunToUndo() const {
@@ -184,6 +200,12 @@ std::vector<TJournalRecord> TInstallJournal::RunToUndo() const {
 std::vector<TJournalRecord> TInstallJournal::Product() const {
   std::vector<TJournalRecord> out = previous_;
   for (const TJournalRecord& r : run_) {
+    if (r.kind == JournalKind::Removed) {
+      std::erase_if(out, [&](const TJournalRecord& o) {
+        return o.kind != JournalKind::Registry && SamePath(o.path, r.path);
+      });
+      continue;
+    }
     auto same = std::find_if(out.begin(), out.end(),
                              [&](const TJournalRecord& o) { return SameRecord(o, r); });
     TJournalRecord saved = r;
@@ -204,9 +226,15 @@ std::string SerializeJournal(const TProductInfo& product,
   std::string text = std::string(kMagic) + "\t" + std::string(kVersion) + "\r\n";
   text += "product\t" + AnsiToUtf8(product.baseName) + "\t" + product.displayName + "\t" +
           AnsiToUtf8(product.location) + "\r\n";
-  if (!product.language.empty())
-    text.append(kSetting).append("\t").append(kSettingLanguage).append("\t").append(product.language)
-        .append("\r\n");
+  const auto setting = [&](std::string_view name, const std::string& value) {
+    if (!value.empty())
+      text.append(kSetting).append("\t").append(name).append("\t").append(value).append("\r\n");
+  };
+  setting(kSettingLanguage, product.language);
+  // The id only where it is not the base name, which a journal without it
+  // means.
+  if (product.id != product.baseName) setting(kSettingId, AnsiToUtf8(product.id));
+  setting(kSettingVersion, product.version);
   for (const TJournalRecord& r : records) {
     text += KindName(r.kind);
     if (r.kind == JournalKind::Registry) text.append("\t").append(r.root);
@@ -238,7 +266,8 @@ std::optional<std::vector<TJournalRecord>> ParseJournal(const std::string& text,
     return std::nullopt;
   const auto head = SplitFields(lines[1]);
   if (head.size() != 4 || head[0] != "product" || head[1].empty()) return std::nullopt;
-  product = {Utf8ToAnsi(head[1]), head[2], zf::AddTrailingDelimiter(Utf8ToAnsi(head[3])), ""};
+  product = {Utf8ToAnsi(head[1]), head[2], zf::AddTrailingDelimiter(Utf8ToAnsi(head[3])), "",
+             Utf8ToAnsi(head[1]), ""};
   if (!IsPlainAbsolute(product.location)) return std::nullopt;
 
   std::vector<TJournalRecord> records;
@@ -247,6 +276,8 @@ std::optional<std::vector<TJournalRecord>> ParseJournal(const std::string& text,
     if (f[0] == kSetting) {
       if (f.size() != 3) return std::nullopt;
       if (f[1] == kSettingLanguage) product.language = f[2];
+      if (f[1] == kSettingId) product.id = Utf8ToAnsi(f[2]);
+      if (f[1] == kSettingVersion) product.version = f[2];
       continue;
     }
     const auto kind = KindOf(f[0]);
@@ -269,6 +300,7 @@ std::optional<std::vector<TJournalRecord>> ParseJournal(const std::string& text,
     }
     records.push_back(r);
   }
+  if (!IsValidProductId(product.id)) return std::nullopt;
   std::vector<TJournalRecord> groups;
   for (const auto& r : records)
     if (r.kind == JournalKind::Group) groups.push_back(r);

@@ -17,8 +17,10 @@
 //
 // uninstall.dat is UTF-8 text, one record a line, fields separated by tabs
 // (no Windows path holds a tab or a line break); paths are absolute. Lines
-// "setting NAME VALUE" tell more about the product (the language the
-// uninstaller speaks); a setting this version does not know is skipped. In
+// "setting NAME VALUE" tell more about the product: the language the
+// uninstaller speaks, the product's id (missing: the base name, as in
+// every journal written before ids) and version (missing: none); a setting
+// this version does not know is skipped. In
 // memory paths are in the ANSI code page, like the engine's. Reading it
 // back trusts nothing: a record naming a place outside the product's
 // folder, group or uninstall key is refused with the whole file.
@@ -37,6 +39,10 @@ enum class JournalKind {
   Link,      // a shortcut file in the group
   Group,     // the Start-menu group folder it created
   Registry,  // the Add/Remove Programs key it created or updated
+  // A file of an earlier version that an upgrade removed, its copy in
+  // `backup`: never saved, a rollback puts it back, and the product's
+  // journal forgets the file.
+  Removed,
 };
 
 struct TJournalRecord {
@@ -53,10 +59,12 @@ struct TJournalRecord {
 
 // What the product's journal says about the product itself.
 struct TProductInfo {
-  std::string baseName;  // the package's base name, the key's last part
+  std::string baseName;  // the package's base name, the group's name
   std::string displayName;
   std::string location;  // the install folder, with its trailing separator
   std::string language;  // the wizard's language code ("ru", "en"); "" for none
+  std::string id;        // the key's last part (the base name unless the package names one)
+  std::string version;   // "" when the package had none
 };
 
 class TInstallJournal {
@@ -70,10 +78,15 @@ class TInstallJournal {
   // The uninstall key; `created`: it did not exist before this run (only
   // then does a rollback delete it).
   void AddRegistry(const std::string& root, const std::string& key, bool created);
+  // A file of the product that this run removed, after copying it to
+  // `backup`.
+  void AddRemoved(const std::string& path, const std::string& backup);
   // The installed size and CRC-32 of a file recorded by this run.
   void SetFingerprint(const std::string& path, int64_t size, uint32_t crc);
   // This run's records, in the order they were made.
   const std::vector<TJournalRecord>& Run() const { return run_; }
+  // Whether this run wrote (or removed) the file or shortcut `path`.
+  bool TouchedThisRun(const std::string& path) const;
   // The ones a rollback undoes: all but a registry key that was there
   // before.
   std::vector<TJournalRecord> RunToUndo() const;
@@ -81,8 +94,9 @@ class TInstallJournal {
   // ---- the product ----
   // The previous install's records (uninstall.dat of the same product).
   void SetPrevious(std::vector<TJournalRecord> records) { previous_ = std::move(records); }
+  const std::vector<TJournalRecord>& Previous() const { return previous_; }
   // Previous records first, then this run's that are new; a file written
-  // again takes this run's fingerprint.
+  // again takes this run's fingerprint, a file removed goes.
   std::vector<TJournalRecord> Product() const;
 
  private:
@@ -104,7 +118,7 @@ std::optional<std::vector<TJournalRecord>> ParseJournal(const std::string& text,
 bool SamePath(const std::string& a, const std::string& b);
 
 // The registry key of a product's Add/Remove Programs entry, below HKLM or
-// HKCU.
-std::string UninstallKeyFor(const std::string& baseName);
+// HKCU: named by the product's id.
+std::string UninstallKeyFor(const std::string& id);
 
 }  // namespace setup

@@ -113,6 +113,17 @@ void TInstallRun::MadeFile(const std::string& path, const std::string& backup, J
   log_.Line((kind == JournalKind::Link ? "Shortcut made: " : "File written: ") + Shown(path));
 }
 
+void TInstallRun::RemoveObsolete(const std::string& path) {
+  const std::string backup = Backup(path);
+  if (!RemoveFileEvenReadOnly(path)) {
+    const int code = zf::os::LastErrorCode();
+    zf::os::RemoveFile(backup);
+    throw EInstallFailed(SystemFailure(path, code));
+  }
+  journal_.AddRemoved(path, backup);
+  log_.Line("Removed, no longer in the product: " + Shown(path));
+}
+
 std::string TInstallRun::Backup(const std::string& path) {
   const std::string copy = backupFolder_ + std::to_string(++backups_);
   if (backupFolder_.empty() || !CopyFileReplacing(path, copy))

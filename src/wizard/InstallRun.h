@@ -6,9 +6,10 @@
 // an entry (BeforeEntry, from the component's confirmation event), after
 // the entry is complete (AfterEntry: its size and CRC-32 for the
 // uninstaller), and before it writes a file of its own or a shortcut
-// (PrepareFile, then Made... once it exists). Commit drops the backups;
-// RollBack undoes the run (JournalUndo.h). The backup folder goes when the
-// run ends, either way.
+// (PrepareFile, then Made... once it exists); an upgrade removes what the
+// new version no longer has through it too (RemoveObsolete). Commit drops
+// the backups; RollBack undoes the run (JournalUndo.h). The backup folder
+// goes when the run ends, either way.
 #pragma once
 
 #include <map>
@@ -51,6 +52,11 @@ class TInstallRun {
   std::string PrepareFile(const std::string& path);
   // The file (or shortcut) now exists; `backup` from PrepareFile.
   void MadeFile(const std::string& path, const std::string& backup, JournalKind kind);
+
+  // Removes a file (or shortcut) of an earlier install that this one no
+  // longer has, after a backup, so a rollback puts it back. Throws
+  // EInstallFailed when the backup or the removal fails.
+  void RemoveObsolete(const std::string& path);
 
   // The folders missing on the way to `path` (outermost first), to be
   // recorded once they exist.

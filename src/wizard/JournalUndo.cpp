@@ -46,6 +46,7 @@ int RollBack(const std::vector<TJournalRecord>& records, IJournalActions& action
     switch (r.kind) {
       case JournalKind::File:
       case JournalKind::Link:
+      case JournalKind::Removed:
         if (r.backup.empty())
           note(actions.RemoveFile(r.path), "removed", r.path);
         else
@@ -108,6 +109,8 @@ void Uninstall(const std::vector<TJournalRecord>& records, const std::vector<std
                                                              : "Could not remove registry key ") +
                r.root + "\\" + r.path);
         break;
+      case JournalKind::Removed:
+        break;  // never in a product's journal
     }
   }
 }

@@ -4,8 +4,8 @@
 // Both walk the records backwards, so a file goes before its folder and a
 // shortcut before its group:
 // - rollback (this run's records): a created file or shortcut is deleted,
-//   a replaced one gets its backup back, a created folder or group goes
-//   when it is empty, a created registry key is deleted;
+//   a replaced or removed one gets its backup back, a created folder or
+//   group goes when it is empty, a created registry key is deleted;
 // - uninstall (the product's records): a file is deleted only while it is
 //   still the file that was installed (same size and CRC-32), so what the
 //   user changed stays; shortcuts are deleted, folders and the group go

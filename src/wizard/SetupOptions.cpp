@@ -64,6 +64,8 @@ bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOp
       options.dir = *dir;
     } else if (setupOnly && IsSwitch(arg, "/NOICONS")) {
       options.noIcons = true;
+    } else if (setupOnly && (IsSwitch(arg, "/SP-") || IsSwitch(arg, "/NORESTART"))) {
+      // Accepted for the manifests that pass them; nothing to do.
     } else if (auto pid = !setupOnly ? ValueOf(arg, kCleanUpAfterSwitch) : std::nullopt) {
       if (!ParseNumber(*pid, options.cleanUpAfter)) return false;
     } else if (auto file = !setupOnly ? ValueOf(arg, kCleanUpFileSwitch) : std::nullopt) {

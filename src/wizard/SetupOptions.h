@@ -7,7 +7,10 @@
 // answer and no error box waits for a click), /DIR="path" (the install
 // folder), /NOICONS (no Start-menu group), /LANG=ru|en (the wizard's
 // language, when the package has it: Languages.h), /LOG="file" (a UTF-8
-// log) and /? (a usage box). Names are compared ignoring case; the value of /DIR= and
+// log) and /? (a usage box). /SP- and /NORESTART are taken and do nothing:
+// package managers' manifests pass them to every installer of this kind
+// (there is no "This will install..." question to skip, and setup never
+// restarts the system). Names are compared ignoring case; the value of /DIR= and
 // /LOG= is the rest of the argument, whose quotes the system's splitting
 // (CommandLineToArgvW) has already removed, so /DIR="C:\My Prod" and
 // "/DIR=C:\My Prod" mean the same.
@@ -36,6 +39,7 @@ enum ExitCode : int {
   kExitCancelled = 2,         // cancelled by the user (rolled back)
   kExitFailed = 3,            // the install failed (rolled back)
   kExitNothingToUninstall = 4,
+  kExitNewerInstalled = 5,    // a newer version is installed: no downgrade
 };
 
 struct TSetupOptions {

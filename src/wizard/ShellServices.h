@@ -1,8 +1,8 @@
 // The wizard's services around the operating system: special folders, the
 // user's Shell Folders values, the Start-menu group folder, shortcuts, the
 // folder listing by masks, the folder dialog, the web link, the package
-// configuration reader, the Add/Remove Programs entry, and small file
-// chores.
+// configuration reader, the Add/Remove Programs entry, the package's
+// stamp in the running program, and small file chores.
 //
 // Paths are 8-bit strings in the ANSI code page, like the archive engine's.
 // Texts meant for people (the configuration values, the web address) are
@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "package/PackageStamp.h"
+
 namespace setup {
 
 // Index of the program-files folder in the special-folder table
@@ -32,6 +34,7 @@ struct TUninstallEntry {
   std::string key;  // below the root: Software\...\Uninstall\<base name>
   std::string displayName;
   std::string publisher;
+  std::string displayVersion;  // empty: not written
   std::string urlInfoAbout;
   std::string displayIcon;  // empty: not written
   std::string installLocation;
@@ -44,6 +47,12 @@ struct TUninstallEntry {
 struct TRegistryPlace {
   std::string root;
   bool created = false;
+};
+
+// An entry found in Add/Remove Programs, and where.
+struct TInstalledEntry {
+  std::string root;  // "HKLM" or "HKCU"
+  TUninstallEntry entry;
 };
 
 class IShellServices {
@@ -117,13 +126,21 @@ class IShellServices {
 
   // Writes (or updates) the entry under HKLM when the program may write
   // there (it runs elevated), else under HKCU, with the values DisplayName,
-  // Publisher, URLInfoAbout, DisplayIcon, InstallLocation, UninstallString,
+  // Publisher, DisplayVersion (when there is one), URLInfoAbout, DisplayIcon, InstallLocation, UninstallString,
   // QuietUninstallString, EstimatedSize (KiB) and NoModify = NoRepair = 1.
   // Throws zf::Exception when neither can be written.
   virtual TRegistryPlace WriteUninstallEntry(const TUninstallEntry& entry) = 0;
   // Deletes the key `key` (ANSI) below `root` ("HKLM" or "HKCU"); true
   // when it is gone (or was never there).
   virtual bool RemoveUninstallEntry(const std::string& root, const std::string& key) = 0;
+  // The entry under the key `key` (ANSI), HKLM's first, then HKCU's, with
+  // the values WriteUninstallEntry writes (missing ones empty); nothing
+  // when neither has it.
+  virtual std::optional<TInstalledEntry> ReadUninstallEntry(const std::string& key) = 0;
+
+  // The stamp mkstp wrote into the running program (PackageStamp.h); a
+  // blank one (no stamp) where there is none.
+  virtual TPackageStamp PackageStamp() { return {}; }
 };
 
 }  // namespace setup

@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "wizard/IniFile.h"
+#include "wizard/OwnStamp.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/Win32Text.h"
 
@@ -221,11 +222,40 @@ bool WriteValues(HKEY key, const TUninstallEntry& e) {
             SetString(key, L"QuietUninstallString", e.quietUninstallString) &&
             SetNumber(key, L"EstimatedSize", e.estimatedSizeKiB) &&
             SetNumber(key, L"NoModify", 1) && SetNumber(key, L"NoRepair", 1);
-  if (!e.displayIcon.empty())
-    ok = ok && SetString(key, L"DisplayIcon", e.displayIcon);
-  else
-    RegDeleteValueW(key, L"DisplayIcon");  // an earlier install's program is gone
+  // A value this install has none of goes: an earlier install's program,
+  // or its version, is gone.
+  for (const auto& [name, value] : {std::pair{L"DisplayIcon", &e.displayIcon},
+                                    std::pair{L"DisplayVersion", &e.displayVersion}}) {
+    if (!value->empty())
+      ok = ok && SetString(key, name, *value);
+    else
+      RegDeleteValueW(key, name);
+  }
   return ok;
+}
+
+// A string value as UTF-8 ("" when missing or of another type).
+std::string GetString(HKEY key, const wchar_t* name) {
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return std::string();
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  DWORD got = size;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got) !=
+      ERROR_SUCCESS)
+    return std::string();
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return win32::Narrow(value);
+}
+
+DWORD GetNumber(HKEY key, const wchar_t* name) {
+  DWORD type = 0, value = 0, size = sizeof value;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD)
+    return 0;
+  return value;
 }
 
 }  // namespace
@@ -253,6 +283,32 @@ TRegistryPlace ShellServicesWin32::WriteUninstallEntry(const TUninstallEntry& en
   throw zf::Exception("Cannot write the uninstall entry " + entry.key + ": " +
                       zf::os::ErrorText(static_cast<int>(rc)));
 }
+
+std::optional<TInstalledEntry> ShellServicesWin32::ReadUninstallEntry(const std::string& key) {
+  const std::wstring subKey = win32::Widen(key, CP_ACP);
+  for (const char* root : {"HKLM", "HKCU"}) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+      continue;
+    TInstalledEntry found{root, {}};
+    TUninstallEntry& e = found.entry;
+    e.key = key;
+    e.displayName = GetString(handle, L"DisplayName");
+    e.publisher = GetString(handle, L"Publisher");
+    e.displayVersion = GetString(handle, L"DisplayVersion");
+    e.urlInfoAbout = GetString(handle, L"URLInfoAbout");
+    e.displayIcon = GetString(handle, L"DisplayIcon");
+    e.installLocation = GetString(handle, L"InstallLocation");
+    e.uninstallString = GetString(handle, L"UninstallString");
+    e.quietUninstallString = GetString(handle, L"QuietUninstallString");
+    e.estimatedSizeKiB = GetNumber(handle, L"EstimatedSize");
+    RegCloseKey(handle);
+    return found;
+  }
+  return std::nullopt;
+}
+
+TPackageStamp ShellServicesWin32::PackageStamp() { return OwnPackageStamp(); }
 
 bool ShellServicesWin32::RemoveUninstallEntry(const std::string& root, const std::string& key) {
   const LONG rc = RegDeleteKeyW(RootKey(root), win32::Widen(key, CP_ACP).c_str());

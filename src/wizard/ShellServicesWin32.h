@@ -35,6 +35,8 @@ class ShellServicesWin32 : public IShellServices {
   void RemovePrivateTempFolder(const std::string& folder) override;
   TRegistryPlace WriteUninstallEntry(const TUninstallEntry& entry) override;
   bool RemoveUninstallEntry(const std::string& root, const std::string& key) override;
+  std::optional<TInstalledEntry> ReadUninstallEntry(const std::string& key) override;
+  TPackageStamp PackageStamp() override;
 
  private:
   void* owner_ = nullptr;

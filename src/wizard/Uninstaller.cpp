@@ -82,6 +82,19 @@ int TUninstaller::Run() {
     return kExitCancelled;
   }
 
+  // A key that now names another folder belongs to an install of the
+  // product made elsewhere since: not this uninstaller's to remove.
+  std::erase_if(*records, [&](const TJournalRecord& r) {
+    if (r.kind != JournalKind::Registry) return false;
+    const auto now = shell_.ReadUninstallEntry(r.path);
+    const bool other =
+        now && !now->entry.installLocation.empty() &&
+        !SamePath(zf::AddTrailingDelimiter(zf::os::Utf8ToAnsi(now->entry.installLocation)), folder);
+    if (other) log_.Line("Kept " + r.root + "\\" + r.path + ": it names the install in " +
+                         now->entry.installLocation);
+    return other;
+  });
+
   TJournalActions actions(shell_);
   int kept = 0;
   Uninstall(*records, {self, journalPath}, actions,

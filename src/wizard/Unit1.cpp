@@ -14,6 +14,7 @@
 #include "wizard/InstallRun.h"
 #include "wizard/JournalUndo.h"
 #include "wizard/Languages.h"
+#include "wizard/PackageCheck.h"
 #include "package/PackageFormat.h"
 #include "wizard/ShellHelpers.h"
 #include "wizard/WizardTexts.h"
@@ -98,8 +99,6 @@ TaForm::TaForm(IWizardView& view, IShellServices& shell, TSetupOptions options)
 
 TaForm::~TaForm() { Log("Exit code " + std::to_string(exitCode_)); }
 
-std::string TaForm::BaseName() const { return WithoutLast(packageName_, 4); }
-
 std::string TaForm::ConfigFileName() const { return ConfigNameFor(packageName_); }
 
 void TaForm::ShowPage(int index) {
@@ -118,9 +117,16 @@ void TaForm::FormCreate() {
   // Until the package says which languages it has, the user's own.
   UseLanguages(TLanguageSet::All());
   ShowPage(0);
-  packagePath_ = PackagePathFor(shell_.ExecutablePath());
-  packageName_ = FileNamePart(packagePath_);
+  stamp_ = shell_.PackageStamp();
+  const TPackagePlace place = PackagePlaceFor(shell_.ExecutablePath(), stamp_);
+  packagePath_ = place.path;
+  packageName_ = place.name;
+  baseName_ = WithoutLast(packageName_, 4);
+  ZipArchiver1.SetArchiveWindow(place.offset, place.size);
   Log("Setup started: " + U(shell_.ExecutablePath()));
+  if (stamp_.SingleFile())
+    Log("One-file setup: the package " + U(packageName_) + " is " + std::to_string(place.size) +
+        " bytes at offset " + std::to_string(place.offset) + " of the program");
   // What names are read in: the stored names without the UTF-8 flag in the
   // OEM code page, the file system's in the ANSI one.
   Log("Code pages: ANSI " + std::to_string(zf::os::AnsiCodePage()) + ", OEM " +
@@ -132,6 +138,7 @@ void TaForm::FormCreate() {
   exitCode_ = kExitCannotStart;
   if (!zf::os::FileExists(packagePath_))
     throw EWizardError(&TWizardTexts::packageMissing, U(packagePath_));
+  if (stamp_.HasDigest()) CheckPackage();
 
   // The configuration and the picture are unpacked into a folder of our
   // own: the program's folder may be read-only (a CD, a protected share).
@@ -152,10 +159,36 @@ void TaForm::FormCreate() {
     view_.LoadPicture(U(tempDir + S(kPictureName)));
 
   view_.SetCaption(S(texts_->captionPrefix) + U(BaseName()));
-  view_.SetEdit1Text(options_.dir ? *options_.dir
-                                  : U(shell_.GetSpecialFolder(kProgramFilesFolder) + BaseName()));
+  FindInstalledProduct();
+  if (RefuseDowngrade()) return;
+  if (options_.dir)
+    view_.SetEdit1Text(*options_.dir);
+  else if (installed_)
+    view_.SetEdit1Text(U(zf::RemoveTrailingDelimiter(installed_->location)));
+  else
+    view_.SetEdit1Text(U(shell_.GetSpecialFolder(kProgramFilesFolder) + BaseName()));
   UpdateDiskSpace();
   view_.ProcessMessages();
+}
+
+void TaForm::CheckPackage() {
+  Log("Checking the package: " + std::to_string(stamp_.size) + " bytes, SHA-256 " +
+      HexDigest(stamp_.sha256));
+  std::string why;
+  {
+    struct EndOnExit {
+      IWizardView& view;
+      ~EndOnExit() { view.EndCheckProgress(); }
+    } end{view_};
+    why = CheckPackageDigest(packagePath_, stamp_,
+                             [this](int percent) { view_.ShowCheckProgress(percent); });
+  }
+  if (why.empty()) {
+    Log("Package digest verified");
+    return;
+  }
+  Log("Package damaged: " + why);
+  throw EWizardError(&TWizardTexts::packageCorrupt);
 }
 
 void TaForm::ReadPackage(const std::string& tempDir) {
@@ -174,10 +207,16 @@ void TaForm::ReadPackage(const std::string& tempDir) {
 
   // What the install writes: everything but the configuration copies.
   entries_.clear();
-  for (TPackageEntry& e : ReadPackageEntries(ZipArchiver1, "*.*", zf::os::faSearchAll))
-    if (!SameName(e.name, ConfigFileName()) && !SameName(e.name, kPictureName))
-      entries_.push_back(std::move(e));
-  const int64_t uninstaller = std::max<int64_t>(zf::os::FileSize(shell_.ExecutablePath()), 0);
+  packagedUninstaller_ = false;
+  for (TPackageEntry& e : ReadPackageEntries(ZipArchiver1, "*.*", zf::os::faSearchAll)) {
+    if (SameName(e.name, ConfigFileName()) || SameName(e.name, kPictureName)) continue;
+    packagedUninstaller_ = packagedUninstaller_ ||
+                           (stamp_.SingleFile() && SameName(e.name, kUninstallerEntry));
+    entries_.push_back(std::move(e));
+  }
+  // The uninstaller: a copy of this program, or the entry counted already.
+  const int64_t uninstaller =
+      packagedUninstaller_ ? 0 : std::max<int64_t>(zf::os::FileSize(shell_.ExecutablePath()), 0);
   requiredSpace_ = RequiredBytes(entries_, uninstaller + kJournalReserve);
   Log("Package: " + U(packagePath_) + ", " + std::to_string(entries_.size()) + " entries, " +
       std::to_string(requiredSpace_) + " bytes needed");
@@ -214,6 +253,61 @@ void TaForm::ReadConfiguration(const std::string& configPath) {
   view_.SetLabelCaption(TaFormLabel::Label2, productName_);
   view_.SetLabelCaption(TaFormLabel::Label7, productName_);
   view_.SetLabelCaption(TaFormLabel::Label3, read(kKeyComment, ""));
+
+  const std::string id = zf::os::Utf8ToAnsi(read(kKeyId, ""));
+  version_ = read(kKeyVersion, "");
+  upgradeAware_ = !id.empty() || !version_.empty();
+  id_ = BaseName();
+  if (IsValidProductId(id))
+    id_ = id;
+  else if (!id.empty())
+    Log("The package's id \"" + U(id) + "\" is no registry key's name: the base name stands for it");
+  if (!version_.empty() && !ParseVersion(version_)) {
+    Log("The package's version \"" + version_ + "\" is no version: ignored");
+    version_.clear();
+  }
+  if (upgradeAware_) Log("Product: id " + U(id_) + ", version " + (version_.empty() ? "none" : version_));
+}
+
+void TaForm::FindInstalledProduct() {
+  installed_.reset();
+  if (!upgradeAware_) return;
+  const auto found = shell_.ReadUninstallEntry(UninstallKeyFor(id_));
+  if (!found || found->entry.installLocation.empty()) return;
+  const std::string folder =
+      zf::AddTrailingDelimiter(zf::os::Utf8ToAnsi(found->entry.installLocation));
+  // Only an install whose journal says it is this product in that folder
+  // is upgraded; an entry without one (its folder deleted by hand, say) is
+  // installed over as if there were none.
+  std::string text;
+  TProductInfo product;
+  const auto records =
+      ReadWholeFile(folder + S(kJournalName), text) ? ParseJournal(text, product) : std::nullopt;
+  if (!records || !SamePath(product.id, id_) || !SamePath(product.location, folder)) {
+    Log("Add/Remove Programs names " + U(folder) + ", which holds no install of this product");
+    return;
+  }
+  installed_ = Installed{folder, found->entry.displayVersion};
+  Log("Installed already: version " +
+      (installed_->version.empty() ? std::string("none") : installed_->version) + " in " + U(folder));
+}
+
+bool TaForm::RefuseDowngrade() {
+  if (!installed_ || version_.empty() || CompareVersions(installed_->version, version_) <= 0)
+    return false;
+  const std::string question =
+      zf::FormatText(texts_->downgradeQuestion, {installed_->version, version_});
+  Log("Asked: " + question);
+  // The safe answer is No: with its boxes suppressed setup never
+  // replaces a newer version.
+  if (!options_.SuppressBoxes() && view_.AskYesNo(question)) {
+    Log("Downgrade accepted");
+    return false;
+  }
+  Log("Downgrade refused: version " + installed_->version + " is installed");
+  startFailed_ = true;
+  exitCode_ = kExitNewerInstalled;
+  return true;
 }
 
 // ---- disk space -----------------------------------------------------------------
@@ -339,11 +433,13 @@ void TaForm::InstallSequence() {
   TInstallRun run(folder, entries_, log_);
   run_ = &run;
   TJournalActions actions(shell_);
+  replacedEntry_.reset();
   try {
     RunInstall(run, folder);
   } catch (const Cancelled&) {
     ZipArchiver1.Close();
     run.RollBack(actions);
+    RestoreEarlierEntry();
     Log("Install cancelled by the user; everything it made is undone");
     EndInstall(kExitCancelled);
     return;
@@ -351,6 +447,7 @@ void TaForm::InstallSequence() {
     ZipArchiver1.Close();
     const TInstallFailure failure = failure_ ? *failure_ : FailureOf(error, *texts_);
     run.RollBack(actions);
+    RestoreEarlierEntry();
     Log("Install failed (" + FailureLogText(failure) + "); everything it made is undone");
     ShowError(FailureBoxText(failure, *texts_));
     EndInstall(kExitFailed);
@@ -377,6 +474,7 @@ void TaForm::RunInstall(TInstallRun& run, const std::string& folder) {
     ZipArchiver1.Extract("*.*", zf::os::faSearchAll, "");
   }
   ThrowIfStopped();
+  RemoveObsolete(run, folder, JournalKind::File);
 
   view_.SetLabelCaption(TaFormLabel::Label8, S(texts_->registering));
   view_.ProcessMessages();
@@ -385,6 +483,7 @@ void TaForm::RunInstall(TInstallRun& run, const std::string& folder) {
   // Every file is in place: the shortcuts, the uninstaller, the entry in
   // Add/Remove Programs, and last the journal that names them all.
   const std::vector<std::string> programs = MakeShortcuts(run, folder);
+  RemoveObsolete(run, folder, JournalKind::Link);
   ThrowIfStopped();
   CopyUninstaller(run, folder);
   RegisterProduct(run, folder, programs.empty() ? std::string() : folder + programs.front());
@@ -406,7 +505,7 @@ void TaForm::LoadPreviousJournal(TInstallRun& run, const std::string& folder) {
   const auto records = ParseJournal(text, product);
   // Only this product's journal of this folder is carried on; another
   // one is replaced.
-  if (records && SamePath(product.baseName, BaseName()) && SamePath(product.location, folder)) {
+  if (records && SamePath(product.id, id_) && SamePath(product.location, folder)) {
     run.Journal().SetPrevious(*records);
     Log("Installing over an earlier install: its journal is carried on");
   }
@@ -442,7 +541,38 @@ std::vector<std::string> TaForm::MakeShortcuts(TInstallRun& run, const std::stri
   return programs;
 }
 
+void TaForm::RemoveObsolete(TInstallRun& run, const std::string& folder, JournalKind kind) {
+  if (!upgradeAware_) return;
+  TJournalActions actions(shell_);
+  const std::string uninstaller = folder + S(kUninstallerName), journal = folder + S(kJournalName);
+  for (const TJournalRecord& r : run.Journal().Previous()) {
+    if (r.kind != kind || SamePath(r.path, uninstaller) || SamePath(r.path, journal) ||
+        run.Journal().TouchedThisRun(r.path) || !zf::os::FileExists(r.path))
+      continue;
+    // What the user changed since is the user's now.
+    if (kind == JournalKind::File && !actions.FileUnchanged(r.path, r.size, r.crc)) {
+      Log("Kept, changed since installed: " + U(r.path));
+      continue;
+    }
+    run.RemoveObsolete(r.path);
+  }
+}
+
+void TaForm::RestoreEarlierEntry() {
+  if (!replacedEntry_) return;
+  try {
+    shell_.WriteUninstallEntry(*replacedEntry_);
+    Log("Rollback: the earlier Add/Remove Programs entry is back");
+  } catch (const std::exception& error) {
+    Log("Rollback failed: the earlier Add/Remove Programs entry: " + U(error.what()));
+  }
+}
+
 void TaForm::CopyUninstaller(TInstallRun& run, const std::string& folder) {
+  // A one-file setup's own copy would carry the whole package (and, once
+  // copied, lose nothing of its signature but gain nothing): the plain,
+  // separately signed copy it carries is in place already.
+  if (packagedUninstaller_) return;
   const std::string target = folder + S(kUninstallerName);
   const std::string backup = run.PrepareFile(target);
   if (!CopyFileReplacing(shell_.ExecutablePath(), target))
@@ -453,9 +583,10 @@ void TaForm::CopyUninstaller(TInstallRun& run, const std::string& folder) {
 void TaForm::RegisterProduct(TInstallRun& run, const std::string& folder,
                              const std::string& icon) {
   TUninstallEntry entry;
-  entry.key = UninstallKeyFor(BaseName());
+  entry.key = UninstallKeyFor(id_);
   entry.displayName = productName_.empty() ? U(BaseName()) : productName_;
   entry.publisher = publisher_;
+  entry.displayVersion = version_;
   entry.urlInfoAbout = web_;
   entry.displayIcon = U(icon);
   entry.installLocation = U(folder);
@@ -465,7 +596,11 @@ void TaForm::RegisterProduct(TInstallRun& run, const std::string& folder,
   for (const TJournalRecord& r : run.Journal().Product())
     if (r.kind == JournalKind::File) bytes += std::max<int64_t>(zf::os::FileSize(r.path), 0);
   entry.estimatedSizeKiB = static_cast<uint32_t>(std::min<int64_t>((bytes + 1023) / 1024, 0xFFFFFFFF));
+  const auto before = shell_.ReadUninstallEntry(entry.key);
   const TRegistryPlace place = shell_.WriteUninstallEntry(entry);
+  // A key that was there keeps its place; what this run wrote over goes
+  // back if the run fails after this.
+  if (!place.created && before && before->root == place.root) replacedEntry_ = before->entry;
   run.Journal().AddRegistry(place.root, entry.key, place.created);
   Log("Registered in Add/Remove Programs: " + place.root + "\\" + entry.key);
 }
@@ -480,7 +615,7 @@ void TaForm::SaveJournal(TInstallRun& run, const std::string& folder) {
     return r.kind == JournalKind::File && (SamePath(r.path, uninstaller) || SamePath(r.path, path));
   });
   const TProductInfo product{BaseName(), productName_.empty() ? U(BaseName()) : productName_,
-                             folder, S(texts_->code)};
+                             folder, S(texts_->code), id_, version_};
   const std::string backup = run.PrepareFile(path);
   if (!WriteFileReplacing(path, SerializeJournal(product, records)))
     throw EInstallFailed(SystemFailure(path, zf::os::LastErrorCode()));

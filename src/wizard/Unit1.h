@@ -7,8 +7,12 @@
 // and runs in native tests against fakes.
 //
 // Start-up (FormCreate): the package is the program's path with its last
-// three characters replaced by "stp"; when it is missing or cannot be
-// opened, setup cannot start (StartFailed, exit code 1). Its configuration
+// three characters replaced by "stp", or, for a one-file setup, the part of
+// the program's own file that its stamp names (PackageCheck.h); when it is
+// missing or cannot be opened, setup cannot start (StartFailed, exit code
+// 1). A program whose stamp carries the package's digest hashes the
+// package first, before any page: a damaged or swapped package ends setup
+// with "Файл установки повреждён..." and exit code 1. Its configuration
 // NAME.ins and the picture "iconsetup.bmp" are extracted into a private
 // temporary folder (never next to the program, which may be on read-only
 // media), read, and the folder is removed again. The configuration is INI
@@ -19,15 +23,27 @@
 // (Languages.h); its texts are then read in that language ("name.en" for
 // English, the plain "name" when there is none).
 //
+// Versions and upgrades, for a package that names its product's id or
+// version (mkstp --id, --version; others behave as before): the product's
+// Add/Remove Programs entry, keyed by the id, tells whether and where it is
+// installed. Its folder is offered (/DIR= wins); a newer version installed
+// asks before it is replaced, and with boxes suppressed setup refuses (exit
+// code 5). An install into that folder carries the earlier journal on,
+// replaces the files through the journal like any install, and removes the
+// earlier version's files and shortcuts that the new one no longer has,
+// when they are unchanged since installed: a failed upgrade puts back the
+// old version, its Add/Remove Programs values included.
+//
 // Install (second "Дальше >>", refused while the drive has too little
 // space): every entry goes into the chosen folder, each step recorded in
 // the install journal first, with a backup of each file it replaces
 // (InstallRun.h). Then "Регистрация файлов...": a Start-menu group named
 // after the package gets a shortcut for each program, help file and readme
 // (not with /NOICONS); the wizard copies itself into the folder as
-// uninstall.exe, registers the product in Add/Remove Programs, waits
-// 500 ms, saves the product's journal as uninstall.dat and shows the final
-// page. The package's configuration copies are never written into the
+// uninstall.exe (a one-file setup installs the plain copy it carries
+// instead: a copy of itself would carry the whole package), registers the
+// product in Add/Remove Programs, waits 500 ms, saves the product's journal
+// as uninstall.dat and shows the final page. The package's configuration copies are never written into the
 // install folder.
 //
 // Cancel: "Отмена", Esc or the close box while the install runs asks
@@ -54,6 +70,7 @@
 
 #include "archive/ZFArchiver.h"
 #include "wizard/InstallErrors.h"
+#include "wizard/InstallJournal.h"
 #include "wizard/Languages.h"
 #include "wizard/PackageContents.h"
 #include "wizard/SetupLog.h"
@@ -111,7 +128,11 @@ class TaForm {
   const std::string& PackagePath() const { return packagePath_; }
   const std::string& PackageName() const { return packageName_; }
   // PackageName without its last four characters ("setup").
-  std::string BaseName() const;
+  const std::string& BaseName() const { return baseName_; }
+  // The product's id (the base name unless the package names one) and
+  // version ("" when the package has none).
+  const std::string& Id() const { return id_; }
+  const std::string& Version() const { return version_; }
   // PackageName with "ins" for its last three characters ("setup.ins").
   std::string ConfigFileName() const;
   bool Installing() const { return installing_; }
@@ -136,8 +157,11 @@ class TaForm {
   void ShowPage(int index);
   // Chooses the language among the package's and tells the window.
   void UseLanguages(TLanguageSet package);
+  void CheckPackage();
   void ReadPackage(const std::string& tempDir);
   void ReadConfiguration(const std::string& configPath);
+  void FindInstalledProduct();
+  bool RefuseDowngrade();
   void UpdateDiskSpace();
   bool EnoughSpace();
   std::string NotEnoughSpaceText() const;
@@ -145,6 +169,8 @@ class TaForm {
   void RunInstall(TInstallRun& run, const std::string& folder);
   void ThrowIfStopped();
   void LoadPreviousJournal(TInstallRun& run, const std::string& folder);
+  void RemoveObsolete(TInstallRun& run, const std::string& folder, JournalKind kind);
+  void RestoreEarlierEntry();
   std::vector<std::string> MakeShortcuts(TInstallRun& run, const std::string& folder);
   void CopyUninstaller(TInstallRun& run, const std::string& folder);
   void RegisterProduct(TInstallRun& run, const std::string& folder, const std::string& icon);
@@ -159,8 +185,22 @@ class TaForm {
   TSetupOptions options_;
   TSetupLog log_;
   const TWizardTexts* texts_ = nullptr;
+  TPackageStamp stamp_;
   std::string packagePath_;
   std::string packageName_;
+  std::string baseName_;
+  std::string id_, version_;  // id ANSI, version ASCII
+  bool upgradeAware_ = false;        // the package names its id or version
+  bool packagedUninstaller_ = false;  // a one-file setup carrying uninstall.exe
+  // The product installed already: its folder (with its separator) and
+  // version.
+  struct Installed {
+    std::string location;
+    std::string version;
+  };
+  std::optional<Installed> installed_;
+  // The Add/Remove Programs entry this run overwrote, for a rollback.
+  std::optional<TUninstallEntry> replacedEntry_;
   std::string webCaption_;  // Label4's caption, UTF-8
   std::string productName_, publisher_, web_;  // the configuration's values, UTF-8
   std::vector<TPackageEntry> entries_;

@@ -23,6 +23,7 @@
 
 #include <string>
 
+#include "wizard/Win32CheckWindow.h"
 #include "wizard/Win32Controls.h"
 #include "wizard/Win32Picture.h"
 #include "wizard/WizardView.h"
@@ -67,6 +68,8 @@ class Win32Window : public IWizardView {
   void Close() override;
   void ShowErrorBox(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  void ShowCheckProgress(int percent) override { checkWindow_.Progress(percent, *texts_); }
+  void EndCheckProgress() override { checkWindow_.End(); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -116,6 +119,7 @@ class Win32Window : public IWizardView {
   UINT dpi_ = 96;
   win32::FormFonts fonts_;
   win32::Picture picture_;
+  win32::CheckWindow checkWindow_{instance_};
   HBRUSH white_ = nullptr;
   std::wstring hint_;
   int page_ = 0;

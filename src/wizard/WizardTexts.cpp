@@ -35,6 +35,10 @@ constexpr TWizardTexts kRussian = {
     .registering = "Регистрация файлов...",
     .browseTitle = "Выбор места установки:",
     .noTempFolder = "Не удалось создать временную папку для конфигурации программы установки",
+    .packageCorrupt = "Файл установки повреждён. Загрузите программу установки заново.",
+    .checkingPackage = "Проверка файла установки...",
+    .downgradeQuestion =
+        "Уже установлена более новая версия программы (%s). Установить версию %s вместо неё?",
     .cancelQuestion = "Прервать установку?",
 
     .spaceNeeded = "Требуется на диске: ",
@@ -85,7 +89,8 @@ constexpr TWizardTexts kRussian = {
         "/LOG=\"файл\"\tжурнал установки в UTF-8\n"
         "/?\t\tэта справка\n\n"
         "Коды завершения: 0 - готово, 1 - установка не может начаться, "
-        "2 - отменено пользователем, 3 - ошибка установки.",
+        "2 - отменено пользователем, 3 - ошибка установки, "
+        "5 - уже установлена более новая версия.",
     .uninstallerUsage =
         "Использование: uninstall.exe [ключи]\n\n"
         "/SILENT\t\tбез вопросов\n"
@@ -129,6 +134,10 @@ constexpr TWizardTexts kEnglish = {
     .registering = "Registering files...",
     .browseTitle = "Choose the destination folder:",
     .noTempFolder = "Could not create a temporary folder for the setup configuration",
+    .packageCorrupt = "The setup file is damaged. Please download the setup program again.",
+    .checkingPackage = "Checking the setup file...",
+    .downgradeQuestion =
+        "A newer version of the program (%s) is already installed. Install version %s instead?",
     .cancelQuestion = "Cancel the installation?",
 
     .spaceNeeded = "Space required: ",
@@ -179,7 +188,7 @@ constexpr TWizardTexts kEnglish = {
         "/LOG=\"file\"\ta UTF-8 log of the installation\n"
         "/?\t\tthis help\n\n"
         "Exit codes: 0 done, 1 setup cannot start, 2 cancelled by the user, "
-        "3 the installation failed.",
+        "3 the installation failed, 5 a newer version is installed.",
     .uninstallerUsage =
         "Usage: uninstall.exe [switches]\n\n"
         "/SILENT\t\tno questions\n"

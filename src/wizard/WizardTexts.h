@@ -55,6 +55,15 @@ struct TWizardTexts {
   // The private temporary folder for the configuration could not be made.
   std::string_view noTempFolder;
 
+  // The package's digest does not match (its bytes are not the ones
+  // shipped): setup ends before any page.
+  std::string_view packageCorrupt;
+  // The small window of a digest check that takes more than a second.
+  std::string_view checkingPackage;
+  // A newer version of the product is installed; the versions installed
+  // and offered take the two %s.
+  std::string_view downgradeQuestion;
+
   // The question of "Отмена" (Esc, the close box) while the install runs.
   std::string_view cancelQuestion;
 

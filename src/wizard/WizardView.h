@@ -84,6 +84,14 @@ class IWizardView {
   // Asks a question with the buttons Yes and No (Yes the default one),
   // titled like the error box; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+
+  // The package's digest is being checked, `percent` of it done (before
+  // the form is shown). A window of its own shows this once the check has
+  // taken a second, so a quick check shows nothing; a view without windows
+  // shows nothing at all.
+  virtual void ShowCheckProgress(int percent) { (void)percent; }
+  // The check has ended: its window, if any, goes.
+  virtual void EndCheckProgress() {}
 };
 
 }  // namespace setup

@@ -168,8 +168,11 @@ with open(path, "r+b") as f:
     f.seek(at)
     f.write(bytes([b[0] ^ 0x5A]))
 PY
+# The wizard as built, without the digest mkstp writes into its copy: the
+# damage is met by the entry's CRC-32 in the middle of the install, not by
+# the check before the first page.
 mkdir -p "$work/dist2"
-cp "$setup" "$work/dist2/zfsilent.exe"
+cp "$setup_exe" "$work/dist2/zfsilent.exe"
 mv "$work/damaged.stp" "$work/dist2/zfsilent.stp"
 mkdir -p "$drive_c/Zf Damaged"
 printf 'an older program\r\n' >"$drive_c/Zf Damaged/prog.exe"

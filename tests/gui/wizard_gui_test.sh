@@ -11,8 +11,10 @@
 # a window: the disk-space lines and the refusal of "Дальше >>" on a drive
 # with too little room (the test build's free-space switch), Enter on
 # "Отмена", "Отмена" during the copy of a bigger package answered Yes
-# (everything rolled back), and /SILENT, which shows the progress page only
-# and closes at the end.
+# (everything rolled back), /SILENT, which shows the progress page only
+# and closes at the end, a one-file setup with one byte flipped (the box
+# before the first page, exit 1) and the same setup undamaged walked
+# through its pages.
 #
 #   wizard_gui_test.sh SETUP_EXE MKSTP WORKDIR
 #
@@ -307,6 +309,46 @@ fi
 walk_end || fail "/SILENT did not end by itself"
 grep -q 'Exit code 0' "$log" 2>/dev/null || fail "/SILENT did not end with exit code 0"
 [ -f "$WINEPREFIX/drive_c/Silent/Demo/uninstall.exe" ] || fail "/SILENT installed no uninstaller"
+
+# ---- the package as shipped: a damaged one, and one file through the pages -----------------
+note "a one-file setup with one byte flipped: the box before the first page, exit 1"
+shipped=$work/shipped
+"$mkstp" -q -o "$shipped" --setup "$setup_exe" --single-file --base "Один файл" \
+  --name "Один файл" "$product" || fail "mkstp could not make the one-file setup"
+one="$shipped/Один файл.exe"
+cp "$one" "$shipped/damaged.exe"
+python3 -c 'import sys
+p = sys.argv[1]; d = bytearray(open(p, "rb").read()); d[len(d) * 3 // 4] ^= 1; open(p, "wb").write(d)' \
+  "$shipped/damaged.exe"
+log=$WINEPREFIX/drive_c/damaged.log
+walk_start "$shipped/damaged.exe" '/LOG=C:\damaged.log'
+if wait_log 'Error: '; then
+  # The box shows: the desktop picture is no longer one colour.
+  for i in $(seq 50); do
+    walk_shot "$tmp/now.png" 2>/dev/null &&
+      [ "$(LC_ALL=C convert "$tmp/now.png" -trim -format '%w' info:- 2>/dev/null)" -gt 50 ] && break
+    sleep 0.2
+  done
+  LC_ALL=C convert "$tmp/now.png" -trim +repage "$shots/damaged-box.png" ||
+    fail "no picture of the damaged package's box"
+  walk_key Return
+else
+  fail "the damaged package showed no error"
+fi
+walk_end || fail "the damaged package's box did not end the wizard"
+grep -q 'Package damaged: ' "$log" && grep -q 'Exit code 1' "$log" ||
+  fail "the damaged package did not end with exit code 1: $(grep -a -e Package -e 'Exit code' "$log")"
+grep -q 'Temporary folder' "$log" && fail "the damaged package was read"
+
+note "the one-file setup walked through its pages"
+if ! walk_wizard "$one" "$shots/one-file" "" "$loc" '/DIR=C:\One File' '/LOG=C:\one.log'; then
+  fail "the walk through the one-file setup"
+fi
+for rel in "${sources[@]}"; do
+  cmp -s "$product/$rel" "$WINEPREFIX/drive_c/One File/$rel" || fail "one file: not installed: $rel"
+done
+cmp -s "$setup_exe" "$WINEPREFIX/drive_c/One File/uninstall.exe" ||
+  fail "one file: the uninstaller is not the plain wizard"
 
 # ---- 144 DPI --------------------------------------------------------------------------------
 # The same window at 1.5 times the size: the client area 759 x 479, the
