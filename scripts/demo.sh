@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the Linux and Windows
 # programs (the i686 build where the host runs 32-bit programs, else the
-# x86_64 one under wine64; ZF_HOST_RUNS_I386=yes|no forces either), makes dist/setup.exe + dist/setup.stp from examples/demo with
-# mkstp and runs the wizard under Wine: in a window of the current display
+# x86_64 one under wine64; ZF_HOST_RUNS_I386=yes|no forces either), makes
+# the one-file setup dist/setup.exe from examples/demo with mkstp and the
+# project file examples/demo/product.ini, and runs the wizard under Wine: in a window of the current display
 # when there is one, else on an Xvfb of its own. It walks the four pages,
 # installs the demo into C:\Demo\Hello of a Wine prefix in build/, and
 # saves a screenshot of each page to dist/screenshots/. Then it shows the
@@ -34,26 +35,20 @@ for exe in "$ROOT"/build/$WIN_BUILD/bin/*.exe; do
 done
 
 # The demo package: examples/demo's product (hello.exe from the Windows
-# build, readme and help) packed by mkstp into dist/setup.stp beside the
-# wizard as dist/setup.exe, with the texts of examples/demo/product.ini.
+# build, readme and help) built by mkstp as the one file dist/setup.exe (the
+# wizard with the package inside) from the project file
+# examples/demo/product.ini, which holds its texts, picture, id and version.
 make_demo_package() {
   local demo="$ROOT/examples/demo" product="$ROOT/build/demo-product" dist="$ROOT/dist"
   local wizard="$ROOT/build/$WIN_BUILD/bin/setup.exe"
-  rm -rf "$product"
+  rm -rf "$product" "$dist/setup.exe" "$dist/setup.stp"
   mkdir -p "$product"
   cp -p "$demo/readme.txt" "$demo/help.txt" "$product/"
   [ -f "$ROOT/build/$WIN_BUILD/bin/hello.exe" ] && cp -p "$ROOT/build/$WIN_BUILD/bin/hello.exe" "$product/"
-  if [ ! -f "$wizard" ]; then
-    # Until the wizard is built, the headers of a Windows program stand in
-    # for it and keep the pair's shape.
-    wizard="$ROOT/build/setup-placeholder.exe"
-    (. "$ROOT/tests/check_lib.sh" && make_program "$wizard")
-  fi
-  ini() { sed -n "s/^$1=//p" "$demo/product.ini"; }
-  "$ROOT/build/native/bin/mkstp" -o "$dist" --setup "$wizard" --picture "$demo/picture.bmp" \
-    --name "$(ini name)" --publisher "$(ini publisher)" --web "$(ini web)" \
-    --comment "$(ini comment)" "$product"
-  LC_ALL=ru_RU.UTF-8 "$ROOT/build/native/bin/zfx" l "$dist/setup.stp"
+  "$ROOT/build/native/bin/mkstp" --project "$demo/product.ini" -o "$dist" --setup "$wizard" "$product"
+  # The package inside the program, listed by zfx, which finds it behind
+  # the program as behind any self-extractor.
+  LC_ALL=ru_RU.UTF-8 "$ROOT/build/native/bin/zfx" l "$dist/setup.exe"
 }
 log "demo package (dist/)"
 make_demo_package
@@ -80,7 +75,7 @@ run_wizard() {
 # report; then the product is gone from the list and from the disk.
 run_uninstall() {
   local prefix="$ROOT/build/wine-demo" shots="$ROOT/dist/screenshots" loc=ru_RU.UTF-8
-  local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\setup'
+  local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\HelloDemo'
   # The locale goes to Wine alone (see scripts/wizard_walk.sh); its console
   # speaks the locale's OEM code page.
   local -x WINEPREFIX=$prefix WALK_LOCALE=$loc
@@ -114,7 +109,7 @@ run_uninstall() {
   else
     echo "C:\\Demo\\Hello is gone ($shots/uninstall-question.png, uninstall-done.png)"
   fi
-  LC_ALL=$loc wine uninstaller --list 2>/dev/null | oem | grep -q '^setup|||' && { echo "still listed"; ok=0; }
+  LC_ALL=$loc wine uninstaller --list 2>/dev/null | oem | grep -q '^HelloDemo|||' && { echo "still listed"; ok=0; }
   wineserver -k 2>/dev/null || true
   [ $ok = 1 ] || { echo "the uninstall failed" >&2; return 1; }
 }
