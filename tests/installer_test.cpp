@@ -140,6 +140,8 @@ TEST(InstallJournal, ReadingRefusesWhatReachesOutsideTheProduct) {
       {"a link outside the group", head + "link\t" + P("Desktop|a.lnk") + "\r\n", false},
       {"a link in a group made before", head + "link\t" + P("Other|setup|a.lnk") + "\r\n", true},
       {"no link", head + "link\t" + P("Other|setup|a.exe") + "\r\n", false},
+      {"the desktop shortcut", head + "desktop\t" + P("Desktop|Prod.lnk") + "\r\n", true},
+      {"a desktop file", head + "desktop\t" + P("Desktop|notes.txt") + "\r\n", false},
       {"another product's key",
        head + "registry\tHKLM\tSoftware\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\other\r\n",
        false},
@@ -271,6 +273,10 @@ TEST(SetupSwitches, ReadAsPeopleKnowThem) {
       {{"/LANG=en"}, SwitchSet::Uninstaller, true, ""},
       {{"/LANG=de"}, SwitchSet::Setup, false, "/LANG=de"},
       {{"/LANG="}, SwitchSet::Setup, false, "/LANG="},
+      {{"/RUN", "/desktop", "/NoDesktop", "/ALLUSERS", "/CurrentUser"}, SwitchSet::Setup, true, ""},
+      {{"/RUN"}, SwitchSet::Uninstaller, false, "/RUN"},
+      {{"/ALLUSERS"}, SwitchSet::Uninstaller, false, "/ALLUSERS"},
+      {{"/ZF-ELEVATED"}, SwitchSet::Uninstaller, true, ""},
   };
   for (const auto& c : cases) {
     TSetupOptions options;
@@ -302,6 +308,23 @@ TEST(SetupSwitches, ReadAsPeopleKnowThem) {
   EXPECT_EQ(cleanUp.cleanUpAfter, 4242u);
   EXPECT_EQ(cleanUp.cleanUpFile, "C:\\P\\uninstall.exe");
   EXPECT_EQ(cleanUp.cleanUpFoldersTo, "C:\\P");
+  // The elevated copy reads back what this run was told, and knows itself.
+  for (const SwitchSet set : {SwitchSet::Setup, SwitchSet::Uninstaller}) {
+    TSetupOptions given, copy;
+    const std::vector<std::string> args =
+        set == SwitchSet::Setup
+            ? std::vector<std::string>{"/SILENT", "/LANG=en", "/LOG=C:\\l og.txt",
+                                       "/DIR=C:\\My Prod\\", "/NOICONS", "/RUN", "/NODESKTOP",
+                                       "/CURRENTUSER"}
+            : std::vector<std::string>{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/LANG=ru"};
+    ASSERT_TRUE(ParseSwitches(args, set, given, bad));
+    std::vector<std::string> want = args;
+    want.push_back(kElevatedSwitch);
+    EXPECT_EQ(ElevatedSwitches(given, set), want);
+    ASSERT_TRUE(ParseSwitches(ElevatedSwitches(given, set), set, copy, bad));
+    EXPECT_TRUE(copy.elevatedCopy && copy.dir == given.dir && copy.desktop == given.desktop &&
+                copy.scope == given.scope && copy.run == given.run);
+  }
 }
 
 #ifdef _WIN32
@@ -813,6 +836,37 @@ TEST(Uninstall, NothingToRemoveOrDeclined) {
     EXPECT_TRUE(uninstaller.CleanUpFile().empty());
   }
   EXPECT_TRUE(zf::os::FileExists(dir + "Prog.exe"));
+}
+
+TEST(Uninstall, TheDesktopShortcutGoesAndPerMachineRemovalIsElevated) {
+  Wizard w;
+  w.Package(ProductPackage(kConfig + "desktop=Prog.exe\r\n"));
+  w.shell.shellFolders["Desktop"] = w.dir.Path() + "Desktop";
+  zf::os::CreateDir(w.dir.Path() + "Desktop");
+  w.Install();
+  ASSERT_EQ(w.form.ExitCode(), kExitDone);
+  const std::string link = zf::os::Utf8ToAnsi(w.dir.Path() + "Desktop" + kSep + "Бухгалтерия 1.0.lnk");
+  ASSERT_TRUE(zf::os::FileExists(link));
+  EXPECT_NE(zf::test::ReadFile(w.InstallDir() + "uninstall.dat").find("desktop\t" + link),
+            std::string::npos);
+  w.shell.exePath = w.InstallDir() + "uninstall.exe";
+
+  // Without administrator rights: a copy with them does the work, this
+  // one ends with its exit code.
+  w.shell.userOnly = true;
+  w.shell.elevatedExitCode = kExitCancelled;
+  FakeBoxes boxes;
+  TSetupOptions silent;
+  silent.silent = true;
+  EXPECT_EQ(TUninstaller(w.shell, boxes, silent).Run(), kExitCancelled);
+  EXPECT_EQ(w.shell.elevatedRuns,
+            (std::vector<std::vector<std::string>>{{"/SILENT", kElevatedSwitch}}));
+  EXPECT_TRUE(zf::os::FileExists(link));
+
+  silent.elevatedCopy = true;
+  EXPECT_EQ(TUninstaller(w.shell, boxes, silent).Run(), kExitDone);
+  EXPECT_FALSE(zf::os::FileExists(link));
+  EXPECT_TRUE(w.shell.registry.empty());
 }
 
 TEST(InstallRun, DiskSpaceLinesAndTheRefusalOnPage1) {

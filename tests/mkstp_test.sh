@@ -433,6 +433,12 @@ fresh; echo x >bad/Uninstall.exe
 refusal "one file with its own uninstall.exe" "the package keeps its own" --single-file bad
 fresh
 refusal "a failing signing command" "the signing command failed (exit status 3)" --sign 'exit 3; {file}' bad
+fresh; mkdir -p bad/bin
+refusal "program to run not in the source" "--run bin/prog.exe: no such file in bad" \
+  --run bin/prog.exe bad
+fresh; mkdir -p bad/bin
+refusal "desktop shortcut to a folder" "--desktop-shortcut bin: no such file in bad" \
+  --desktop-shortcut bin bad
 fresh
 refusal "comment with a line break" "line break" --comment $'two\nlines' bad
 fresh

@@ -301,8 +301,8 @@ TEST(PackageConfig, RefusesWhatTheWizardCannotRead) {
   EXPECT_NE(FailureOf(o, 1251).find("too long"), std::string::npos);
 }
 
-// What the command line's languages and English texts write, or why it is
-// refused.
+// What the command line's languages, English texts and offers write, or
+// why it is refused.
 TEST(PackageConfig, LanguagesAndEnglishTexts) {
   struct Case {
     std::vector<std::string> args;
@@ -321,6 +321,12 @@ TEST(PackageConfig, LanguagesAndEnglishTexts) {
       {{"--languages", "ru,de"}, "", "--languages takes a list of ru and en"},
       {{"--languages", "ru,ru"}, "", "--languages takes a list of ru and en"},
       {{"--name.de", "x"}, "", "unknown option --name.de"},
+      // What the wizard offers besides; all users is the default, unwritten.
+      {{"--run", "bin\\prog.exe", "--desktop-shortcut", "prog.exe", "--privileges", "Both"},
+       "[zel]\r\nrun=bin\\prog.exe\r\ndesktop=prog.exe\r\nprivileges=both\r\n", ""},
+      {{"--privileges", "admin"}, "[zel]\r\n", ""},
+      {{"--privileges", "lowest"}, "[zel]\r\nprivileges=lowest\r\n", ""},
+      {{"--privileges", "user"}, "", "--privileges takes admin, lowest or both"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1]);

@@ -43,6 +43,8 @@ class FakeView : public IWizardView {
       {TaFormButton::Button1, true}, {TaFormButton::Button2, false}, {TaFormButton::Button3, true}};
   std::map<TaFormButton, std::string> buttonCaptions;
   std::vector<int> progress;
+  std::map<TaFormChoice, std::string> choices;  // shown ones, by their captions
+  std::map<TaFormChoice, bool> checked;
   std::vector<std::string> pictures;
   int closed = 0;
   std::vector<std::string> errorBoxes;
@@ -70,6 +72,16 @@ class FakeView : public IWizardView {
     buttonCaptions[button] = text;
   }
   void SetProgress(int position) override { progress.push_back(position); }
+  void ShowChoice(TaFormChoice choice, bool shown, const std::string& caption) override {
+    if (shown)
+      choices[choice] = caption;
+    else
+      choices.erase(choice);
+  }
+  void SetChoiceChecked(TaFormChoice choice, bool on) override { checked[choice] = on; }
+  bool ChoiceChecked(TaFormChoice choice) const override {
+    return checked.contains(choice) && checked.at(choice);
+  }
   void LoadPicture(const std::string& path) override {
     const std::string ansi = zf::os::Utf8ToAnsi(path);
     const std::string bytes = zf::os::FileExists(ansi) ? zf::test::ReadFile(ansi) : "";
@@ -104,6 +116,7 @@ class FakeShell : public IShellServices {
 
   std::string exePath;
   std::string programFiles;               // without the trailing separator
+  std::string localAppData;               // the same
   std::map<std::string, std::string> shellFolders;
   bool badShellFolderType = false;
   std::optional<std::string> browseAnswer;
@@ -119,12 +132,19 @@ class FakeShell : public IShellServices {
   std::vector<std::string> removedTempFolders;
   std::map<std::string, TUninstallEntry> registry;  // by root + "\\" + key
   bool userOnly = false;  // HKLM may not be written (not elevated)
+  std::vector<std::vector<std::string>> elevatedRuns;  // the switches of each
+  std::optional<int> elevatedExitCode = 0;  // nothing: the user said no
+  std::vector<std::string> started;        // programs, by path
+  bool startFails = false;
   bool registryFails = false;
   std::vector<std::string> log;
 
   std::string GetSpecialFolder(int index) override {
     log.push_back("special " + std::to_string(index));
-    return (index == kProgramFilesFolder ? programFiles : "") + kSep;
+    return (index == kProgramFilesFolder  ? programFiles
+            : index == kLocalAppDataFolder ? localAppData
+                                           : "") +
+           kSep;
   }
   std::string GetShellFolder(const std::string& valueName) override {
     if (badShellFolderType) throw zf::Exception("Invalid data type for '" + valueName + "'");
@@ -179,7 +199,7 @@ class FakeShell : public IShellServices {
   }
   TRegistryPlace WriteUninstallEntry(const TUninstallEntry& entry) override {
     if (registryFails) throw zf::Exception("Cannot write the uninstall entry");
-    const std::string root = userOnly ? "HKCU" : "HKLM";
+    const std::string root = userOnly || entry.currentUser ? "HKCU" : "HKLM";
     log.push_back("registry " + root);
     const bool created = !registry.contains(root + "\\" + entry.key);
     registry[root + "\\" + entry.key] = entry;
@@ -198,6 +218,15 @@ class FakeShell : public IShellServices {
   }
   TPackageStamp PackageStamp() override { return stamp; }
   TPackageStamp stamp;  // the running program's
+  bool IsElevated() override { return !userOnly; }
+  std::optional<int> RunElevated(const std::vector<std::string>& args) override {
+    elevatedRuns.push_back(args);
+    return elevatedExitCode;
+  }
+  bool StartProgram(const std::string& path, const std::string&) override {
+    started.push_back(path);
+    return !startFails;
+  }
 
  private:
   bool Inside(const std::string& path) const { return path.starts_with(root_); }

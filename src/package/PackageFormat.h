@@ -42,6 +42,16 @@ inline constexpr std::string_view kKeyName = "name";        // product name
 inline constexpr std::string_view kKeyComment = "coment";   // welcome text
 // The wizard's languages, "ru,en" (missing: Russian only).
 inline constexpr std::string_view kKeyLanguages = "languages";
+// What a package may ask of the wizard beyond its texts; each missing key
+// asks for nothing, so a package made without them installs as before.
+// A program of the product (its path inside the install folder, "\"
+// between folders) to start from the final page ("Launch <name>").
+inline constexpr std::string_view kKeyRun = "run";
+// A program of the product that gets a shortcut on the desktop.
+inline constexpr std::string_view kKeyDesktop = "desktop";
+// Who the product installs for: "admin" (all users; the default),
+// "lowest" (the user who runs setup) or "both" (the user chooses).
+inline constexpr std::string_view kKeyPrivileges = "privileges";
 // The four texts may come once per language: "name" is the Russian one
 // and every language's default, "name.en" the English one.
 inline std::string LocalizedKey(std::string_view key, std::string_view languageCode) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "wizard/WizardView.h"
@@ -30,6 +31,12 @@ class THiddenView : public IWizardView {
   int CurrentPage() const override { return page_; }
   void SetButtonEnabled(TaFormButton, bool) override {}
   void SetButtonCaption(TaFormButton, const std::string&) override {}
+  void ShowChoice(TaFormChoice, bool, const std::string&) override {}
+  void SetChoiceChecked(TaFormChoice choice, bool checked) override { checked_[choice] = checked; }
+  bool ChoiceChecked(TaFormChoice choice) const override {
+    const auto it = checked_.find(choice);
+    return it != checked_.end() && it->second;
+  }
   void SetProgress(int) override {}
   void LoadPicture(const std::string&) override {}
   void ProcessMessages() override {}
@@ -43,6 +50,7 @@ class THiddenView : public IWizardView {
   std::string title_;
   std::string edit1_;
   int page_ = 0;
+  std::map<TaFormChoice, bool> checked_;
 };
 
 }  // namespace setup

@@ -25,6 +25,7 @@ const char* KindName(JournalKind kind) {
     case JournalKind::Folder: return "folder";
     case JournalKind::File: return "file";
     case JournalKind::Link: return "link";
+    case JournalKind::Desktop: return "desktop";
     case JournalKind::Group: return "group";
     case JournalKind::Registry: return "registry";
     case JournalKind::Removed: return "removed";
@@ -34,7 +35,7 @@ const char* KindName(JournalKind kind) {
 
 std::optional<JournalKind> KindOf(std::string_view name) {
   for (JournalKind k : {JournalKind::Folder, JournalKind::File, JournalKind::Link,
-                        JournalKind::Group, JournalKind::Registry})
+                        JournalKind::Desktop, JournalKind::Group, JournalKind::Registry})
     if (name == KindName(k)) return k;
   return std::nullopt;
 }
@@ -120,6 +121,8 @@ bool RecordAllowed(const TJournalRecord& r, const TProductInfo& product,
       return std::any_of(groups.begin(), groups.end(),
                          [&](const TJournalRecord& g) { return Inside(r.path, g.path); }) ||
              (FolderNameIs(r.path, product.baseName) && EndsWithLnk(r.path));
+    case JournalKind::Desktop:
+      return EndsWithLnk(r.path);
     case JournalKind::Group:
     case JournalKind::Registry:
       break;
@@ -153,8 +156,9 @@ void TInstallJournal::AddFile(const std::string& path, const std::string& backup
   run_.push_back(Record(JournalKind::File, path, backup));
 }
 
-void TInstallJournal::AddLink(const std::string& path, const std::string& backup) {
-  run_.push_back(Record(JournalKind::Link, path, backup));
+void TInstallJournal::AddLink(const std::string& path, const std::string& backup,
+                              JournalKind kind) {
+  run_.push_back(Record(kind, path, backup));
 }
 
 void TInstallJournal::AddGroup(const std::string& path) {

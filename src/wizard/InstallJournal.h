@@ -16,8 +16,10 @@
 // tell a file the user has changed since.
 //
 // uninstall.dat is UTF-8 text, one record a line, fields separated by tabs
-// (no Windows path holds a tab or a line break); paths are absolute. Lines
-// "setting NAME VALUE" tell more about the product: the language the
+// (no Windows path holds a tab or a line break); paths are absolute. The
+// desktop shortcut may lie anywhere, but it must be a shortcut (".lnk"),
+// the only kind of file the journal may name outside the product's places.
+// Lines "setting NAME VALUE" tell more about the product: the language the
 // uninstaller speaks, the product's id (missing: the base name, as in
 // every journal written before ids) and version (missing: none); a setting
 // this version does not know is skipped. In
@@ -37,6 +39,7 @@ enum class JournalKind {
   Folder,    // a folder the install created
   File,      // a file it wrote (new, or over an older one)
   Link,      // a shortcut file in the group
+  Desktop,   // the shortcut on the desktop the package asked for
   Group,     // the Start-menu group folder it created
   Registry,  // the Add/Remove Programs key it created or updated
   // A file of an earlier version that an upgrade removed, its copy in
@@ -73,7 +76,8 @@ class TInstallJournal {
   void AddFolder(const std::string& path);
   // A file this run writes; `backup` as in TJournalRecord.
   void AddFile(const std::string& path, const std::string& backup);
-  void AddLink(const std::string& path, const std::string& backup);
+  void AddLink(const std::string& path, const std::string& backup,
+               JournalKind kind = JournalKind::Link);
   void AddGroup(const std::string& path);
   // The uninstall key; `created`: it did not exist before this run (only
   // then does a rollback delete it).

@@ -106,11 +106,12 @@ std::string TInstallRun::PrepareFile(const std::string& path) {
 }
 
 void TInstallRun::MadeFile(const std::string& path, const std::string& backup, JournalKind kind) {
-  if (kind == JournalKind::Link)
-    journal_.AddLink(path, backup);
+  const bool link = kind == JournalKind::Link || kind == JournalKind::Desktop;
+  if (link)
+    journal_.AddLink(path, backup, kind);
   else
     journal_.AddFile(path, backup);
-  log_.Line((kind == JournalKind::Link ? "Shortcut made: " : "File written: ") + Shown(path));
+  log_.Line((link ? "Shortcut made: " : "File written: ") + Shown(path));
 }
 
 void TInstallRun::RemoveObsolete(const std::string& path) {

@@ -47,6 +47,7 @@ int RollBack(const std::vector<TJournalRecord>& records, IJournalActions& action
       case JournalKind::File:
       case JournalKind::Link:
       case JournalKind::Removed:
+      case JournalKind::Desktop:
         if (r.backup.empty())
           note(actions.RemoveFile(r.path), "removed", r.path);
         else
@@ -88,6 +89,7 @@ void Uninstall(const std::vector<TJournalRecord>& records, const std::vector<std
         report((actions.RemoveFile(r.path) ? "Removed " : "Could not remove ") + Shown(r.path));
         break;
       case JournalKind::Link:
+      case JournalKind::Desktop:
         if (zf::os::FileExists(r.path))
           report((actions.RemoveFile(r.path) ? "Removed shortcut " : "Could not remove ") +
                  Shown(r.path));

@@ -27,6 +27,7 @@
 #include "wizard/Uninstaller.h"
 #include "wizard/Unit1.h"
 #include "wizard/Win32CleanUp.h"
+#include "wizard/Win32Elevation.h"
 #include "wizard/Win32Text.h"
 #include "wizard/Win32Window.h"
 #include "wizard/WizardTexts.h"
@@ -71,11 +72,18 @@ std::string FullPathOf(const std::string& utf8) {
 
 // The build for the tests (ZF_SETUP_TEST_SWITCHES, never shipped) takes
 // /ZF-TEST-FREE-SPACE=BYTES: every drive then reports that much free
-// space, so the disk-space lines and the refusal can be tested under Wine.
+// space, so the disk-space lines and the refusal can be tested under Wine;
+// and /ZF-TEST-NOT-ELEVATED: the program takes itself for one without
+// administrator rights (under Wine every program has them), so it hands a
+// per-machine install over to an elevated copy of itself.
 void TakeTestSwitches(std::vector<std::string>& args) {
 #ifdef ZF_SETUP_TEST_SWITCHES
   constexpr std::string_view kFreeSpace = "/ZF-TEST-FREE-SPACE=";
   std::erase_if(args, [&](const std::string& arg) {
+    if (arg == "/ZF-TEST-NOT-ELEVATED") {
+      setup::win32::PretendNotElevatedForTests();
+      return true;
+    }
     if (!arg.starts_with(kFreeSpace)) return false;
     const int64_t bytes = std::stoll(arg.substr(kFreeSpace.size()));
     zf::os::SetDiskFreeHookForTests([bytes](const std::string&) { return bytes; });

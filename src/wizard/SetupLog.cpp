@@ -6,8 +6,13 @@
 
 namespace setup {
 
-bool TSetupLog::Open(const std::string& path) {
-  return file_.Open(zf::os::Utf8ToAnsi(path), zf::os::OpenMode::Create);
+bool TSetupLog::Open(const std::string& path, bool append) {
+  const std::string ansi = zf::os::Utf8ToAnsi(path);
+  if (append && file_.Open(ansi, zf::os::OpenMode::ReadWriteDenyWrite) &&
+      file_.Seek(0, zf::os::SeekOrigin::End) >= 0)
+    return true;
+  file_.Close();
+  return file_.Open(ansi, zf::os::OpenMode::Create);
 }
 
 void TSetupLog::Line(const std::string& text) {

@@ -17,10 +17,14 @@ namespace setup {
 class TSetupLog {
  public:
   TSetupLog() = default;
-  // Opens (replaces) the log file; `path` is UTF-8. False when it cannot
-  // be made (the log then stays closed).
-  bool Open(const std::string& path);
+  // Opens (replaces) the log file, or with `append` adds to the one there
+  // (the elevated copy goes on with the log of the run that started it);
+  // `path` is UTF-8. False when it cannot be made (the log then stays
+  // closed).
+  bool Open(const std::string& path, bool append = false);
   bool IsOpen() const { return file_.IsOpen(); }
+  // Lets go of the file, for a copy of the program that writes it on.
+  void Close() { file_.Close(); }
   // One line, UTF-8; line breaks inside it become spaces.
   void Line(const std::string& text);
 

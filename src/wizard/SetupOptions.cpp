@@ -66,6 +66,16 @@ bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOp
       options.noIcons = true;
     } else if (setupOnly && (IsSwitch(arg, "/SP-") || IsSwitch(arg, "/NORESTART"))) {
       // Accepted for the manifests that pass them; nothing to do.
+    } else if (setupOnly && IsSwitch(arg, "/RUN")) {
+      options.run = true;
+    } else if (setupOnly && (IsSwitch(arg, "/DESKTOP") || IsSwitch(arg, "/NODESKTOP"))) {
+      options.desktop = IsSwitch(arg, "/DESKTOP");
+    } else if (setupOnly && IsSwitch(arg, "/ALLUSERS")) {
+      options.scope = InstallScope::AllUsers;
+    } else if (setupOnly && IsSwitch(arg, "/CURRENTUSER")) {
+      options.scope = InstallScope::CurrentUser;
+    } else if (IsSwitch(arg, kElevatedSwitch)) {
+      options.elevatedCopy = true;
     } else if (auto pid = !setupOnly ? ValueOf(arg, kCleanUpAfterSwitch) : std::nullopt) {
       if (!ParseNumber(*pid, options.cleanUpAfter)) return false;
     } else if (auto file = !setupOnly ? ValueOf(arg, kCleanUpFileSwitch) : std::nullopt) {
@@ -78,6 +88,28 @@ bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOp
   }
   bad.clear();
   return true;
+}
+
+std::vector<std::string> ElevatedSwitches(const TSetupOptions& o, SwitchSet set) {
+  std::vector<std::string> args;
+  const auto flag = [&](bool on, const char* name) {
+    if (on) args.emplace_back(name);
+  };
+  flag(o.silent, "/SILENT");
+  flag(o.verySilent, "/VERYSILENT");
+  flag(o.suppressMsgBoxes, "/SUPPRESSMSGBOXES");
+  if (o.language) args.push_back("/LANG=" + std::string(TextsFor(*o.language).code));
+  if (o.logFile) args.push_back("/LOG=" + *o.logFile);
+  if (set == SwitchSet::Setup) {
+    if (o.dir) args.push_back("/DIR=" + *o.dir);
+    flag(o.noIcons, "/NOICONS");
+    flag(o.run, "/RUN");
+    if (o.desktop) args.emplace_back(*o.desktop ? "/DESKTOP" : "/NODESKTOP");
+    if (o.scope)
+      args.emplace_back(*o.scope == InstallScope::AllUsers ? "/ALLUSERS" : "/CURRENTUSER");
+  }
+  args.emplace_back(kElevatedSwitch);
+  return args;
 }
 
 std::string UsageText(SwitchSet set, const TWizardTexts& texts) {

@@ -7,16 +7,21 @@
 // answer and no error box waits for a click), /DIR="path" (the install
 // folder), /NOICONS (no Start-menu group), /LANG=ru|en (the wizard's
 // language, when the package has it: Languages.h), /LOG="file" (a UTF-8
-// log) and /? (a usage box). /SP- and /NORESTART are taken and do nothing:
-// package managers' manifests pass them to every installer of this kind
-// (there is no "This will install..." question to skip, and setup never
-// restarts the system). Names are compared ignoring case; the value of /DIR= and
+// log), /RUN (a silent install starts the program the package names for
+// its final page), /DESKTOP and /NODESKTOP (the desktop shortcut a package
+// offers, made or not), /ALLUSERS and /CURRENTUSER (for whom it installs:
+// InstallScope.h) and /? (a usage box). /SP- and /NORESTART are taken and
+// do nothing: package managers' manifests pass them to every installer of
+// this kind (there is no "This will install..." question to skip, and
+// setup never restarts the system). Names are compared ignoring case; the value of /DIR= and
 // /LOG= is the rest of the argument, whose quotes the system's splitting
 // (CommandLineToArgvW) has already removed, so /DIR="C:\My Prod" and
 // "/DIR=C:\My Prod" mean the same.
 //
 // The uninstaller takes /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /LANG=,
-// /LOG= and /?. Its copy in the temporary folder, which deletes the uninstaller once
+// /LOG= and /?. The copy either program starts with administrator rights
+// gets the switches of the choices made so far (ElevatedSwitches) and
+// kElevatedSwitch, which keeps it from asking for the rights again. Its copy in the temporary folder, which deletes the uninstaller once
 // it has ended, is started with switches of its own (kCleanUp...) that no
 // person types.
 //
@@ -28,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "wizard/InstallScope.h"
 #include "wizard/WizardTexts.h"
 
 namespace setup {
@@ -51,6 +57,10 @@ struct TSetupOptions {
   std::optional<Language> language;    // /LANG=
   std::optional<std::string> logFile;  // /LOG=, UTF-8
   bool help = false;              // /?
+  bool run = false;               // /RUN
+  std::optional<bool> desktop;    // /DESKTOP (true), /NODESKTOP (false)
+  std::optional<InstallScope> scope;  // /ALLUSERS, /CURRENTUSER
+  bool elevatedCopy = false;      // kElevatedSwitch
 
   // The uninstaller's clean-up copy: wait for process `cleanUpAfter` to
   // end, delete `cleanUpFile`, then remove the empty folders from its
@@ -75,6 +85,10 @@ enum class SwitchSet { Setup, Uninstaller };
 bool ParseSwitches(const std::vector<std::string>& args, SwitchSet set, TSetupOptions& options,
                    std::string& bad);
 
+// The switches that give a copy of the program these options, the
+// elevated copy's marker last.
+std::vector<std::string> ElevatedSwitches(const TSetupOptions& options, SwitchSet set);
+
 // The text of the usage box in the language of `texts` (UTF-8).
 std::string UsageText(SwitchSet set, const TWizardTexts& texts);
 
@@ -83,5 +97,7 @@ std::string UsageText(SwitchSet set, const TWizardTexts& texts);
 inline constexpr const char* kCleanUpAfterSwitch = "/ZF-CLEANUP-AFTER=";
 inline constexpr const char* kCleanUpFileSwitch = "/ZF-CLEANUP-FILE=";
 inline constexpr const char* kCleanUpFoldersSwitch = "/ZF-CLEANUP-FOLDERS-TO=";
+// The copy started with administrator rights.
+inline constexpr const char* kElevatedSwitch = "/ZF-ELEVATED";
 
 }  // namespace setup

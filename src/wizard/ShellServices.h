@@ -25,6 +25,9 @@ namespace setup {
 // Index of the program-files folder in the special-folder table
 // (CSIDL_PROGRAM_FILES); the only kind the wizard asks for.
 inline constexpr int kProgramFilesFolder = 9;
+// The user's local application data (CSIDL_LOCAL_APPDATA), under which a
+// per-user install goes.
+inline constexpr int kLocalAppDataFolder = 2;
 // Number of entries of the special-folder table.
 inline constexpr int kSpecialFolderCount = 15;
 
@@ -41,6 +44,7 @@ struct TUninstallEntry {
   std::string uninstallString;       // the quoted uninstall.exe
   std::string quietUninstallString;  // the same with /VERYSILENT
   uint32_t estimatedSizeKiB = 0;
+  bool currentUser = false;  // a per-user install: HKCU only
 };
 
 // Where an entry went: "HKLM" or "HKCU", and whether the key is new.
@@ -124,8 +128,9 @@ class IShellServices {
   // Removes such a folder with everything in it; errors are ignored.
   virtual void RemovePrivateTempFolder(const std::string& folder) = 0;
 
-  // Writes (or updates) the entry under HKLM when the program may write
-  // there (it runs elevated), else under HKCU, with the values DisplayName,
+  // Writes (or updates) the entry under HKCU for a per-user install, else
+  // under HKLM when the program may write there (it runs elevated), else
+  // under HKCU, with the values DisplayName,
   // Publisher, DisplayVersion (when there is one), URLInfoAbout, DisplayIcon, InstallLocation, UninstallString,
   // QuietUninstallString, EstimatedSize (KiB) and NoModify = NoRepair = 1.
   // Throws zf::Exception when neither can be written.
@@ -141,6 +146,17 @@ class IShellServices {
   // The stamp mkstp wrote into the running program (PackageStamp.h); a
   // blank one (no stamp) where there is none.
   virtual TPackageStamp PackageStamp() { return {}; }
+
+  // The program runs with administrator rights (on systems before
+  // elevation: as an administrator).
+  virtual bool IsElevated() = 0;
+  // Starts this program again with administrator rights and these
+  // arguments (UTF-8), waits for it to end and gives its exit code;
+  // nothing when it did not start (the user said no).
+  virtual std::optional<int> RunElevated(const std::vector<std::string>& args) = 0;
+  // Starts an installed program (ANSI path) in its folder as the user who
+  // started setup, even when setup runs elevated; false when it could not.
+  virtual bool StartProgram(const std::string& path, const std::string& folder) = 0;
 };
 
 }  // namespace setup

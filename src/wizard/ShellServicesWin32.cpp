@@ -16,6 +16,7 @@
 #include "wizard/IniFile.h"
 #include "wizard/OwnStamp.h"
 #include "wizard/ShellHelpers.h"
+#include "wizard/Win32Elevation.h"
 #include "wizard/Win32Text.h"
 
 namespace setup {
@@ -263,9 +264,10 @@ DWORD GetNumber(HKEY key, const wchar_t* name) {
 TRegistryPlace ShellServicesWin32::WriteUninstallEntry(const TUninstallEntry& entry) {
   const std::wstring subKey = win32::Widen(entry.key, CP_ACP);
   LONG rc = ERROR_ACCESS_DENIED;
-  // The machine's list when the program may write it (it runs elevated),
-  // else the user's own.
+  // A per-user install: the user's own list. Otherwise the machine's when
+  // the program may write it (it runs elevated), else the user's.
   for (const char* root : {"HKLM", "HKCU"}) {
+    if (entry.currentUser && root == std::string_view("HKLM")) continue;
     HKEY key = nullptr;
     DWORD disposition = 0;
     rc = RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
@@ -309,6 +311,15 @@ std::optional<TInstalledEntry> ShellServicesWin32::ReadUninstallEntry(const std:
 }
 
 TPackageStamp ShellServicesWin32::PackageStamp() { return OwnPackageStamp(); }
+bool ShellServicesWin32::IsElevated() { return win32::RunsElevated(); }
+
+std::optional<int> ShellServicesWin32::RunElevated(const std::vector<std::string>& args) {
+  return win32::RunSelfElevated(args, static_cast<HWND>(owner_));
+}
+
+bool ShellServicesWin32::StartProgram(const std::string& path, const std::string& folder) {
+  return win32::StartAsDesktopUser(path, folder);
+}
 
 bool ShellServicesWin32::RemoveUninstallEntry(const std::string& root, const std::string& key) {
   const LONG rc = RegDeleteKeyW(RootKey(root), win32::Widen(key, CP_ACP).c_str());

@@ -37,6 +37,9 @@ class ShellServicesWin32 : public IShellServices {
   bool RemoveUninstallEntry(const std::string& root, const std::string& key) override;
   std::optional<TInstalledEntry> ReadUninstallEntry(const std::string& key) override;
   TPackageStamp PackageStamp() override;
+  bool IsElevated() override;
+  std::optional<int> RunElevated(const std::vector<std::string>& args) override;
+  bool StartProgram(const std::string& path, const std::string& folder) override;
 
  private:
   void* owner_ = nullptr;

@@ -33,7 +33,7 @@ bool IsUninstallerPath(const std::string& exePath) {
 
 TUninstaller::TUninstaller(IShellServices& shell, IUninstallerBoxes& boxes, TSetupOptions options)
     : shell_(shell), boxes_(boxes), options_(std::move(options)) {
-  if (options_.logFile) log_.Open(*options_.logFile);
+  if (options_.logFile) log_.Open(*options_.logFile, options_.elevatedCopy);
   UseLanguage("");
 }
 
@@ -75,6 +75,22 @@ int TUninstaller::Run() {
 
   // A product installed before languages were recorded is Russian.
   UseLanguage(product.language.empty() ? std::string("ru") : product.language);
+
+  // A per-machine product (its entry in HKLM) is removed by a copy with
+  // administrator rights, which asks the question and reports itself.
+  const bool perMachine = std::any_of(records->begin(), records->end(), [](const TJournalRecord& r) {
+    return r.kind == JournalKind::Registry && r.root == "HKLM";
+  });
+  if (perMachine && !options_.elevatedCopy && !shell_.IsElevated()) {
+    log_.Line("Handing over to a copy with administrator rights");
+    log_.Close();
+    const std::optional<int> code =
+        shell_.RunElevated(ElevatedSwitches(options_, SwitchSet::Uninstaller));
+    if (options_.logFile) log_.Open(*options_.logFile, true);
+    if (!code) Error(std::string(texts_->elevationFailed));
+    log_.Line("Exit code " + std::to_string(code.value_or(kExitFailed)));
+    return code.value_or(kExitFailed);
+  }
   if (!options_.Unattended() &&
       !boxes_.AskYesNo(std::string(texts_->uninstallTitle),
                        Filled(texts_->uninstallQuestion, product.displayName))) {

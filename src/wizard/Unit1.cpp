@@ -33,12 +33,46 @@ constexpr std::string_view kUninstallerName = "uninstall.exe";
 constexpr std::string_view kJournalName = "uninstall.dat";
 // Room kept for the journal on the disk.
 constexpr int64_t kJournalReserve = 64 * 1024;
+// The Shell Folders value naming the user's desktop.
+constexpr std::string_view kDesktopValue = "Desktop";
 
 std::string S(std::string_view s) { return std::string(s); }
 std::string U(const std::string& ansi) { return zf::os::AnsiToUtf8(ansi); }
 
 bool SameName(const std::string& a, std::string_view b) {
   return zf::os::UpperString(a) == zf::os::UpperString(S(b));
+}
+
+// A program the configuration names (UTF-8, "\" or "/" between folders)
+// as a path inside the install folder, in the ANSI code page; empty for
+// none, and for one that would lead out of the folder (absolute, a drive,
+// a ".." segment): the wizard starts and links only the product's own.
+std::string ProgramInFolder(const std::string& utf8) {
+  std::string path = zf::os::Utf8ToAnsi(utf8);
+  for (char& c : path)
+    if (c == '/' || c == '\\') c = zf::kPathDelim;
+  if (path.empty() || path.front() == zf::kPathDelim || path.find(':') != std::string::npos)
+    return {};
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = path.find(zf::kPathDelim, start);
+    if (end == std::string::npos) end = path.size();
+    const std::string segment = path.substr(start, end - start);
+    if (segment.empty() || segment.find_first_not_of(". ") == std::string::npos) return {};
+    start = end + 1;
+  }
+  return path;
+}
+
+// A shortcut's file name for a product name: the characters no file name
+// may hold become "_".
+std::string DesktopLinkName(const std::string& ansiName) {
+  std::string name = ansiName;
+  for (char& c : name)
+    if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos ||
+        static_cast<unsigned char>(c) < 32)
+      c = '_';
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  return name + ".lnk";
 }
 
 // Closes the archive on every way out of a scope.
@@ -51,7 +85,7 @@ struct CloseOnExit {
 
 TaForm::TaForm(IWizardView& view, IShellServices& shell, TSetupOptions options)
     : view_(view), shell_(shell), options_(std::move(options)) {
-  if (options_.logFile) log_.Open(*options_.logFile);
+  if (options_.logFile) log_.Open(*options_.logFile, options_.elevatedCopy);
   UseLanguages(TLanguageSet::All());
   // The form's design settings of the component.
   ZipArchiver1.SetName("ZipArchiver1");
@@ -123,7 +157,8 @@ void TaForm::FormCreate() {
   packageName_ = place.name;
   baseName_ = WithoutLast(packageName_, 4);
   ZipArchiver1.SetArchiveWindow(place.offset, place.size);
-  Log("Setup started: " + U(shell_.ExecutablePath()));
+  Log("Setup started: " + U(shell_.ExecutablePath()) +
+      (options_.elevatedCopy ? " (the copy with administrator rights)" : ""));
   if (stamp_.SingleFile())
     Log("One-file setup: the package " + U(packageName_) + " is " + std::to_string(place.size) +
         " bytes at offset " + std::to_string(place.offset) + " of the program");
@@ -161,13 +196,22 @@ void TaForm::FormCreate() {
   view_.SetCaption(S(texts_->captionPrefix) + U(BaseName()));
   FindInstalledProduct();
   if (RefuseDowngrade()) return;
+  ChooseInstallScope();
   if (options_.dir)
     view_.SetEdit1Text(*options_.dir);
   else if (installed_)
     view_.SetEdit1Text(U(zf::RemoveTrailingDelimiter(installed_->location)));
   else
-    view_.SetEdit1Text(U(shell_.GetSpecialFolder(kProgramFilesFolder) + BaseName()));
+    view_.SetEdit1Text(U(DefaultFolder(scope_)));
+  ShowChoices();
   UpdateDiskSpace();
+  // A per-machine install without the rights for it: a copy with them
+  // makes the whole run, this one shows nothing.
+  if (NeedsElevation()) {
+    startFailed_ = true;
+    HandOver(ElevatedSwitches(options_, SwitchSet::Setup));
+    return;
+  }
   view_.ProcessMessages();
 }
 
@@ -189,6 +233,78 @@ void TaForm::CheckPackage() {
   }
   Log("Package damaged: " + why);
   throw EWizardError(&TWizardTexts::packageCorrupt);
+}
+
+void TaForm::ChooseInstallScope() {
+  const auto parsed = ParsePrivileges(privilegesText_);
+  // An unknown word asks for the most a package may: as every package
+  // before the choice existed.
+  if (!parsed) Log("Privileges not understood: " + privilegesText_);
+  privileges_ = parsed.value_or(Privileges::Admin);
+  const bool elevated = options_.elevatedCopy || shell_.IsElevated();
+  auto scope = ChooseScope(privileges_, options_.scope, elevated);
+  // An upgrade keeps the mode of the installed version, so that one entry
+  // stays, unless a switch says otherwise (or the package no longer
+  // installs that way).
+  if (scope && installed_ && !options_.scope) {
+    const InstallScope kept =
+        installed_->root == "HKCU" ? InstallScope::CurrentUser : InstallScope::AllUsers;
+    if (const auto same = ChooseScope(privileges_, kept, elevated)) scope = same;
+  }
+  if (!scope) {
+    startFailed_ = true;
+    exitCode_ = kExitCannotStart;
+    throw EWizardError(privileges_ == Privileges::Admin ? &TWizardTexts::allUsersOnly
+                                                        : &TWizardTexts::currentUserOnly);
+  }
+  scope_ = *scope;
+  Log(scope_ == InstallScope::AllUsers ? "Installing for all users"
+                                       : "Installing for the current user");
+}
+
+std::string TaForm::DefaultFolder(InstallScope scope) {
+  return DefaultInstallFolder(scope, shell_.GetSpecialFolder(kProgramFilesFolder),
+                              shell_.GetSpecialFolder(kLocalAppDataFolder), BaseName());
+}
+
+std::string TaForm::DisplayName() const {
+  return productName_.empty() ? U(BaseName()) : productName_;
+}
+
+void TaForm::ShowChoices() {
+  if (!desktopProgram_.empty()) {
+    view_.ShowChoice(TaFormChoice::CheckBox1, true, "");
+    // Checked, or as the installed version chose.
+    view_.SetChoiceChecked(TaFormChoice::CheckBox1,
+                           options_.desktop.value_or(installed_ ? installed_->desktopLink : true));
+  }
+  if (privileges_ == Privileges::Both) {
+    view_.ShowChoice(TaFormChoice::RadioButton1, true, "");
+    view_.ShowChoice(TaFormChoice::RadioButton2, true, "");
+    view_.SetChoiceChecked(TaFormChoice::RadioButton1, scope_ == InstallScope::AllUsers);
+    view_.SetChoiceChecked(TaFormChoice::RadioButton2, scope_ == InstallScope::CurrentUser);
+  }
+}
+
+bool TaForm::NeedsElevation() const {
+  return scope_ == InstallScope::AllUsers && !options_.elevatedCopy && !shell_.IsElevated();
+}
+
+bool TaForm::HandOver(const std::vector<std::string>& switches) {
+  std::string line;
+  for (const std::string& s : switches) line += " " + s;
+  Log("Handing over to a copy with administrator rights:" + line);
+  // The copy writes the log on (the file is ours until then).
+  log_.Close();
+  const std::optional<int> code = shell_.RunElevated(switches);
+  if (options_.logFile) log_.Open(*options_.logFile, true);
+  if (!code) {
+    exitCode_ = kExitCannotStart;
+    ShowError(S(texts_->elevationFailed));
+    return false;
+  }
+  exitCode_ = *code;
+  return true;
 }
 
 void TaForm::ReadPackage(const std::string& tempDir) {
@@ -254,6 +370,9 @@ void TaForm::ReadConfiguration(const std::string& configPath) {
   view_.SetLabelCaption(TaFormLabel::Label7, productName_);
   view_.SetLabelCaption(TaFormLabel::Label3, read(kKeyComment, ""));
 
+  runProgram_ = ProgramInFolder(readPlain(kKeyRun, ""));
+  desktopProgram_ = ProgramInFolder(readPlain(kKeyDesktop, ""));
+  privilegesText_ = readPlain(kKeyPrivileges, "");
   const std::string id = zf::os::Utf8ToAnsi(read(kKeyId, ""));
   version_ = read(kKeyVersion, "");
   upgradeAware_ = !id.empty() || !version_.empty();
@@ -287,7 +406,10 @@ void TaForm::FindInstalledProduct() {
     Log("Add/Remove Programs names " + U(folder) + ", which holds no install of this product");
     return;
   }
-  installed_ = Installed{folder, found->entry.displayVersion};
+  const bool desktopLink = std::any_of(records->begin(), records->end(), [](const TJournalRecord& r) {
+    return r.kind == JournalKind::Desktop;
+  });
+  installed_ = Installed{folder, found->entry.displayVersion, found->root, desktopLink};
   Log("Installed already: version " +
       (installed_->version.empty() ? std::string("none") : installed_->version) + " in " + U(folder));
 }
@@ -339,15 +461,33 @@ std::string TaForm::NotEnoughSpaceText() const {
 
 void TaForm::Edit1Change() { UpdateDiskSpace(); }
 
+void TaForm::RadioButtonClick() {
+  const InstallScope chosen = view_.ChoiceChecked(TaFormChoice::RadioButton2)
+                                  ? InstallScope::CurrentUser
+                                  : InstallScope::AllUsers;
+  if (chosen == scope_) return;
+  // The proposed folder follows the choice; one the user typed stays.
+  const bool proposed = options_.dir ? false : view_.Edit1Text() == U(DefaultFolder(scope_));
+  scope_ = chosen;
+  if (proposed) view_.SetEdit1Text(U(DefaultFolder(scope_)));
+  UpdateDiskSpace();
+  Log(scope_ == InstallScope::AllUsers ? "Chosen: for all users" : "Chosen: just for me");
+}
+
 // ---- buttons ------------------------------------------------------------------
 
 void TaForm::Button1Click() {
   if (button1IsExit_) {
+    if (!runProgram_.empty() && view_.ChoiceChecked(TaFormChoice::CheckBox2)) Launch();
     view_.Close();
     return;
   }
   if (view_.CurrentPage() == 1 && !EnoughSpace()) {
     ShowError(NotEnoughSpaceText());
+    return;
+  }
+  if (view_.CurrentPage() == 1 && NeedsElevation()) {
+    InstallElevated();
     return;
   }
   ShowPage(view_.CurrentPage() + 1);
@@ -405,7 +545,58 @@ void TaForm::InstallUnattended() {
     return;
   }
   InstallSequence();
-  if (exitCode_ == kExitDone) view_.Close();
+  if (exitCode_ != kExitDone) return;
+  // Unattended, the program starts only when the command line asks.
+  if (options_.run && !runProgram_.empty()) Launch();
+  view_.Close();
+}
+
+void TaForm::InstallElevated() {
+  // "For all users" chosen without the rights: the copy installs with
+  // what was chosen here, showing its progress, and this window ends the
+  // run on its final page.
+  TSetupOptions copy = options_;
+  copy.silent = true;
+  copy.verySilent = false;
+  copy.run = false;
+  copy.dir = view_.Edit1Text();
+  copy.scope = InstallScope::AllUsers;
+  copy.language = texts_->language;
+  if (!desktopProgram_.empty()) copy.desktop = view_.ChoiceChecked(TaFormChoice::CheckBox1);
+  for (TaFormButton b : {TaFormButton::Button1, TaFormButton::Button2, TaFormButton::Button3})
+    view_.SetButtonEnabled(b, false);
+  const bool ran = HandOver(ElevatedSwitches(copy, SwitchSet::Setup));
+  for (TaFormButton b : {TaFormButton::Button1, TaFormButton::Button2, TaFormButton::Button3})
+    view_.SetButtonEnabled(b, true);
+  if (!ran) return;  // the box said why; the user may choose again
+  if (exitCode_ != kExitDone) {
+    view_.Close();  // the copy has shown why
+    return;
+  }
+  installFolder_ = zf::AddTrailingDelimiter(zf::os::Utf8ToAnsi(*copy.dir));
+  ShowFinished();
+}
+
+void TaForm::ShowFinished() {
+  exitCode_ = kExitDone;
+  ShowPage(3);
+  view_.SetButtonEnabled(TaFormButton::Button2, false);
+  view_.SetButtonEnabled(TaFormButton::Button3, false);
+  view_.SetButtonEnabled(TaFormButton::Button1, true);
+  view_.SetButtonCaption(TaFormButton::Button1, S(texts_->exit));
+  button1IsExit_ = true;
+  if (!runProgram_.empty()) {
+    view_.ShowChoice(TaFormChoice::CheckBox2, true,
+                     zf::FormatText(texts_->launchProgram, {DisplayName()}));
+    view_.SetChoiceChecked(TaFormChoice::CheckBox2, true);
+  }
+}
+
+void TaForm::Launch() {
+  const std::string program = installFolder_ + runProgram_;
+  Log("Starting " + U(program));
+  if (!shell_.StartProgram(program, FolderPart(program)))
+    ShowError(S(texts_->launchFailed) + ": \"" + U(program) + "\".");
 }
 
 void TaForm::InstallSequence() {
@@ -454,12 +645,8 @@ void TaForm::InstallSequence() {
     return;
   }
 
-  exitCode_ = kExitDone;
-  ShowPage(3);
-  view_.SetButtonEnabled(TaFormButton::Button3, false);
-  view_.SetButtonEnabled(TaFormButton::Button1, true);
-  view_.SetButtonCaption(TaFormButton::Button1, S(texts_->exit));
-  button1IsExit_ = true;
+  installFolder_ = folder;
+  ShowFinished();
 }
 
 void TaForm::RunInstall(TInstallRun& run, const std::string& folder) {
@@ -484,6 +671,8 @@ void TaForm::RunInstall(TInstallRun& run, const std::string& folder) {
   // Add/Remove Programs, and last the journal that names them all.
   const std::vector<std::string> programs = MakeShortcuts(run, folder);
   RemoveObsolete(run, folder, JournalKind::Link);
+  MakeDesktopShortcut(run, folder);
+  RemoveObsolete(run, folder, JournalKind::Desktop);
   ThrowIfStopped();
   CopyUninstaller(run, folder);
   RegisterProduct(run, folder, programs.empty() ? std::string() : folder + programs.front());
@@ -568,6 +757,27 @@ void TaForm::RestoreEarlierEntry() {
   }
 }
 
+void TaForm::MakeDesktopShortcut(TInstallRun& run, const std::string& folder) {
+  if (desktopProgram_.empty() || !view_.ChoiceChecked(TaFormChoice::CheckBox1)) return;
+  const std::string target = folder + desktopProgram_;
+  const std::string desktop = shell_.GetShellFolder(S(kDesktopValue));
+  // Without the program, or without a desktop folder, there is nothing to
+  // link or nowhere to put it: no shortcut, as with any shortcut that
+  // cannot be written.
+  if (!zf::os::FileExists(target) || desktop.size() <= 1) {
+    Log("No desktop shortcut for " + U(target));
+    return;
+  }
+  const std::string link =
+      CollapseSeparators(desktop + zf::kPathDelim + DesktopLinkName(zf::os::Utf8ToAnsi(DisplayName())));
+  const std::string backup = run.PrepareFile(link);
+  shell_.CreateLink(target, "", FolderPart(target), link, "");
+  if (zf::os::FileExists(link))
+    run.MadeFile(link, backup, JournalKind::Desktop);
+  else if (!backup.empty())
+    zf::os::RemoveFile(backup);
+}
+
 void TaForm::CopyUninstaller(TInstallRun& run, const std::string& folder) {
   // A one-file setup's own copy would carry the whole package (and, once
   // copied, lose nothing of its signature but gain nothing): the plain,
@@ -584,7 +794,8 @@ void TaForm::RegisterProduct(TInstallRun& run, const std::string& folder,
                              const std::string& icon) {
   TUninstallEntry entry;
   entry.key = UninstallKeyFor(id_);
-  entry.displayName = productName_.empty() ? U(BaseName()) : productName_;
+  entry.displayName = DisplayName();
+  entry.currentUser = scope_ == InstallScope::CurrentUser;
   entry.publisher = publisher_;
   entry.displayVersion = version_;
   entry.urlInfoAbout = web_;

@@ -53,6 +53,19 @@
 // on. A failed install (a damaged package, a full disk, a refused access)
 // is undone the same way and shows its cause (InstallErrors.h).
 //
+// What a package may offer besides (PackageFormat.h), each shown only when
+// it asks: on page 1 a desktop shortcut for one of its programs (checked
+// unless /NODESKTOP; recorded in the journal, removed by the uninstaller)
+// and, for a package that installs either way, "for all users" or "just
+// for me" (InstallScope.h); on the final page "Launch <name>" for one of
+// its programs, checked, which starts it when "Выход" is pressed (a silent
+// run starts it only with /RUN). A per-machine install without
+// administrator rights hands over to a copy of the program started with
+// them: at start-up the whole run (the copy shows the wizard), or, when
+// "for all users" is chosen on page 1, the install itself (the copy shows
+// its progress only, then this window its final page). The copy gets the
+// choices as switches, and its exit code is this run's.
+//
 // Unattended runs (/SILENT, /VERYSILENT: InstallUnattended) skip the pages:
 // the install starts at once into /DIR= or the default folder, and the
 // window (if any) closes at the end. ExitCode tells how the run ended.
@@ -71,6 +84,7 @@
 #include "archive/ZFArchiver.h"
 #include "wizard/InstallErrors.h"
 #include "wizard/InstallJournal.h"
+#include "wizard/InstallScope.h"
 #include "wizard/Languages.h"
 #include "wizard/PackageContents.h"
 #include "wizard/SetupLog.h"
@@ -97,6 +111,7 @@ class TaForm {
   void Button4Click();  // "Обзор..."
   void Label4Click();   // the web link
   void Edit1Change();   // the folder field's text changed
+  void RadioButtonClick();  // "for all users" or "just for me" clicked
   void ZipArchiver1FileProgress(zf::TZFBaseArchiver* Sender, const std::string& FileName,
                                 double Progress, zf::TZFProcessOperation Operation,
                                 zf::TZFProgressPhase ProgressPhase, bool& Cancel);
@@ -136,8 +151,11 @@ class TaForm {
   // PackageName with "ins" for its last three characters ("setup.ins").
   std::string ConfigFileName() const;
   bool Installing() const { return installing_; }
-  // The package could not be read: the window is not to be shown.
+  // The package could not be read, or a copy with administrator rights
+  // made the whole run: the window is not to be shown.
   bool StartFailed() const { return startFailed_; }
+  // Per-machine or per-user, once the package is read.
+  InstallScope Scope() const { return scope_; }
   // How the program ends (SetupOptions.h).
   int ExitCode() const { return exitCode_; }
   // The texts the wizard speaks: the user's language until the package is
@@ -162,6 +180,21 @@ class TaForm {
   void ReadConfiguration(const std::string& configPath);
   void FindInstalledProduct();
   bool RefuseDowngrade();
+  // The package's privileges against the switches and the mode of an
+  // installed version; throws when a switch is refused.
+  void ChooseInstallScope();
+  std::string DefaultFolder(InstallScope scope);
+  void ShowChoices();
+  // Runs a copy with administrator rights with these switches and ends
+  // with its exit code; false when it could not start (said in a box).
+  bool HandOver(const std::vector<std::string>& switches);
+  bool NeedsElevation() const;
+  void InstallElevated();
+  void ShowFinished();
+  void Launch();
+  void MakeDesktopShortcut(TInstallRun& run, const std::string& folder);
+  // The product's name for people: the configuration's, else the base name.
+  std::string DisplayName() const;
   void UpdateDiskSpace();
   bool EnoughSpace();
   std::string NotEnoughSpaceText() const;
@@ -192,17 +225,27 @@ class TaForm {
   std::string id_, version_;  // id ANSI, version ASCII
   bool upgradeAware_ = false;        // the package names its id or version
   bool packagedUninstaller_ = false;  // a one-file setup carrying uninstall.exe
-  // The product installed already: its folder (with its separator) and
-  // version.
+  // The product installed already: its folder (with its separator),
+  // version, the root of its entry ("HKLM": for all users, "HKCU": for the
+  // user alone) and whether it made a desktop shortcut.
   struct Installed {
     std::string location;
     std::string version;
+    std::string root;
+    bool desktopLink = false;
   };
   std::optional<Installed> installed_;
   // The Add/Remove Programs entry this run overwrote, for a rollback.
   std::optional<TUninstallEntry> replacedEntry_;
   std::string webCaption_;  // Label4's caption, UTF-8
   std::string productName_, publisher_, web_;  // the configuration's values, UTF-8
+  // The programs the package names for the final page and the desktop
+  // (ANSI, inside the install folder; empty: not asked for).
+  std::string runProgram_, desktopProgram_;
+  std::string privilegesText_;  // the configuration's word
+  Privileges privileges_ = Privileges::Admin;
+  InstallScope scope_ = InstallScope::AllUsers;
+  std::string installFolder_;  // ANSI, with its separator, once installed
   std::vector<TPackageEntry> entries_;
   int64_t requiredSpace_ = 0;
   int64_t freeSpace_ = -1;

@@ -19,14 +19,24 @@ constexpr DWORD kWrapLabel = SS_LEFT | SS_NOPREFIX;  // SS_LEFT wraps at word en
 // BS_NOTIFY: a button tells when it gets and loses the focus, so the
 // default frame can follow the focus as in a dialog.
 constexpr DWORD kButton = BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP;
+constexpr DWORD kCheckBox = BS_AUTOCHECKBOX | WS_TABSTOP;
 
 // Creation order is tab order: the page's own fields, then the buttons of
 // the bottom band.
 const ControlSpec kControls[] = {
-    // Page 1: the install folder.
-    {C::Edit1, L"EDIT", 1, 24, 88, 297, 21, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, Look::Plain,
-     false, &T::edit1Design},
+    // Page 1: for whom (a package that installs either way), the install
+    // folder, the desktop shortcut (a package that asks for one).
+    {C::RadioButton1, L"BUTTON", 1, 24, 44, 0, 17, BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP,
+     Look::Plain, false, &T::forAllUsers},
+    {C::RadioButton2, L"BUTTON", 1, 230, 44, 0, 17, BS_AUTORADIOBUTTON, Look::Plain, false,
+     &T::forMeOnly},
+    {C::Edit1, L"EDIT", 1, 24, 88, 297, 21, WS_BORDER | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL,
+     Look::Plain, false, &T::edit1Design},
     {C::Button4, L"BUTTON", 1, 330, 87, 73, 25, kButton, Look::Plain, false, &T::button4},
+    {C::CheckBox1, L"BUTTON", 1, 24, 157, 0, 17, kCheckBox, Look::Plain, false,
+     &T::desktopShortcut},
+    // Page 3: launch the program (its caption names the product).
+    {C::CheckBox2, L"BUTTON", 3, 24, 66, 0, 17, kCheckBox, Look::Plain, false, nullptr},
     // The bottom band.
     {C::Button1, L"BUTTON", kAllPages, 401, 280, 81, 25, kButton | BS_DEFPUSHBUTTON, Look::Plain,
      false, &T::next},

@@ -47,7 +47,17 @@ enum class Control : int {
   Label1, Label2, Label3, Label4, Label5, Label6,
   Label7, Label8, Label9, Label10, Label11, Label12,
   Label13, Label14,  // page 1: the space needed and the space free
+  // The choices a package may offer (hidden unless it does).
+  RadioButton1, RadioButton2,  // page 1: for all users, just for me
+  CheckBox1,                   // page 1: a desktop shortcut
+  CheckBox2,                   // page 3: launch the program
 };
+
+// A control that shows only when the package offers it.
+inline bool IsChoice(Control c) {
+  return c == Control::RadioButton1 || c == Control::RadioButton2 || c == Control::CheckBox1 ||
+         c == Control::CheckBox2;
+}
 
 enum class Look {
   Plain,
@@ -60,7 +70,8 @@ struct ControlSpec {
   const wchar_t* windowClass;
   int page;             // 0-3, or kAllPages
   int x, y, w, h;       // a label's height follows its caption (wrapped at w);
-                        // w == 0: one line, its width too
+                        // w == 0: one line, its width too (a check box's and
+                        // a radio button's with their box)
   DWORD style;          // besides WS_CHILD
   Look look;
   bool onBand;          // drawn on the white band

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "archive/ZFClasses.h"
 #include "wizard/Unit1.h"
 #include "wizard/Win32Dpi.h"
@@ -26,6 +28,9 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
                                WS_CLIPCHILDREN;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
+// Beside a check box's or radio button's caption: the box and the gap
+// after it, at 96 DPI.
+constexpr int kCheckBoxRoom = 20;
 
 Control LabelControl(TaFormLabel label) {
   switch (label) {
@@ -38,6 +43,26 @@ Control LabelControl(TaFormLabel label) {
     case TaFormLabel::Label8: break;
   }
   return Control::Label8;
+}
+
+Control ChoiceControl(TaFormChoice choice) {
+  switch (choice) {
+    case TaFormChoice::RadioButton1: return Control::RadioButton1;
+    case TaFormChoice::RadioButton2: return Control::RadioButton2;
+    case TaFormChoice::CheckBox1: return Control::CheckBox1;
+    case TaFormChoice::CheckBox2: break;
+  }
+  return Control::CheckBox2;
+}
+
+// A button's caption shows "&" as itself, not as the mark of a shortcut key.
+std::string WithoutPrefixes(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    out += c;
+    if (c == '&') out += c;
+  }
+  return out;
 }
 
 Control ButtonControl(TaFormButton button) {
@@ -68,12 +93,21 @@ bool Usable(HWND control) {
   return control && IsWindowVisible(control) && IsWindowEnabled(control);
 }
 
-// One of the form's push buttons.
+// One of the form's push buttons (not a check box or a radio button, on
+// which Enter presses the default button, as in a dialog).
 bool IsButton(HWND control) {
   if (!control) return false;
   wchar_t name[16] = {};
   GetClassNameW(control, name, 16);
-  return lstrcmpiW(name, L"Button") == 0;
+  const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK;
+  return lstrcmpiW(name, L"Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+// A check box or a radio button: sized to its caption with its box.
+bool IsCheckOrRadio(const win32::ControlSpec& entry) {
+  const DWORD type = entry.style & BS_TYPEMASK;
+  return entry.windowClass == std::wstring_view(L"BUTTON") &&
+         (type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON);
 }
 
 // The link label's entry in the tool tip, carrying hint.
@@ -351,6 +385,10 @@ void Win32Window::OnCommand(int id, int notification) {
     case Control::Edit1:
       if (notification == EN_CHANGE) Dispatch(&TaForm::Edit1Change);
       break;
+    case Control::RadioButton1:
+    case Control::RadioButton2:
+      if (notification == BN_CLICKED) Dispatch(&TaForm::RadioButtonClick);
+      break;
     default:
       break;
   }
@@ -438,14 +476,20 @@ void Win32Window::FitLabel(Control control) {
   HWND item = Item(control);
   // Labels size themselves to their captions, as the form's labels do;
   // a word-wrapping one keeps its width and grows or shrinks in height.
-  if (!item || entry.windowClass != std::wstring_view(L"STATIC")) return;
+  // Check boxes and radio buttons take their caption's width and their box.
+  const bool check = IsCheckOrRadio(entry);
+  if (!item || (entry.windowClass != std::wstring_view(L"STATIC") && !check)) return;
   RECT old;
   GetWindowRect(item, &old);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&old), 2);
   const int len = GetWindowTextLengthW(item);
   std::wstring text(static_cast<size_t>(len) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), len + 1)));
-  const SIZE size = win32::CaptionSize(item, text, Scaled(entry.w, dpi_));
+  SIZE size = win32::CaptionSize(item, text, Scaled(entry.w, dpi_));
+  if (check) {
+    size.cx += Scaled(kCheckBoxRoom, dpi_);
+    size.cy = std::max<LONG>(size.cy, Scaled(entry.h, dpi_));
+  }
   SetWindowPos(item, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // The part the old caption covered and the new one does not.
   InvalidateRect(window_, &old, TRUE);
@@ -522,7 +566,8 @@ void Win32Window::ShowPage(int index) {
     for (size_t i = 0; i < count; ++i) {
       const int page = table[i].page;
       if (page == win32::kAllPages) continue;
-      const bool show = page == index;
+      // A choice shows only when the package offers it.
+      const bool show = page == index && (!win32::IsChoice(table[i].id) || offered_.contains(table[i].id));
       if (show == (pass == 0)) ShowWindow(Item(table[i].id), show ? SW_SHOW : SW_HIDE);
     }
   }
@@ -543,6 +588,27 @@ void Win32Window::SetButtonCaption(TaFormButton button, const std::string& text)
 void Win32Window::SetProgress(int position) {
   HWND bar = Item(Control::ProgressBar1);
   if (bar) SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32Window::ShowChoice(TaFormChoice choice, bool shown, const std::string& caption) {
+  const Control control = ChoiceControl(choice);
+  if (shown)
+    offered_.insert(control);
+  else
+    offered_.erase(control);
+  if (!caption.empty()) SetItemText(control, WithoutPrefixes(caption));
+  HWND item = Item(control);
+  if (item) ShowWindow(item, shown && SpecOf(control).page == page_ ? SW_SHOW : SW_HIDE);
+}
+
+void Win32Window::SetChoiceChecked(TaFormChoice choice, bool checked) {
+  HWND item = Item(ChoiceControl(choice));
+  if (item) SendMessageW(item, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Win32Window::ChoiceChecked(TaFormChoice choice) const {
+  HWND item = Item(ChoiceControl(choice));
+  return item && SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32Window::LoadPicture(const std::string& path) {

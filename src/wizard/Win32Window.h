@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 #include "wizard/Win32CheckWindow.h"
@@ -63,6 +64,9 @@ class Win32Window : public IWizardView {
   void SetButtonEnabled(TaFormButton button, bool enabled) override;
   void SetButtonCaption(TaFormButton button, const std::string& text) override;
   void SetProgress(int position) override;
+  void ShowChoice(TaFormChoice choice, bool shown, const std::string& caption) override;
+  void SetChoiceChecked(TaFormChoice choice, bool checked) override;
+  bool ChoiceChecked(TaFormChoice choice) const override;
   void LoadPicture(const std::string& path) override;
   void ProcessMessages() override;
   void Close() override;
@@ -117,6 +121,8 @@ class Win32Window : public IWizardView {
   // language, until the controller says.
   const TWizardTexts* texts_ = &TextsFor(Language::Russian);
   UINT dpi_ = 96;
+  // The choices the package offers; the others stay hidden.
+  std::set<win32::Control> offered_;
   win32::FormFonts fonts_;
   win32::Picture picture_;
   win32::CheckWindow checkWindow_{instance_};

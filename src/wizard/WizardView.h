@@ -33,6 +33,16 @@ enum class TaFormButton {
   Button3,  // "Отмена", cancel button
 };
 
+// The choices a package may offer, by designer name. Each is hidden until
+// the controller shows it: a package that offers none shows the form as
+// it always was.
+enum class TaFormChoice {
+  RadioButton1,  // folder page: for all users
+  RadioButton2,  // folder page: just for me
+  CheckBox1,     // folder page: a desktop shortcut
+  CheckBox2,     // final page: launch the program (caption set at run time)
+};
+
 class IWizardView {
  public:
   virtual ~IWizardView() = default;
@@ -60,6 +70,13 @@ class IWizardView {
 
   virtual void SetButtonEnabled(TaFormButton button, bool enabled) = 0;
   virtual void SetButtonCaption(TaFormButton button, const std::string& text) = 0;
+
+  // A choice shown on its page (or hidden), its caption (the design one
+  // when empty), and its state; the user changes the state by clicking,
+  // a click on a radio button calls TaForm::RadioButtonClick.
+  virtual void ShowChoice(TaFormChoice choice, bool shown, const std::string& caption) = 0;
+  virtual void SetChoiceChecked(TaFormChoice choice, bool checked) = 0;
+  virtual bool ChoiceChecked(TaFormChoice choice) const = 0;
 
   // Position of ProgressBar1, 0 to 100.
   virtual void SetProgress(int position) = 0;

@@ -5,8 +5,11 @@
 # --list`, a reinstall over the install, the silent uninstall that keeps a
 # file the user added and one the user changed, a package with one damaged
 # entry near its end (exit 3, the file it replaced restored, nothing else
-# left), /NOICONS, and the exit codes of a bad switch, a missing package and
-# an uninstaller with nothing to uninstall.
+# left), /NOICONS, the exit codes of a bad switch, a missing package and
+# an uninstaller with nothing to uninstall, and a package with choices:
+# its language, /CURRENTUSER into the profile with its entry in HKCU, /RUN,
+# the desktop shortcut made and removed, and the hand-over of a
+# per-machine install and removal to an elevated copy.
 #
 #   installer_wine_test.sh SETUP_EXE MKSTP WORKDIR
 #
@@ -198,6 +201,73 @@ run_wine "$drive_c/Zf NoIcons/uninstall.exe" /verysilent
 [ $rc = 0 ] || fail "its uninstall ended with $rc"
 wait_gone "$drive_c/Zf NoIcons"
 [ -e "$drive_c/Zf NoIcons" ] && fail "the uninstall left $(find "$drive_c/Zf NoIcons")"
+
+# ---- what a package may offer --------------------------------------------------------------------
+# English beside Russian, a program started at the end (a stand-in that
+# leaves a marker), a desktop shortcut, and the install for the user alone
+# or for all users.
+note "a package with choices: per-user with /RUN and the desktop shortcut"
+choices=$work/choices
+mkdir -p "$choices/product"
+cp "$(dirname "$setup_exe")/launch_marker.exe" "$choices/product/marker.exe"
+"$mkstp" -q -o "$choices/dist" --base zfchoices --setup "$setup_exe" --languages ru,en \
+  --name "Выбор" --name.en "Choices" --run marker.exe --desktop-shortcut marker.exe \
+  --privileges both "$choices/product" || fail "mkstp could not make the package with choices"
+# The wizard speaks the user's language: Russian in ru_RU, English elsewhere.
+case $loc in ru*) lang=ru name=Выбор ;; *) lang=en name=Choices ;; esac
+shell_folder() {
+  local v
+  v=$(wine_reg "$WINEPREFIX/user.reg" 'Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' "$1")
+  echo "$drive_c/$(tr '\\' / <<<"${v#?:\\}")"
+}
+user_dir=$(shell_folder 'Local AppData')/Programs/zfchoices
+link=$(shell_folder Desktop)/$name.lnk
+ukey='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zfchoices'
+mkey=${ukey/HKCU/HKLM}
+run_wine "$choices/dist/zfchoices.exe" "${quiet[@]}" /CURRENTUSER /RUN '/LOG=C:\zf-choices.log'
+[ $rc = 0 ] || fail "the per-user install ended with $rc"
+grep -q "Language: $lang" "$drive_c/zf-choices.log" || fail "the wizard did not speak $lang"
+[ -f "$user_dir/marker.exe" ] || fail "nothing installed in $user_dir"
+for i in $(seq 50); do [ -f "$user_dir/launched.txt" ] && break; sleep 0.2; done
+started_in=$(head -1 "$user_dir/launched.txt" 2>/dev/null | tr -d '\r')
+[ "${started_in,,}" = "$(sed 's|.*drive_c|c:|; s|/|\\|g' <<<"${user_dir,,}")" ] ||
+  fail "/RUN did not start the program in its folder (${started_in:-not started})"
+# (reg prints in the console's code page: only the ASCII part is compared.)
+wine reg query "$ukey" 2>/dev/null | tr -d '\r' |
+  grep -q 'UninstallString *REG_SZ *".*\\Programs\\zfchoices\\uninstall.exe"$' ||
+  fail "no entry in HKCU for the install in the profile"
+wine reg query "$mkey" >/dev/null 2>&1 && fail "the per-user install wrote HKLM"
+[ -f "$link" ] || fail "no desktop shortcut $link"
+grep -q "^desktop" "$user_dir/uninstall.dat" || fail "the journal does not name the desktop shortcut"
+run_wine "$user_dir/uninstall.exe" "${quiet[@]}"
+[ $rc = 0 ] || fail "the per-user uninstall ended with $rc"
+wait_gone "$user_dir/uninstall.exe" || fail "the per-user uninstaller was not deleted"
+[ -e "$link" ] && fail "the uninstall left the desktop shortcut"
+wine reg query "$ukey" >/dev/null 2>&1 && fail "the uninstall left the HKCU entry"
+
+note "for all users, handed over to an elevated copy; /CURRENTUSER refused by an admin package"
+run_wine "$setup" "${quiet[@]}" /CURRENTUSER
+[ $rc = 1 ] || fail "/CURRENTUSER on a package for all users ended with $rc, not 1"
+# The test build takes itself for a program without administrator rights.
+mkdir -p "$choices/elevate"
+cp "$(dirname "$setup_exe")/setup-test.exe" "$choices/elevate/zfchoices.exe"
+cp "$choices/dist/zfchoices.stp" "$choices/elevate/"
+elog=$drive_c/zf-elevated.log
+run_wine "$choices/elevate/zfchoices.exe" "${quiet[@]}" /ZF-TEST-NOT-ELEVATED /ALLUSERS /NODESKTOP \
+  '/DIR=C:\Zf Elevated' '/LOG=C:\zf-elevated.log'
+[ $rc = 0 ] || fail "the handed-over install ended with $rc"
+grep -q 'Handing over to a copy with administrator rights: /VERYSILENT /SUPPRESSMSGBOXES /LOG=C:\\zf-elevated.log /DIR=C:\\Zf Elevated\\* /NODESKTOP /ALLUSERS /ZF-ELEVATED' "$elog" ||
+  fail "the log does not show the hand-over: $(grep -a Handing "$elog")"
+grep -q '(the copy with administrator rights)' "$elog" || fail "no elevated copy ran"
+[ "$(grep -c 'Exit code 0' "$elog")" = 2 ] || fail "the log lacks either run's end"
+[ -f "$drive_c/Zf Elevated/marker.exe" ] || fail "the elevated copy installed nothing"
+wine reg query "$mkey" >/dev/null 2>&1 || fail "the per-machine install has no HKLM entry"
+[ -e "$link" ] && fail "/NODESKTOP made a desktop shortcut"
+[ -e "$drive_c/Zf Elevated/launched.txt" ] && fail "a silent install without /RUN started the program"
+run_wine "$drive_c/Zf Elevated/uninstall.exe" "${quiet[@]}" /ZF-TEST-NOT-ELEVATED
+[ $rc = 0 ] || fail "the handed-over uninstall ended with $rc"
+wait_gone "$drive_c/Zf Elevated/uninstall.exe"
+wine reg query "$mkey" >/dev/null 2>&1 && fail "the elevated uninstall left the HKLM entry"
 
 if [ $failures -gt 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -206,6 +206,25 @@ void MoveIntoPlace(TemporaryFile& temp, const std::string& target) {
   temp.Kept();
 }
 
+// The source file `given` names ("/" or "\" between folders, any letter
+// case), as its path in the source with "\"; "" for none. Raises Failure
+// when the source has no such file.
+std::string ProgramOfSource(const std::vector<SourceEntry>& source, const std::string& sourceDir,
+                            const std::string& given, const char* option) {
+  if (given.empty()) return {};
+  std::string wanted = given;
+  std::replace(wanted.begin(), wanted.end(), '\\', '/');
+  while (wanted.starts_with("./")) wanted.erase(0, 2);
+  const std::string folded = FoldAsciiCase(wanted);
+  for (const SourceEntry& entry : source) {
+    if (entry.folder || FoldAsciiCase(entry.relativeName) != folded) continue;
+    std::string name = entry.relativeName;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+  }
+  throw Failure(std::string(option) + " " + given + ": no such file in " + sourceDir);
+}
+
 }  // namespace
 
 void BuildPackage(const Options& o, const std::string& programPath, Progress& progress) {
@@ -239,12 +258,6 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
       throw Failure(o.picture + ": cannot read its time: " + SystemError());
     pictureTime = clock.Of(pictureTime);
   }
-  std::vector<uint8_t> config;
-  {
-    const std::string text = BuildPackageConfig(o, o.iniCodePage);
-    config.assign(text.begin(), text.end());
-  }
-
   // A package written into its own source would be packed by the next run
   // (last run's NAME.stp and NAME.exe inside the new package).
   if (zf::os::DirectoryExists(o.source) && SameOrInside(o.outDir, o.source))
@@ -254,6 +267,17 @@ void BuildPackage(const Options& o, const std::string& programPath, Progress& pr
   if (std::none_of(source.begin(), source.end(), [](const SourceEntry& e) { return !e.folder; }))
     progress.Warn(o.source + ": the folder holds no files; the package installs " +
                   (source.empty() ? "nothing" : "only empty folders"));
+  // The programs the wizard starts or links are files of the product,
+  // named in the configuration as they are stored, with Windows' "\".
+  Options withPrograms = o;
+  withPrograms.run = ProgramOfSource(source, o.source, o.run, "--run");
+  withPrograms.desktopShortcut = ProgramOfSource(source, o.source, o.desktopShortcut,
+                                                 "--desktop-shortcut");
+  std::vector<uint8_t> config;
+  {
+    const std::string text = BuildPackageConfig(withPrograms, o.iniCodePage);
+    config.assign(text.begin(), text.end());
+  }
   const std::string configName = setup::ConfigFileName(o.base);
   const std::string configStored = ToStoredName(configName, o.nameCodePage, configName);
   const std::string pictureStored(setup::kPictureName);

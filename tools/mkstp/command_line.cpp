@@ -4,6 +4,8 @@
 //         [--picture FILE.bmp] [--languages ru,en] [--name.en TEXT]
 //         [--publisher.en TEXT] [--web.en URL] [--comment.en TEXT]
 //         [--id ID] [--version VERSION] [--sign COMMAND]
+//         [--run PROG.exe] [--desktop-shortcut PROG.exe]
+//         [--privileges admin|lowest|both]
 //         [--level 0-9] [--ini-codepage N] [--oem-codepage N] [--no-verify]
 //         [-q] SOURCE_DIR
 // Options may stand before or after the folder; "--" ends them.
@@ -15,6 +17,7 @@
 #include "package/PackageFormat.h"
 #include "project_file.h"
 #include "stored_names.h"
+#include "wizard/InstallScope.h"
 #include "wizard/Languages.h"
 
 namespace mkstp {
@@ -148,6 +151,25 @@ constexpr OptionSpec kOptions[] = {
        }
        return o.signCommand = v, true;
      }},
+    // What the wizard offers beyond its pages: programs by their path in
+    // the source (checked against it when the package is built).
+    {"--run", ValueKind::Word,
+     [](Options& o, const std::string& v, std::string&) { return o.run = v, true; }},
+    {"--desktop-shortcut", ValueKind::Word,
+     [](Options& o, const std::string& v, std::string&) { return o.desktopShortcut = v, true; }},
+    {"--privileges", ValueKind::Word,
+     [](Options& o, const std::string& v, std::string& error) {
+       const auto privileges = setup::ParsePrivileges(v);
+       if (v.empty() || !privileges) {
+         error = "--privileges takes admin, lowest or both";
+         return false;
+       }
+       // All users is what a package without the key does.
+       o.privileges = *privileges == setup::Privileges::Lowest ? "lowest"
+                      : *privileges == setup::Privileges::Both ? "both"
+                                                               : "";
+       return true;
+     }},
     {"--level", ValueKind::Word,
      [](Options& o, const std::string& v, std::string& error) {
        long number = 0;
@@ -275,7 +297,9 @@ std::string UsageText() {
          "             [--comment TEXT] [--picture FILE.bmp] [--languages ru,en]\n"
          "             [--name.en TEXT] [--publisher.en TEXT] [--web.en URL]\n"
          "             [--comment.en TEXT] [--id ID] [--version VERSION]\n"
-         "             [--sign COMMAND] [--level 0-9] [--ini-codepage N] [--oem-codepage N]\n"
+         "             [--sign COMMAND] [--run PROG.exe] [--desktop-shortcut PROG.exe]\n"
+         "             [--privileges admin|lowest|both]\n"
+         "             [--level 0-9] [--ini-codepage N] [--oem-codepage N]\n"
          "             [--no-verify] [-q] SOURCE_DIR\n"
          "\n"
          "Makes the setup package OUTDIR/NAME.stp from every file and folder of\n"
@@ -307,6 +331,13 @@ std::string UsageText() {
          "                       install upgrades the one installed before\n"
          "  --sign COMMAND       sign what ships, last: COMMAND runs with {file}\n"
          "                       replaced by the file to sign\n"
+         "  --run PROG.exe       the final page offers to start this program of the\n"
+         "                       source (checked; a silent install starts it with /RUN)\n"
+         "  --desktop-shortcut PROG.exe\n"
+         "                       the folder page offers a desktop shortcut to it\n"
+         "  --privileges WHO     admin (default): for all users, with administrator\n"
+         "                       rights; lowest: for the user who runs setup, without\n"
+         "                       them; both: the user chooses\n"
          "  --level 0-9          deflate level (default 9)\n"
          "  --ini-codepage N     code page of the configuration texts (default 1251)\n"
          "  --oem-codepage N     store the names in this OEM code page, without the\n"

@@ -46,6 +46,11 @@ struct Options {
   // Texts in a language other than Russian, by their configuration key
   // ("name.en"); written after the Russian ones.
   std::map<std::string, std::string> localizedTexts;
+  // What the wizard offers beyond its pages (empty: nothing): the program
+  // started from the final page and the one that gets a desktop shortcut,
+  // each a file of the source by its path in it; who it installs for
+  // ("lowest" or "both"; empty: all users, as every package before).
+  std::string run, desktopShortcut, privileges;
   std::string picture;         // a BMP file, or empty
   int level = 9;               // deflate level 0-9
   unsigned iniCodePage = 1251;

@@ -43,6 +43,10 @@ std::string BuildPackageConfig(const Options& o, unsigned codePage) {
   line(o.haveName, setup::kKeyName, o.name, "name");
   line(o.haveComment, setup::kKeyComment, o.comment, "comment");
   for (const auto& [key, value] : o.localizedTexts) line(true, key, value, key.c_str());
+  // Nothing asked for, nothing written: the package installs as before.
+  line(!o.run.empty(), setup::kKeyRun, o.run, "run");
+  line(!o.desktopShortcut.empty(), setup::kKeyDesktop, o.desktopShortcut, "desktop-shortcut");
+  line(!o.privileges.empty(), setup::kKeyPrivileges, o.privileges, "privileges");
   // A Russian package says nothing, as every package before languages.
   line(!o.languages.empty() && o.languages != "ru", setup::kKeyLanguages, o.languages,
        "languages");
