@@ -173,5 +173,39 @@ TEST(WizardChoices, AllUsersChosenWithoutRightsHandsTheInstallOver) {
   }
 }
 
+TEST(WizardChoices, AnUpgradeKeepsTheModeAndTheDesktopChoiceOfTheInstall) {
+  const auto package = [](const char* version) {
+    return ProductPackage(kConfig + "id=ChoiceProd\r\nversion=" + version +
+                          "\r\nprivileges=both\r\ndesktop=Prog.exe\r\n");
+  };
+  Wizard w;  // elevated: without a switch a new install would be for all users
+  w.shell.localAppData = w.dir.Path() + "Local";
+  w.shell.shellFolders["Desktop"] = w.dir.Path() + "Desktop";
+  zf::os::CreateDir(w.dir.Path() + "Desktop");
+  const std::string folder = w.dir.Path() + "Local" + kSep + "Programs" + kSep + "setup";
+  for (const char* version : {"1.0", "2.0"}) {
+    SCOPED_TRACE(version);
+    TSetupOptions options;
+    if (version == std::string("1.0")) {
+      options.scope = InstallScope::CurrentUser;
+      options.desktop = false;
+    }
+    FakeView view;
+    TaForm form(view, w.shell, options);
+    w.Package(package(version));
+    form.FormCreate();
+    EXPECT_EQ(form.Scope(), InstallScope::CurrentUser);
+    EXPECT_EQ(view.edit1, folder);
+    EXPECT_FALSE(view.ChoiceChecked(TaFormChoice::CheckBox1));
+    form.Button1Click();
+    form.Button1Click();
+    ASSERT_EQ(form.ExitCode(), kExitDone);
+    ASSERT_EQ(w.shell.registry.size(), 1u);
+    EXPECT_EQ(w.shell.registry.begin()->first, "HKCU\\" + UninstallKeyFor("ChoiceProd"));
+    EXPECT_FALSE(zf::os::FileExists(
+        zf::os::Utf8ToAnsi(w.dir.Path() + "Desktop" + kSep + "Бухгалтерия 1.0.lnk")));
+  }
+}
+
 }  // namespace
 }  // namespace setup::test
