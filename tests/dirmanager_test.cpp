@@ -289,6 +289,55 @@ TEST(DirManagerReport, StatesWhatItFoundAndWhatItDid) {
   }
 }
 
+// An archive cut short (no directory, the file ending inside an entry):
+// the entries before the cut are whole; the one the file ends inside is
+// listed when its name is all there, and the report says where it begins.
+TEST(DirManagerRecovery, ArchiveCutShortListsTheEntryItEndsInside) {
+  ZipEntry streamed = File("streamed.bin", test::NoiseBytes(400, 3));
+  streamed.dataDescriptor = true;
+  ZipBuilder b;
+  b.Add(File("a.txt", test::NoiseBytes(300, 5))).Add(Folder("sub/"));
+  b.Add(File("sub/b.bin", test::NoiseBytes(500)));
+  const ZipLayout z = b.Build();
+  ZipBuilder s;
+  s.Add(File("first", "1")).Add(streamed);
+  const ZipLayout zs = s.Build();
+  const uint64_t first = z.localOffsets[0], last = z.localOffsets[2];
+  struct Case {
+    const char* name;
+    const ZipLayout& archive;
+    uint64_t cut;  // the file's length
+    std::vector<std::string> names;
+    int32_t cutItem;
+    uint64_t cutAt;
+  } const cases[] = {
+      {"in the first entry's data", z, first + 30 + 5 + 20, {"a.txt"}, 0, first},
+      {"in the last entry's data", z, last + 30 + 9 + 100, {"a.txt", "sub/", "sub/b.bin"}, 2,
+       last},
+      {"in the last local header", z, last + 20, {"a.txt", "sub/"}, -1, last},
+      {"in the last entry's name", z, last + 30 + 4, {"a.txt", "sub/"}, -1, last},
+      {"in data whose descriptor is gone", zs, zs.directoryOffset - 20, {"first", "streamed.bin"},
+       1, zs.localOffsets[1]},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reader r(Bytes(c.archive.bytes.begin(), c.archive.bytes.begin() + c.cut));
+    r.Read();
+    EXPECT_EQ(r.Names(), c.names);
+    EXPECT_EQ(r.manager->CutShortItem(), c.cutItem);
+    EXPECT_EQ(r.manager->Report().CutShortAt(), static_cast<int64_t>(c.cutAt));
+    EXPECT_NE(r.manager->Report().Summary().find("; the file ends inside the entry at offset " +
+                                                 std::to_string(c.cutAt)),
+              std::string::npos)
+        << r.manager->Report().Summary();
+  }
+  // Only the file's end makes a cut entry: the same archive whole has none.
+  Reader whole(Bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset));
+  whole.Read();
+  EXPECT_EQ(whole.manager->CutShortItem(), -1);
+  EXPECT_EQ(whole.manager->Report().CutShortAt(), -1);
+}
+
 TEST(DirManagerRecovery, DataDescriptorSuppliesCrcAndSizes) {
   ZipEntry e = File("streamed.txt", std::string(1000, 'x'));
   e.dataDescriptor = true;

@@ -118,13 +118,55 @@ TEST_P(EntryName, FromTheCentralDirectoryAndFromLocalHeaders) {
 INSTANTIATE_TEST_SUITE_P(Names, EntryName, ::testing::ValuesIn(kNameCases),
                          [](const auto& info) { return std::string(info.param.what); });
 
+// Names without bit 11: valid UTF-8 written on Unix or macOS (Info-ZIP zip
+// and bsdtar there store the file system's bytes unflagged) is UTF-8, and
+// so it is from a local header, which names no host; MS-DOS, NTFS and the
+// other hosts keep the OEM code page, as do bytes that are no UTF-8.
+TEST(EntryName, UnflaggedNamesByTheWritersHost) {
+  const std::string utf8 = "Кириллица/файл.txt";
+  constexpr uint8_t kHostNtfs = 10;
+  struct Case {
+    const char* what;
+    std::string stored;
+    uint8_t host;
+    uint16_t flags;
+    bool utf8Central, utf8Rebuilt;
+  } const cases[] = {
+      {"Unix", utf8, kHostUnix, 0, true, true},
+      {"macOS", utf8, kHostOsX, 0, true, true},
+      {"Unix with bit 11", utf8, kHostUnix, kFlagUtf8Name, true, true},
+      {"MS-DOS, UTF-8 bytes", utf8, kHostMsDos, 0, false, true},
+      {"NTFS, UTF-8 bytes", utf8, kHostNtfs, 0, false, true},
+      {"Unix, OEM bytes", kReportCp866, kHostUnix, 0, false, false},
+      {"MS-DOS, OEM bytes", kReportCp866, kHostMsDos, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ZipEntry e;
+    e.name = c.stored;
+    e.data = "x";
+    e.extraFlags = c.flags;
+    e.versionMadeBy = MadeBy(c.host, 30);
+    ZipBuilder b;
+    b.Add(e);
+    const test::ZipLayout z = b.Build();
+    const auto expected = [&](bool utf8Name) {
+      return std::vector<std::string>{utf8Name ? os::Utf8ToAnsi(c.stored) : os::OemToAnsi(c.stored)};
+    };
+    EXPECT_EQ(NamesRead(z.bytes), expected(c.utf8Central)) << "central directory";
+    EXPECT_EQ(NamesRead(Bytes(z.bytes.begin(), z.bytes.begin() + z.directoryOffset)),
+              expected(c.utf8Rebuilt))
+        << "rebuilt from the local headers";
+  }
+}
+
 TEST(EntryName, UnicodePathIsNeverReadAsOem) {
   // Whatever the OEM option, a valid block's name is UTF-8.
   const Bytes extra = UnicodePath(kReportCp866, kReportUtf8);
   const std::vector<TExtraBlock> blocks =
       ParseExtraField(extra).Blocks;
   for (bool oem : {true, false})
-    EXPECT_EQ(DecodeEntryName(kReportCp866, 0, oem, blocks), os::Utf8ToAnsi(kReportUtf8));
+    EXPECT_EQ(DecodeEntryName(kReportCp866, 0, kHostMsDos, oem, blocks), os::Utf8ToAnsi(kReportUtf8));
 }
 
 // ---- extracted to disk ------------------------------------------------------------

@@ -365,19 +365,21 @@ TEST(DecodeEntryName, OemNamesOnARussianSystem) {
   const std::string ansi = kWordUtf8;
 #endif
   ASSERT_EQ(os::OemCodePage(), 866u);
-  EXPECT_EQ(DecodeEntryName(kWordCp866 + "/a.txt", 0, true), ansi + "/a.txt");
+  EXPECT_EQ(DecodeEntryName(kWordCp866 + "/a.txt", 0, kHostMsDos, true), ansi + "/a.txt");
   // UTF-8 names are never taken for OEM, with or without the option.
-  EXPECT_EQ(DecodeEntryName(kWordUtf8, kFlagUtf8Name, true), ansi);
-  EXPECT_EQ(DecodeEntryName(kWordUtf8, kFlagUtf8Name, false), ansi);
-  EXPECT_NE(DecodeEntryName(kWordUtf8, 0, true), ansi);
+  EXPECT_EQ(DecodeEntryName(kWordUtf8, kFlagUtf8Name, kHostMsDos, true), ansi);
+  EXPECT_EQ(DecodeEntryName(kWordUtf8, kFlagUtf8Name, kHostMsDos, false), ansi);
+  EXPECT_NE(DecodeEntryName(kWordUtf8, 0, kHostMsDos, true), ansi);
 }
 
 TEST(DecodeEntryName, CutAtTheFirstZeroInEveryMode) {
   const std::string stored("dir/abc\0def", 11);
   for (uint16_t flags : {uint16_t(0), kFlagUtf8Name})
-    for (bool oem : {false, true}) EXPECT_EQ(DecodeEntryName(stored, flags, oem), "dir/abc");
-  EXPECT_EQ(DecodeEntryName(std::string("\0x", 2), 0, true), "");
-  EXPECT_EQ(DecodeEntryName(kWordCp866, 0, false), kWordCp866);  // option off: as stored
+    for (bool oem : {false, true})
+      EXPECT_EQ(DecodeEntryName(stored, flags, kHostMsDos, oem), "dir/abc");
+  EXPECT_EQ(DecodeEntryName(std::string("\0x", 2), 0, kHostMsDos, true), "");
+  // Option off: as stored.
+  EXPECT_EQ(DecodeEntryName(kWordCp866, 0, kHostMsDos, false), kWordCp866);
 }
 
 // ---- paths -------------------------------------------------------------------------

@@ -210,7 +210,7 @@ TZFDecodeResult TZFBaseArchiver::DecodeItem(int32_t index, TStream& destination)
   const TZFEntryPlace place = dirManager_->PlaceOf(index);
   OpenVolumeNumber(place.FirstVolume, place.LastVolume);
   archiveStream_->SetPosition(item.LocalHeaderOffset());
-  return DecodeEntry(Volumes(), DecodeEvents(), destination, item, place);
+  return JudgeCutShort(index, DecodeEntry(Volumes(), DecodeEvents(), destination, item, place));
 }
 
 // ---- the decode-event sink ---------------------------------------------------------

@@ -344,6 +344,8 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
                       const std::string& target, TEntryFile& file, bool replacing);
   [[noreturn]] void CannotCreate(const TDirItem& item, const std::string& target, int systemCode);
   bool WriteEntryData(const TDirItem& item, int32_t index, TStream& destination);
+  // The decoding's result, as Truncated for the entry the file ends inside.
+  TZFDecodeResult JudgeCutShort(int32_t index, TZFDecodeResult result) const;
   // Raises native code 8 for a failed decoding, with its detail.
   [[noreturn]] void RaiseExtractFailed(const TZFDecodeResult& result, int32_t index);
   // The worker decoding the run's small entries ahead, when it is worth one.

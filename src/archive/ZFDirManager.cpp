@@ -20,6 +20,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <tuple>
@@ -246,7 +247,7 @@ void ReadCentralItem(TZFDirArray& dir, int32_t index, TDirectoryReader& reader, 
   std::string decoded;
   std::string_view name(reinterpret_cast<const char*>(stored.data()), stored.size());
   if (!IsAscii(stored) || unicodePath)
-    name = decoded = DecodeEntryName(name, h.Flags, oemNames, fields.Blocks);
+    name = decoded = DecodeEntryName(name, h.Flags, HostOf(h.VersionMadeBy), oemNames, fields.Blocks);
   dir.SetItemText(index, name, extra,
                   std::string_view(reinterpret_cast<const char*>(comment.data()), comment.size()));
 }
@@ -450,6 +451,11 @@ TZFDirDecision TZFDirManager::Decide(const TZFDirFinding& finding) const {
     case TZFDirProblem::EntryCountTooSmall:
       // Every header was read, the count alone was wrong (see ReadItems):
       // the directory is whole, and the finding tells the user.
+      return TZFDirDecision::ReadOn;
+    case TZFDirProblem::EntryCutShort:
+      // Found by a rebuild, of which it is part: the entry the file ends
+      // inside is listed and fails as truncated when decoded (one cut in
+      // its name is not listed; the finding alone tells of it).
       return TZFDirDecision::ReadOn;
     case TZFDirProblem::NameIndexInvalid:
     case TZFDirProblem::NoEndRecord:
@@ -747,7 +753,11 @@ int64_t TZFDirManager::FindNextLocalHeader(int64_t from) {
   const int64_t size = ScanStreamSize();
   const int64_t hit = ScanStream(*archiveStream_, size, localScanWindow_, localScanStart_, from,
                                  kLocalScanWindow, kLocalFileHeaderSignature, kFirstHit);
-  if (hit < 0 || size - hit < static_cast<int64_t>(kLocalFileHeaderSize)) return -1;
+  if (hit < 0) return -1;
+  if (size - hit < static_cast<int64_t>(kLocalFileHeaderSize)) {
+    shortHeaderAt_ = hit;
+    return -1;
+  }
   return hit;
 }
 
@@ -776,19 +786,65 @@ void TZFDirManager::RecoverDirectory() {
   dir_->Clear();
   dataLimits_.clear();
   ForgetScanWindows();
+  cutShortItem_ = -1;
+  shortHeaderAt_ = -1;
   int64_t position = FindNextLocalHeader(0);
   if (position < 0) throw EZFException(neInvalidArchive, nullptr);
+  // An entry the file ends inside (a download or copy cut short) is held
+  // back until the scan is over: only the last header of the file can be
+  // cut short, and a header found behind it shows that it was no entry
+  // but a signature in the data of another.
+  std::optional<TRecovered> cutShort;
   while (position >= 0) {
-    const int64_t dataEnd = RecoverItemAt(position);
-    // On past the data when its extent is known: a local header inside it
-    // is data (a stored archive in the archive), not an entry, and taking
-    // it for one would fail the outer entry as overlapped. Otherwise on
-    // from just past the signature, as the data may hold the next header.
-    position = FindNextLocalHeader(std::max(position + 4, dataEnd));
+    TRecovered recovered;
+    int64_t next = position + 4;
+    if (RecoverItemAt(position, recovered)) {
+      if (recovered.CutShort) {
+        cutShort = std::move(recovered);
+      } else {
+        // An entry with a data descriptor and none behind it (its sizes
+        // unknown) followed by another was kept as the local header says.
+        if (cutShort && (cutShort->Item.Header.Flags & kFlagDataDescriptor) &&
+            cutShort->NameRead)
+          AppendRecovered(*cutShort);
+        cutShort.reset();
+        // On past the data when its extent is known: a local header inside
+        // it is data (a stored archive in the archive), not an entry, and
+        // taking it for one would fail the outer entry as overlapped.
+        // Otherwise on from just past the signature, as the data may hold
+        // the next header.
+        next = std::max(next, recovered.DataEnd);
+        AppendRecovered(recovered);
+      }
+    }
+    position = FindNextLocalHeader(next);
+  }
+  int64_t cutAt = shortHeaderAt_;
+  if (cutShort) {
+    cutAt = cutShort->Item.LocalHeaderOffset();
+    if (cutShort->NameRead) {
+      AppendRecovered(*cutShort);
+      cutShortItem_ = dir_->Count() - 1;
+    }
   }
   ForgetScanWindows();
+  if (dir_->Count() == 0) {
+    // Nothing but a header cut short: an archive cut inside its first entry.
+    TZFErrorDetail detail;
+    if (cutAt >= 0) detail.Cause = TZFCause::Truncated, detail.EntryOffset = cutAt;
+    throw EZFException(neInvalidArchive, nullptr).WithDetail(std::move(detail));
+  }
   directoryStart_ = StreamSize();
   ComputeDataLimits();
+  if (cutAt >= 0)
+    Handle({TZFDirProblem::EntryCutShort, cutAt, ProblemText(TZFDirProblem::EntryCutShort)});
+}
+
+void TZFDirManager::AppendRecovered(TRecovered& recovered) {
+  const int32_t index = dir_->Count();
+  dir_->SetCount(index + 1);
+  dir_->ItemRef(index) = std::move(recovered.Item);
+  dir_->RenameItem(index, recovered.Name);
 }
 
 void TZFDirManager::ForgetScanWindows() {
@@ -819,19 +875,19 @@ void TZFDirManager::ReadScanned(const std::vector<uint8_t>& window, int64_t wind
   archiveStream_->ReadBuffer(out, static_cast<int64_t>(count));
 }
 
-// Appends an item built from the local header at position, unless the
-// header is implausible (a name longer than a path can be, data larger than
-// the file) or its sizes cannot be known. Returns where the item's data
-// ends when that is known, else -1.
-int64_t TZFDirManager::RecoverItemAt(int64_t position) {
+// Builds the item of the local header at position, unless the header is
+// implausible (a name longer than a path can be) or its sizes cannot be
+// known. An entry the file ends inside (its name, extra field or data not
+// all there, or its data descriptor missing) is marked CutShort.
+bool TZFDirManager::RecoverItemAt(int64_t position, TRecovered& out) {
   const int64_t size = ScanStreamSize();
   uint8_t raw[kLocalFileHeaderSize];
   ReadScanned(localScanWindow_, localScanStart_, position, raw, sizeof raw);
   TLocalFileHeader local;
   ReadLocalFileHeader(raw, local);
-  if (local.NameLength > kMaxRecoveredNameLength) return -1;
+  if (local.NameLength > kMaxRecoveredNameLength) return false;
 
-  TDirItem item;
+  TDirItem& item = out.Item;
   TCentralFileHeader& h = item.Header;
   h.Signature = kCentralFileHeaderSignature;
   h.VersionMadeBy = h.VersionNeeded = local.VersionNeeded;
@@ -847,56 +903,64 @@ int64_t TZFDirManager::RecoverItemAt(int64_t position) {
   SetLocalHeaderOffset(item, position);
 
   const int64_t nameEnd = position + static_cast<int64_t>(kLocalFileHeaderSize) + local.NameLength;
-  const bool zip64Sizes =
-      local.CompressedSize == kSentinel32 || local.UncompressedSize == kSentinel32;
-  if (zip64Sizes && !ReadLocalZip64Sizes(item, nameEnd, local.ExtraLength)) return -1;
-  if (item.CompressedSize() >= size) return -1;
   const int64_t dataStart = nameEnd + local.ExtraLength;
-
-  std::string name;
-  if (local.NameLength != 0 && nameEnd <= size) {
+  if (nameEnd > size) {
+    out.CutShort = true;
+    return true;
+  }
+  out.NameRead = true;
+  std::vector<uint8_t> extra;
+  if (local.NameLength != 0) {
     std::string stored(local.NameLength, '\0');
     ReadScanned(localScanWindow_, localScanStart_,
                 position + static_cast<int64_t>(kLocalFileHeaderSize),
                 reinterpret_cast<uint8_t*>(stored.data()), local.NameLength);
     // The local extra field may hold the name's Unicode Path.
-    std::vector<uint8_t> extra;
-    if (local.ExtraLength != 0 && size - nameEnd >= local.ExtraLength) {
+    if (local.ExtraLength != 0 && dataStart <= size) {
       extra.resize(local.ExtraLength);
       ReadScanned(localScanWindow_, localScanStart_, nameEnd, extra.data(), local.ExtraLength);
     }
-    name = DecodeEntryName(stored, local.Flags, settings_.OEMFileNames,
-                           ParseExtraField(extra).Blocks);
+    // A local header names no host (its version is the one needed).
+    out.Name = DecodeEntryName(stored, local.Flags, kUnknownHost, settings_.OEMFileNames,
+                               ParseExtraField(extra).Blocks);
   }
   // A local header holds no attributes: a folder is an entry whose name
   // ends with a separator, everything else is a file (an empty one too,
   // which a size-based guess would turn into a folder).
   h.ExternalAttributes =
-      !name.empty() && IsSeparator(name.back()) ? os::faDirectory : os::faArchive;
-
-  // The data's extent: from the local header's sizes, or for an entry with
-  // a data descriptor from the first descriptor behind it, when that one's
-  // size says the data ends right where it stands.
-  int64_t dataEnd = dataStart + item.CompressedSize();
-  TDataDescriptor descriptor;
-  if (local.Flags & kFlagDataDescriptor) dataEnd = -1;
-  if ((local.Flags & kFlagDataDescriptor) && FindDataDescriptor(position, descriptor)) {
-    if (!zip64Sizes && descriptorScanHit_ - dataStart == descriptor.CompressedSize)
-      dataEnd = descriptorScanHit_;
-    h.Crc32 = descriptor.Crc32;
-    // A Zip64 descriptor holds 8-byte sizes; its 4-byte reading would be
-    // wrong, so such an entry keeps the sizes of its Zip64 block.
-    if (!zip64Sizes) {
-      h.CompressedSize = descriptor.CompressedSize;
-      h.UncompressedSize = descriptor.UncompressedSize;
-    }
+      !out.Name.empty() && IsSeparator(out.Name.back()) ? os::faDirectory : os::faArchive;
+  if (dataStart > size) {
+    out.CutShort = true;
+    return true;
   }
 
-  const int32_t index = dir_->Count();
-  dir_->SetCount(index + 1);
-  dir_->ItemRef(index) = std::move(item);
-  dir_->RenameItem(index, name);
-  return dataEnd;
+  const bool zip64Sizes =
+      local.CompressedSize == kSentinel32 || local.UncompressedSize == kSentinel32;
+  if (zip64Sizes && !ReadLocalZip64Sizes(item, nameEnd, local.ExtraLength)) return false;
+  if (!(local.Flags & kFlagDataDescriptor)) {
+    out.DataEnd = dataStart + item.CompressedSize();
+    out.CutShort = item.CompressedSize() > size - dataStart;
+    return true;
+  }
+  // The data's extent, for an entry with a data descriptor: from the first
+  // descriptor behind it, when that one's size says the data ends right
+  // where it stands. Without any descriptor behind it the file ends inside
+  // the entry's data.
+  TDataDescriptor descriptor;
+  if (!FindDataDescriptor(position, descriptor)) {
+    out.CutShort = true;
+    return true;
+  }
+  if (!zip64Sizes && descriptorScanHit_ - dataStart == descriptor.CompressedSize)
+    out.DataEnd = descriptorScanHit_;
+  h.Crc32 = descriptor.Crc32;
+  // A Zip64 descriptor holds 8-byte sizes; its 4-byte reading would be
+  // wrong, so such an entry keeps the sizes of its Zip64 block.
+  if (!zip64Sizes) {
+    h.CompressedSize = descriptor.CompressedSize;
+    h.UncompressedSize = descriptor.UncompressedSize;
+  }
+  return true;
 }
 
 // The sizes of a local header whose size fields hold the sentinel, from the

@@ -93,6 +93,11 @@ class TZFDirManager {
   // into); empty when there is none.
   std::string NameOfEntryAt(uint32_t volume, int64_t offset, int32_t except) const;
 
+  // The item whose data the file ends inside (an archive cut short, its
+  // directory rebuilt from the local headers): listed like any other, it
+  // fails with the cause Truncated when it is decoded. -1 when none.
+  int32_t CutShortItem() const { return cutShortItem_; }
+
   // What the last ReadDirectory found.
   const TZFDirReport& Report() const { return report_; }
   // The policy: what to do about a finding. The one place where the
@@ -131,7 +136,8 @@ class TZFDirManager {
   // GlobalComment on success.
   TEndRecordHit FindEndRecord(uint32_t signature);
   // Position of the next local header signature at or after from with at
-  // least a header's 30 bytes behind it, or -1. Stream position restored.
+  // least a header's 30 bytes behind it, or -1 (a signature with fewer
+  // bytes behind it is noted in shortHeaderAt_). Stream position restored.
   int64_t FindNextLocalHeader(int64_t from);
   // The first data descriptor signature at or after from, read into out
   // when its 16 bytes lie inside the stream.
@@ -158,7 +164,18 @@ class TZFDirManager {
   bool AcceptsAsFirstLocalHeader(int64_t position, int64_t size,
                                  std::span<const uint8_t> window, size_t offset,
                                  const TDirItem& first);
-  int64_t RecoverItemAt(int64_t position);
+  // An item rebuilt from the local header at a position.
+  struct TRecovered {
+    int64_t DataEnd = -1;   // where its data ends, when known
+    bool CutShort = false;  // the file ends inside its header or its data
+    bool NameRead = false;  // ... and its name is whole (it can be listed)
+    TDirItem Item;
+    std::string Name;
+  };
+  // Reads the local header at position; false for one that is no entry
+  // (an implausible header, sizes that cannot be known).
+  bool RecoverItemAt(int64_t position, TRecovered& out);
+  void AppendRecovered(TRecovered& recovered);
   bool ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint16_t extraLength);
   void ComputeDataLimits();
   void ForgetScanWindows();
@@ -189,6 +206,8 @@ class TZFDirManager {
   int64_t descriptorScanFrom_ = -1;
   int64_t descriptorScanHit_ = -1;
   int64_t scanStreamSize_ = -1;  // the stream's size during a recovery
+  int64_t shortHeaderAt_ = -1;   // a local header signature too near the end to be read
+  int32_t cutShortItem_ = -1;
 };
 
 }  // namespace zf

@@ -16,6 +16,7 @@ const char* ProblemText(TZFDirProblem problem) {
     case TZFDirProblem::HeaderCutShort: return "a central header is cut short";
     case TZFDirProblem::NameIndexInvalid: return "the name index is out of step";
     case TZFDirProblem::Unreadable: return "the archive cannot be read";
+    case TZFDirProblem::EntryCutShort: return "the file ends inside the entry";
   }
   return "unknown damage";
 }
@@ -42,10 +43,18 @@ std::string TZFDirReport::Summary() const {
     text += ": rebuilt from " + std::to_string(LocalHeadersUsed) + " local header" +
             (LocalHeadersUsed == 1 ? "" : "s");
   }
-  if (Findings.size() > 1)
-    text += "; " + std::to_string(Findings.size() - 1) + " more finding" +
-            (Findings.size() == 2 ? "" : "s");
+  for (const TZFDirFinding& other : Findings) {
+    if (&other == &f) continue;
+    text += "; " + other.Text;
+    if (other.Offset >= 0) text += " at offset " + std::to_string(other.Offset);
+  }
   return text;
+}
+
+int64_t TZFDirReport::CutShortAt() const {
+  for (const TZFDirFinding& f : Findings)
+    if (f.Problem == TZFDirProblem::EntryCutShort) return f.Offset;
+  return -1;
 }
 
 }  // namespace zf

@@ -26,6 +26,8 @@ enum class TZFDirProblem : uint8_t {
   HeaderCutShort,        // a central header, its name, extra field or comment runs past the end
   NameIndexInvalid,      // the name index fell out of step with the items
   Unreadable,            // the stream failed while the directory was read
+  EntryCutShort,         // the file ends inside a local header or an entry's data (found by
+                         // a rebuild; the offset is the entry's local header)
 };
 
 // The English text of a problem, e.g. "a central header is cut short".
@@ -58,9 +60,13 @@ struct TZFDirReport {
   bool Damaged() const { return !Findings.empty(); }
   // The finding that made the reader rebuild, or null.
   const TZFDirFinding* RebuildReason() const;
+  // The offset of the local header the file ends inside, or -1.
+  int64_t CutShortAt() const;
   // One line for a user, empty when nothing was found, e.g.
   // "directory damaged at offset 1234 (a central header is cut short; 2 of
-  // 3 central headers read): rebuilt from 3 local headers".
+  // 3 central headers read): rebuilt from 3 local headers", with the
+  // other findings after it ("; the file ends inside the entry at offset
+  // 5678").
   std::string Summary() const;
 };
 

@@ -503,12 +503,27 @@ bool TZFBaseArchiver::WriteEntryData(const TDirItem& item, int32_t index, TStrea
     archiveStream_->SetPosition(item.LocalHeaderOffset());
     result = DecodeEntry(Volumes(), DecodeEvents(), destination, item, place);
   }
+  result = JudgeCutShort(index, std::move(result));
   // A skipped or cancelled entry raises nothing and is not kept.
   if (result.Cause() == TZFCause::Skipped || result.Cause() == TZFCause::Cancelled) return false;
   // A damaged entry kept on request counts as complete.
   if (!result.Ok() && !(extractCorruptedFiles_ && IsDataDamage(result.Cause())))
     RaiseExtractFailed(result, index);
   return true;
+}
+
+TZFDecodeResult TZFBaseArchiver::JudgeCutShort(int32_t index, TZFDecodeResult result) const {
+  // The file ends inside this entry (ZFDirManager::CutShortItem): whatever
+  // the decoding met on the way, and even when it checked out (an entry
+  // with a data descriptor knows no sizes without it, and reads as empty),
+  // its data is not all there. A skip or cancel stays what it is.
+  if (index != dirManager_->CutShortItem() || result.Cause() == TZFCause::Skipped ||
+      result.Cause() == TZFCause::Cancelled)
+    return result;
+  result.Failure = TZFErrorDetail();
+  result.Failure.Cause = TZFCause::Truncated;
+  result.Failure.EntryOffset = dirManager_->Dir().ItemRef(index).LocalHeaderOffset();
+  return result;
 }
 
 void TZFBaseArchiver::RaiseExtractFailed(const TZFDecodeResult& result, int32_t index) {

@@ -87,6 +87,7 @@ std::string MethodName(uint16_t method);
 // ---- version made by: the writer's host system in the high byte -----------
 inline constexpr uint8_t kHostMsDos = 0;  // external attributes are DOS/Windows bits
 inline constexpr uint8_t kHostUnix = 3;   // ... with the Unix mode in their high 16 bits
+inline constexpr uint8_t kHostOsX = 19;   // macOS: Unix mode as on Unix
 inline constexpr uint8_t HostOf(uint16_t versionMadeBy) {
   return static_cast<uint8_t>(versionMadeBy >> 8);
 }

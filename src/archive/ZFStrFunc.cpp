@@ -3,11 +3,30 @@
 
 #include <algorithm>
 
+#include "archive/ZFUtf8.h"
 #include "platform/platform.h"
 
 namespace zf {
 
-std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames,
+namespace {
+
+bool IsValidUtf8(std::string_view s) {
+  for (size_t pos = 0; pos < s.size();) {
+    const TUtf8Char c = DecodeUtf8Char(s, pos);
+    if (c.Code >= kNotUtf8Base) return false;
+    pos += c.Length;
+  }
+  return true;
+}
+
+// Hosts whose writers store names in the file system's bytes, UTF-8 there.
+bool WritesFileSystemNames(int host) {
+  return host == kHostUnix || host == kHostOsX || host == kUnknownHost;
+}
+
+}  // namespace
+
+std::string DecodeEntryName(std::string_view stored, uint16_t flags, int host, bool oemFileNames,
                             std::span<const TExtraBlock> extra) {
   const auto path = std::find_if(extra.begin(), extra.end(), [](const TExtraBlock& b) {
     return b.HeaderID == kExtraUnicodePath;
@@ -17,7 +36,7 @@ std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFil
     const std::span<const uint8_t> storedBytes(reinterpret_cast<const uint8_t*>(stored.data()),
                                                stored.size());
     if (const std::optional<std::string> utf8 = ReadUnicodePath(path->Data, storedBytes))
-      return DecodeEntryName(*utf8, kFlagUtf8Name, oemFileNames);
+      return DecodeEntryName(*utf8, kFlagUtf8Name, host, oemFileNames);
   }
   const std::string name(stored.substr(0, stored.find('\0')));
   // Most names are plain ASCII, which reads the same in every OEM code page,
@@ -26,6 +45,7 @@ std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFil
   // Bit 11 states the encoding; reading such a name as OEM would garble
   // every character outside ASCII.
   if (flags & kFlagUtf8Name) return os::Utf8ToAnsi(name);
+  if (WritesFileSystemNames(host) && IsValidUtf8(name)) return os::Utf8ToAnsi(name);
   return oemFileNames ? os::OemToAnsi(name) : name;
 }
 

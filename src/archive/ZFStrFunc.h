@@ -23,17 +23,28 @@ constexpr char kPathDelim = '/';
 #endif
 constexpr char kArchiveDelim = '/';
 
+// The host of an entry rebuilt from its local header, which names none.
+inline constexpr int kUnknownHost = -1;
+
 // A stored name as the engine uses it: the bytes up to the first zero,
-// converted to the ANSI code page - from UTF-8 when the entry's flags carry
-// kFlagUtf8Name (whatever oemFileNames says: such a name is never OEM),
-// else from the OEM code page when oemFileNames is on, else unchanged. A
-// name of ASCII characters only is the same in all of them.
+// converted to the ANSI code page. The encoding, in this order:
+// - UTF-8 when the entry's flags carry kFlagUtf8Name (whatever oemFileNames
+//   says: such a name is never OEM);
+// - UTF-8 when the name is valid UTF-8 (and not plain ASCII) and host (the
+//   high byte of version made by) is Unix or macOS, or kUnknownHost: Info-ZIP
+//   zip and others on those systems store the file system's bytes without
+//   the flag, and an OEM reading would garble every character, while OEM
+//   names are almost never valid UTF-8;
+// - the OEM code page when oemFileNames is on (names from MS-DOS, Windows
+//   and every other host);
+// - else unchanged.
+// A name of ASCII characters only is the same in all of them.
 //
 // When the entry's extra field holds a Unicode Path block that is valid for
 // the stored name (ReadUnicodePath; the first such block counts, and not
 // when the field's end cuts it short), its UTF-8 name is the entry's name
 // instead, as other extractors read it.
-std::string DecodeEntryName(std::string_view stored, uint16_t flags, bool oemFileNames,
+std::string DecodeEntryName(std::string_view stored, uint16_t flags, int host, bool oemFileNames,
                             std::span<const TExtraBlock> extra = {});
 
 // The drive part of a path: "X:" for a letter and a colon, the

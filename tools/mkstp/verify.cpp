@@ -38,7 +38,8 @@ class DiscardStream : public zf::TStream {
 bool SameRecord(const zf::TDirItem& item, const EntryRecord& e) {
   // The name as the engine reads the stored bytes (a UTF-8 name in the
   // ANSI code page, an OEM one as it is).
-  return item.Name() == zf::DecodeEntryName(e.storedName, e.flags, false) &&
+  return item.Name() == zf::DecodeEntryName(e.storedName, e.flags, zf::HostOf(kVersionMadeBy),
+                                            false) &&
          item.Header.Flags == e.flags &&
          item.Header.Method == e.method && item.DosDateTime() == e.dosDateTime &&
          item.Header.Crc32 == e.crc &&
