@@ -211,6 +211,18 @@ int64_t FileSize(const std::string& path);      // -1 when there is none
 // from the name alone (GetFullPathName). "" when it cannot be made.
 std::string FullPath(const std::string& path);
 
+// Linux: makes a symbolic link at path that holds target. replace: a file
+// or link standing there is replaced in one step (the link is made under a
+// temporary name beside it and renamed over it); otherwise the call fails
+// when anything stands there. Windows: false (ERROR_NOT_SUPPORTED); the
+// engine makes no links there.
+bool MakeSymlink(const std::string& target, const std::string& path, bool replace);
+#ifdef _WIN32
+inline constexpr bool kMakesSymlinks = false;
+#else
+inline constexpr bool kMakesSymlinks = true;
+#endif
+
 // One entry of a folder listing ("." and ".." are never listed).
 struct DirEntry {
   std::string name;
@@ -473,6 +485,26 @@ bool InputQuery(const std::string& caption, const std::string& prompt, std::stri
 
 // True when standard input is an interactive terminal (a console on Windows).
 bool StdinIsTerminal();
+
+// The user's terminal itself, whatever standard input and output carry (an
+// archive may come on standard input): /dev/tty on Linux, the console
+// (CONIN$, CONOUT$) on Windows. TerminalAvailable: whether it can be
+// opened. AskTerminal writes question there and reads one line, without
+// echo when hidden; false when there is no terminal or its input ended.
+// Texts in the ANSI code page. The tests' input hook (DialogHookForTests)
+// answers here too, with the question as its prompt.
+bool TerminalAvailable();
+bool AskTerminal(const std::string& question, std::string& answer, bool hidden);
+// The width in columns of the terminal standard output shows on; 0 when it
+// is no terminal or the width is unknown.
+int TerminalColumns();
+
+// A name that opens the file standard input reads, when it is a file on
+// disk (a redirection, "< a.zip"); empty for a pipe, a terminal or nothing.
+std::string StdinFilePath();
+// Up to count bytes of standard input as they are (no text-mode changes);
+// 0 at its end, -1 on an error.
+int64_t ReadStdin(void* buffer, int64_t count);
 // True when standard output is an interactive terminal (a console on
 // Windows), where a progress line may be redrawn in place.
 bool StdoutIsTerminal();

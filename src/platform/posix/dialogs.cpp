@@ -1,8 +1,10 @@
 // The standard dialogs on Linux: questions on the terminal (/dev/tty, or
 // standard input and error when there is no /dev/tty), asked only when
 // standard input is a terminal and the program has not turned the dialogs
-// off; otherwise the unattended answer at once.
+// off; otherwise the unattended answer at once. Also the terminal itself
+// for the command-line programs' own questions, and its width.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -33,6 +35,8 @@ class Terminal {
     EndHidden();
     if (fd_ >= 0) ::close(fd_);
   }
+  // /dev/tty itself was opened (not the fallback to stdin and stderr).
+  bool IsTty() const { return fd_ >= 0; }
   Terminal(const Terminal&) = delete;
   Terminal& operator=(const Terminal&) = delete;
 
@@ -124,6 +128,29 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 
 bool StdinIsTerminal() { return ::isatty(0) == 1; }
 bool StdoutIsTerminal() { return ::isatty(1) == 1; }
+
+bool TerminalAvailable() {
+  if (hooks::Dialog().input) return true;
+  return Terminal().IsTty();
+}
+
+bool AskTerminal(const std::string& question, std::string& answer, bool hidden) {
+  if (const auto hook = hooks::Dialog().input) return hook(std::string(), question, answer, hidden);
+  Terminal tty;
+  if (!tty.IsTty()) return false;
+  if (hidden) tty.BeginHidden();
+  tty.Write(question);
+  const bool answered = tty.ReadLine(answer);
+  tty.EndHidden();
+  if (!answered) tty.Write("\n");
+  return answered;
+}
+
+int TerminalColumns() {
+  struct winsize size {};
+  if (::isatty(1) != 1 || ::ioctl(1, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
 
 int MessageDialog(const std::string& text, const std::string& caption, unsigned flags,
                   int unattended) {

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/pending_names.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 
@@ -405,6 +406,39 @@ std::string FullPath(const std::string& path) {
   std::string full(resolved);
   std::free(resolved);
   return full;
+}
+
+bool MakeSymlink(const std::string& target, const std::string& path, bool replace) {
+  if (!replace) return ::symlink(target.c_str(), path.c_str()) == 0;
+  const std::string folder = pending::FolderOf(path);
+  for (int attempt = 0; attempt < pending::kNameAttempts; ++attempt) {
+    const std::string temporary = pending::TemporaryNameIn(folder);
+    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    const int code = errno;
+    ::unlink(temporary.c_str());
+    errno = code;
+    return false;
+  }
+  return false;
+}
+
+std::string StdinFilePath() {
+  struct stat st;
+  if (::fstat(0, &st) != 0 || !S_ISREG(st.st_mode)) return std::string();
+  // Opens the same file anew, with a position of its own.
+  return "/proc/self/fd/0";
+}
+
+int64_t ReadStdin(void* buffer, int64_t count) {
+  for (;;) {
+    const ssize_t n = ::read(0, buffer, static_cast<size_t>(count));
+    if (n < 0 && errno == EINTR) continue;
+    return n;
+  }
 }
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {

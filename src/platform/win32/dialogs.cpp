@@ -261,4 +261,85 @@ bool StdoutIsTerminal() {
   return GetFileType(out) == FILE_TYPE_CHAR && GetConsoleMode(out, &mode) != FALSE;
 }
 
+namespace {
+
+// The console of the process, opened anew whatever the standard handles
+// are; closed with the object.
+class ConsoleHandles {
+ public:
+  ConsoleHandles() {
+    in_ = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    out_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  ~ConsoleHandles() {
+    if (in_ != INVALID_HANDLE_VALUE) CloseHandle(in_);
+    if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
+  }
+  ConsoleHandles(const ConsoleHandles&) = delete;
+  ConsoleHandles& operator=(const ConsoleHandles&) = delete;
+
+  // Both ends are a real console (a console mode of their own).
+  bool Usable() const {
+    DWORD mode = 0;
+    return in_ != INVALID_HANDLE_VALUE && out_ != INVALID_HANDLE_VALUE &&
+           GetConsoleMode(in_, &mode) != FALSE && GetConsoleMode(out_, &mode) != FALSE;
+  }
+  HANDLE In() const { return in_; }
+  HANDLE Out() const { return out_; }
+
+ private:
+  HANDLE in_ = INVALID_HANDLE_VALUE;
+  HANDLE out_ = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace
+
+bool TerminalAvailable() {
+  if (hooks::Dialog().input) return true;
+  return ConsoleHandles().Usable();
+}
+
+bool AskTerminal(const std::string& question, std::string& answer, bool hidden) {
+  if (const auto hook = hooks::Dialog().input) return hook(std::string(), question, answer, hidden);
+  ConsoleHandles console;
+  if (!console.Usable()) return false;
+  const std::wstring text = AnsiToWide(question);
+  DWORD written = 0;
+  WriteConsoleW(console.Out(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  DWORD mode = 0;
+  GetConsoleMode(console.In(), &mode);
+  if (hidden) SetConsoleMode(console.In(), mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  // Line input: the console edits the line and hands it over with its end.
+  std::wstring line;
+  bool ended = false;
+  for (;;) {
+    wchar_t buffer[256];
+    DWORD got = 0;
+    if (!ReadConsoleW(console.In(), buffer, 256, &got, nullptr) || got == 0) break;
+    line.append(buffer, got);
+    if (line.find(L'\n') != std::wstring::npos) {
+      ended = true;
+      break;
+    }
+  }
+  if (hidden) {
+    SetConsoleMode(console.In(), mode);
+    WriteConsoleW(console.Out(), L"\r\n", 2, &written, nullptr);
+  }
+  line = line.substr(0, line.find_first_of(L"\r\n"));
+  // Ctrl-Z at the start of a line is the console's end of input.
+  if (!ended || (!line.empty() && line[0] == 0x1A)) return false;
+  answer = WideToAnsi(line);
+  return true;
+}
+
+int TerminalColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!StdoutIsTerminal() || !GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+    return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 }  // namespace zf::os

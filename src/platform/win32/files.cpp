@@ -302,6 +302,36 @@ int64_t FileSize(const std::string& path) {
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+bool MakeSymlink(const std::string&, const std::string&, bool) {
+  SetLastError(ERROR_NOT_SUPPORTED);
+  return false;
+}
+
+std::string StdinFilePath() {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (in == nullptr || in == INVALID_HANDLE_VALUE || GetFileType(in) != FILE_TYPE_DISK)
+    return std::string();
+  wchar_t buffer[MAX_PATH + 8];
+  const DWORD n = GetFinalPathNameByHandleW(in, buffer, MAX_PATH + 8, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= MAX_PATH + 8) return std::string();
+  std::wstring path(buffer, n);
+  // "\\?\C:\..." and "\\?\UNC\server\share\...": the plain forms, which every
+  // function that takes a name understands.
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) path = L"\\" + path.substr(7);
+  else if (path.rfind(L"\\\\?\\", 0) == 0) path = path.substr(4);
+  return win32::WideToAnsi(path);
+}
+
+int64_t ReadStdin(void* buffer, int64_t count) {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (in == nullptr || in == INVALID_HANDLE_VALUE) return 0;
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(count > (1 << 30) ? (1 << 30) : count);
+  if (ReadFile(in, buffer, want, &got, nullptr)) return got;
+  // The writing end of a pipe closed: the input ended.
+  return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+}
+
 std::string FullPath(const std::string& path) {
   const std::string p = path.empty() ? "." : path;
   char buffer[MAX_PATH + 1];
