@@ -28,6 +28,7 @@
 #include "ZFClasses.h"
 #include "ZFDecodeEvents.h"
 #include "ZFExcept.h"
+#include "ZFLinks.h"
 #include "ZFOptions.h"
 #include "ZFStringList.h"
 #include "ZFTypes.h"
@@ -42,6 +43,17 @@ class TZFDecodeAhead;
 struct TDirItem;
 struct TZFDirSettings;
 struct TZFDecodeResult;
+
+// What became of the entry a run handled last.
+enum class TZFEntryOutcome : uint8_t {
+  None,        // nothing yet, or it failed (the failure event told)
+  Written,     // its file was written (or replaced)
+  Kept,        // a file stood there and stays, by the overwrite rules or the question
+  Folder,      // a folder entry: the folder is there
+  Link,        // a symbolic link was made (RestoreSymlinks, Linux)
+  LinkAsFile,  // a symbolic link written as a file holding its target
+  Tested,      // Test: its data decoded and checked out
+};
 
 // ---- events: Sender first, then the parameters; in/out ones by reference ---
 using TNotifyEvent = std::function<void(TZFBaseArchiver* Sender)>;
@@ -143,6 +155,11 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // those ExclusionMask matches. An empty Mask selects by the lists instead:
   // the entries one of FileMasks matches and none of ExclusionMasks does.
   void Extract(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask);
+  // The run of Extract over the same selection with nothing written: each
+  // entry's data is decoded and checked (size, CRC-32, password) and then
+  // dropped. The events report poTest; a failure goes to the failure event
+  // as in Extract.
+  void Test(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask);
   bool Active() const { return active_; }
 
   // ---- published properties ----
@@ -288,6 +305,8 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   void SetStopRequest(std::function<bool()> request) { stopRequest_ = std::move(request); }
   int32_t EntriesDone() const { return entriesDone_; }
   int32_t EntriesSelected() const { return entriesSelected_; }
+  // What became of the entry the run handled last; read in its ppEnd event.
+  TZFEntryOutcome LastEntryOutcome() const { return lastOutcome_; }
   uint16_t EntryCompressionMethod() const { return compressionMethod_; }
 
  protected:
@@ -337,12 +356,19 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // (false: skipped or cancelled, nothing to keep). A target that cannot be
   // created raises native code 19 with its name, and with the system's
   // reason (or FolderInTheWay) as detail.
+  void Run(const std::string& Mask, int32_t SearchAttr, const std::string& ExclusionMask,
+           TZFProcessOperation operation);
   bool ExtractSelectedItem(int32_t index);
   void ExtractOneEntry(const TDirItem& item, int32_t index, const std::string& entryName,
                        std::string destDir);
   void WriteEntryFile(const TDirItem& item, int32_t index, uint32_t attr,
                       const std::string& target, TEntryFile& file, bool replacing);
   [[noreturn]] void CannotCreate(const TDirItem& item, const std::string& target, int systemCode);
+  // A symbolic link entry at target (path: its name inside the
+  // destination) made a link, when its target stays inside; native code 19
+  // with the cause LinkOutside otherwise.
+  void MakeLink(const TDirItem& item, int32_t index, const std::string& path,
+                const std::string& target, bool replacing);
   bool WriteEntryData(const TDirItem& item, int32_t index, TStream& destination);
   // The decoding's result, as Truncated for the entry the file ends inside.
   TZFDecodeResult JudgeCutShort(int32_t index, TZFDecodeResult result) const;
@@ -383,6 +409,9 @@ class TZFBaseArchiver : public TComponent, private IZFVolumeSource, private IZFD
   // The folders the current Extract run has made or found, each with
   // whether it lies on a removable drive (-1: not asked yet).
   std::unordered_map<std::string, int8_t> runFolders_;
+  TZFRunLinks runLinks_;  // the symbolic links the current run has made
+  TZFProcessOperation runOperation_ = poExtract;
+  TZFEntryOutcome lastOutcome_ = TZFEntryOutcome::None;
   TZFDecodeAhead* decodeAhead_ = nullptr;  // during a run, when one decodes ahead
 };
 

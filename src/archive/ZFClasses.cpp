@@ -138,4 +138,27 @@ void TMemoryStream::SetSize(int64_t size) {
   position_ = std::min(position_, GetSize());
 }
 
+// ---- TNullStream -------------------------------------------------------------
+
+int64_t TNullStream::Write(const void*, int64_t count) {
+  if (count <= 0) return 0;
+  position_ += count;
+  size_ = std::max(size_, position_);
+  return count;
+}
+
+int64_t TNullStream::Seek(int64_t offset, os::SeekOrigin origin) {
+  switch (origin) {
+    case os::SeekOrigin::Begin: position_ = offset; break;
+    case os::SeekOrigin::Current: position_ += offset; break;
+    case os::SeekOrigin::End: position_ = size_ + offset; break;
+  }
+  return position_;
+}
+
+void TNullStream::SetSize(int64_t size) {
+  size_ = size;
+  position_ = std::min(position_, size_);
+}
+
 }  // namespace zf

@@ -154,4 +154,20 @@ class TMemoryStream : public TStream {
   int64_t position_ = 0;
 };
 
+// Takes every byte and keeps none, counting them: the destination of a run
+// that only checks entries (Test) and of any other decoding done to learn
+// whether the data is sound.
+class TNullStream : public TStream {
+ public:
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void*, int64_t count) override;
+  int64_t Seek(int64_t offset, os::SeekOrigin origin) override;
+  int64_t GetSize() override { return size_; }
+  void SetSize(int64_t size) override;
+
+ private:
+  int64_t position_ = 0;
+  int64_t size_ = 0;
+};
+
 }  // namespace zf

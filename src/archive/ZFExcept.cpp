@@ -164,6 +164,8 @@ const char* CauseName(TZFCause cause) {
     case TZFCause::Cancelled: return "cancelled";
     case TZFCause::Skipped: return "skipped";
     case TZFCause::AuthenticationFailed: return "authentication-failed";
+    case TZFCause::LinkOutside: return "link-outside";
+    case TZFCause::ThroughLink: return "through-link";
   }
   return "unknown";
 }
@@ -221,6 +223,12 @@ std::string DescribeDetail(const TZFErrorDetail& d) {
     case TZFCause::Skipped: text = "skipped"; break;
     case TZFCause::AuthenticationFailed:
       text = "authentication failed: data altered or wrong password";
+      break;
+    case TZFCause::LinkOutside:
+      text = "a symbolic link to \"" + d.OtherEntry + "\", outside the destination";
+      break;
+    case TZFCause::ThroughLink:
+      text = "its path runs through a symbolic link of the archive";
       break;
   }
   if (d.EntryOffset >= 0) text += ", entry at offset " + std::to_string(d.EntryOffset);

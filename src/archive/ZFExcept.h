@@ -92,6 +92,8 @@ enum class TZFCause : uint8_t {
   Cancelled,          // a progress handler cancelled the run
   Skipped,            // the password question was declined: the entry is skipped
   AuthenticationFailed,  // the cipher's authentication code does not fit the data (AES)
+  LinkOutside,        // a symbolic link whose target resolves outside the destination
+  ThroughLink,        // a path that runs through a symbolic link the archive made
 };
 
 // Whether a cause says the archive's data is damaged or cannot be decoded
@@ -106,7 +108,7 @@ const char* CauseName(TZFCause cause);
 struct TZFErrorDetail {
   TZFCause Cause = TZFCause::None;
   int64_t EntryOffset = -1;  // the entry's local header in the archive (its volume); -1: none
-  std::string OtherEntry;    // Overlap: the stored name of the entry run into
+  std::string OtherEntry;    // Overlap: the stored name of the entry run into; LinkOutside: the target
   uint16_t Method = 0;       // UnsupportedMethod: the entry's compression method
   int SystemCode = 0;        // causes from the system: errno, or GetLastError on Windows
   std::string SystemText;    // the system's own text for SystemCode

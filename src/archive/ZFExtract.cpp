@@ -110,6 +110,17 @@ void ApplyAttributes(os::File& file, uint32_t attr, uint16_t versionMadeBy) {
 #endif
 }
 
+// An entry made on Unix or macOS as a symbolic link: its data is the
+// link's target.
+bool IsSymlinkEntry(const TDirItem& item) {
+  const uint8_t host = HostOf(item.Header.VersionMadeBy);
+  return (host == kHostUnix || host == kHostOsX) &&
+         (UnixModeOf(item.Header.ExternalAttributes) & kUnixTypeMask) == kUnixSymlink;
+}
+
+// The longest link target taken (PATH_MAX less its terminating NUL).
+constexpr int64_t kMaxLinkTarget = 4095;
+
 // Whether a target lies on a removable drive, asked once per folder and run.
 constexpr int8_t kNotAsked = -1;
 bool OnRemovableDrive(std::unordered_map<std::string, int8_t>& runFolders,
@@ -298,6 +309,16 @@ bool TZFBaseArchiver::SearchFrom(int32_t first, TZFArchiveItem& F) {
 
 void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
                               const std::string& ExclusionMask) {
+  Run(Mask, SearchAttr, ExclusionMask, poExtract);
+}
+
+void TZFBaseArchiver::Test(const std::string& Mask, int32_t SearchAttr,
+                           const std::string& ExclusionMask) {
+  Run(Mask, SearchAttr, ExclusionMask, poTest);
+}
+
+void TZFBaseArchiver::Run(const std::string& Mask, int32_t SearchAttr,
+                          const std::string& ExclusionMask, TZFProcessOperation operation) {
   if (!active_ || !dirManager_) throw EZFException(neArchiveNotOpen, this);
   std::lock_guard<std::recursive_mutex> lock(ArchiverLock());
 
@@ -309,6 +330,8 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
     dir.ItemRef(found.Handle.ItemIndex).Selected = true;
 
   runFolders_.clear();
+  runLinks_.Clear();
+  runOperation_ = operation;
   entriesDone_ = 0;
   entriesSelected_ = 0;
   cancelFlag_ = false;
@@ -316,7 +339,7 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
   for (int32_t i = 0; i < dir.Count(); ++i)
     if (dir.ItemRef(i).Selected) ++entriesSelected_;
 
-  DoOverallProgress(0, poExtract, ppStart, cancelFlag_);
+  DoOverallProgress(0, operation, ppStart, cancelFlag_);
   if (!cancelFlag_) {
     // The worker decoding ahead stops on every way out of the run.
     const std::unique_ptr<TZFDecodeAhead> ahead = StartDecodingAhead();
@@ -327,12 +350,12 @@ void TZFBaseArchiver::Extract(const std::string& Mask, int32_t SearchAttr,
     } forget{decodeAhead_};
     for (int32_t i = 0; i < dir.Count(); ++i) {
       if (!dir.ItemRef(i).Selected) continue;
-      dir.ItemRef(i).ItemOperation = poExtract;
+      dir.ItemRef(i).ItemOperation = operation;
       if (!ExtractSelectedItem(i)) break;
     }
   }
   const bool cancelled = cancelFlag_;
-  DoOverallProgress(100, poExtract, ppEnd, cancelFlag_);
+  DoOverallProgress(100, operation, ppEnd, cancelFlag_);
   cancelFlag_ = cancelFlag_ || cancelled;
 }
 
@@ -362,21 +385,23 @@ bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
     const std::string entryName = WithBackslashes(storedName);
     try {
       skipFlag_ = false;
+      lastOutcome_ = TZFEntryOutcome::None;
       bool confirm = true;
-      DoConfirmProcessFile(entryName, poExtract, confirm);
+      DoConfirmProcessFile(entryName, runOperation_, confirm);
       if (!confirm) return true;
       const std::string destDir = AddTrailingDelimiter(baseDir_);
-      DoFileProgress(storedName, 0, poExtract, ppStart, cancelFlag_);
+      DoFileProgress(storedName, 0, runOperation_, ppStart, cancelFlag_);
       if (cancelFlag_) return false;
       ExtractOneEntry(item, index, entryName, destDir);
       const bool cancelled = cancelFlag_;
-      DoFileProgress(storedName, 100, poExtract, ppEnd, cancelFlag_);
+      DoFileProgress(storedName, 100, runOperation_, ppEnd, cancelFlag_);
       cancelFlag_ = cancelFlag_ || cancelled;
       if (cancelFlag_) return false;
       ++entriesDone_;
     } catch (const EZFException& e) {
       failureDetail_ = e.Detail();
-      DoProcessFileFailure(entryName, poExtract, e.NativeError(), e.ErrorCode(), e.Message(),
+      lastOutcome_ = TZFEntryOutcome::None;
+      DoProcessFileFailure(entryName, runOperation_, e.NativeError(), e.ErrorCode(), e.Message(),
                            action);
     }
   } while (action == fxaRetry);
@@ -387,6 +412,17 @@ bool TZFBaseArchiver::ExtractSelectedItem(int32_t index) {
 
 void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
                                       const std::string& entryName, std::string destDir) {
+  const bool folderEntry = item.IsDirectory() || (!item.Name().empty() && item.Name().back() == '/');
+  if (runOperation_ == poTest) {
+    // Nothing is made: the data is decoded and checked, then dropped.
+    if (folderEntry) {
+      lastOutcome_ = TZFEntryOutcome::Folder;
+      return;
+    }
+    TNullStream sink;
+    if (WriteEntryData(item, index, sink)) lastOutcome_ = TZFEntryOutcome::Tested;
+    return;
+  }
   std::string name = entryName;
   uint32_t attr = item.ExternalAttributes();
   DoExtractFile(name, attr, std::string(item.Comment()));
@@ -397,10 +433,19 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
     destDir.clear();
   }
   name = ToPlatformDelimiters(name);
+  if (!options_.GetCreateDirs()) name = FileNamePart(name);
 
-  if (!options_.GetCreateDirs()) {
-    name = FileNamePart(name);
-  } else {
+  // A link this run made leads wherever its target says: a folder of the
+  // name that is one would take the entry there, and the next entry could
+  // follow it further (or replace what it points at).
+  if (!destDir.empty() && runLinks_.Through(name)) {
+    TZFErrorDetail detail;
+    detail.Cause = TZFCause::ThroughLink;
+    detail.EntryOffset = item.LocalHeaderOffset();
+    throw EZFException(neCannotCreateFile, {destDir + name}, this).WithDetail(std::move(detail));
+  }
+
+  if (options_.GetCreateDirs()) {
     // Made (or found) once per run: a folder holds many entries.
     const std::string folder = destDir + DirectoryPart(name);
     if (!folder.empty() && !runFolders_.contains(folder)) {
@@ -413,7 +458,10 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
       runFolders_.emplace(folder, kNotAsked);
     }
   }
-  if (item.IsDirectory() || (!item.Name().empty() && item.Name().back() == '/')) return;
+  if (folderEntry) {
+    lastOutcome_ = TZFEntryOutcome::Folder;
+    return;
+  }
 
   // One look at the target: a file to replace (and its attributes), a
   // folder in the way, or nothing yet. The overwrite question's handler may
@@ -425,6 +473,7 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
     if (existing & os::faDirectory) {
       CannotCreate(item, target, 0);
     }
+    lastOutcome_ = TZFEntryOutcome::Kept;  // unless the rules below replace it
     if (!options_.GetReplaceReadOnly() && (existing & os::faReadOnly)) return;
     switch (options_.GetOverwriteMode()) {
       case omPrompt: {
@@ -449,6 +498,12 @@ void TZFBaseArchiver::ExtractOneEntry(const TDirItem& item, int32_t index,
         break;
       }
     }
+    lastOutcome_ = TZFEntryOutcome::None;
+  }
+  if (IsSymlinkEntry(item) && options_.GetRestoreSymlinks() && os::kMakesSymlinks &&
+      !destDir.empty()) {
+    MakeLink(item, index, name, target, replacing);
+    return;
   }
   TEntryFile file(target);
   if (!file.Create()) CannotCreate(item, target, os::LastErrorCode());
@@ -489,6 +544,34 @@ void TZFBaseArchiver::WriteEntryFile(const TDirItem& item, int32_t index, uint32
     if (unlocked) os::SetAttributes(target, oldAttributes);
     CannotCreate(item, target, code);
   }
+  lastOutcome_ = IsSymlinkEntry(item) ? TZFEntryOutcome::LinkAsFile : TZFEntryOutcome::Written;
+}
+
+void TZFBaseArchiver::MakeLink(const TDirItem& item, int32_t index, const std::string& path,
+                               const std::string& target, bool replacing) {
+  TZFErrorDetail detail;
+  detail.EntryOffset = item.LocalHeaderOffset();
+  // The link's target is its entry's data, held in memory: a text longer
+  // than any path the system takes is no link (and must not size a buffer).
+  if (item.UncompressedSize() > kMaxLinkTarget) {
+    detail.Cause = TZFCause::LinkOutside;
+    detail.OtherEntry = "(" + std::to_string(item.UncompressedSize()) + " bytes)";
+    throw EZFException(neCannotCreateFile, {target}, this).WithDetail(std::move(detail));
+  }
+  TMemoryStream text;
+  if (!WriteEntryData(item, index, text)) return;  // skipped or cancelled
+  const std::string linkTarget(text.Data().begin(), text.Data().end());
+  // The attack: a link out of the destination ("/etc", "../../home"), or
+  // one that gets out through links made before it, and then an entry
+  // written through it.
+  if (!runLinks_.ResolvesInside(path, linkTarget)) {
+    detail.Cause = TZFCause::LinkOutside;
+    detail.OtherEntry = linkTarget;
+    throw EZFException(neCannotCreateFile, {target}, this).WithDetail(std::move(detail));
+  }
+  if (!os::MakeSymlink(linkTarget, target, replacing)) CannotCreate(item, target, os::LastErrorCode());
+  runLinks_.Add(path, linkTarget);
+  lastOutcome_ = TZFEntryOutcome::Link;
 }
 
 bool TZFBaseArchiver::WriteEntryData(const TDirItem& item, int32_t index, TStream& destination) {

@@ -32,6 +32,11 @@ class TZFOptions {
   void SetFlushBuffers(bool v) { flushBuffers_ = v; }
   bool GetOEMFileNames() const { return oemFileNames_; }
   void SetOEMFileNames(bool v) { oemFileNames_ = v; }
+  // Entries made on Unix or macOS as symbolic links become links (Linux
+  // only), when their target resolves inside the destination (ZFLinks.h);
+  // off: each becomes a file holding its target, as on Windows always.
+  bool GetRestoreSymlinks() const { return restoreSymlinks_; }
+  void SetRestoreSymlinks(bool v) { restoreSymlinks_ = v; }
 
   // Copies every setting but ShareMode, which keeps its value (what forms
   // made with earlier versions rely on).
@@ -48,6 +53,7 @@ class TZFOptions {
   int32_t searchAttr_ = os::faSearchAll;
   bool flushBuffers_ = true;
   bool oemFileNames_ = true;
+  bool restoreSymlinks_ = false;
 };
 
 // Names one volume of a multi-volume archive: the first, the last, one by

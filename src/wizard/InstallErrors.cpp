@@ -44,6 +44,8 @@ FailureCause CauseOf(zf::TZFCause cause) {
     case Overlap:
     case UnsupportedMethod:
     case AuthenticationFailed:  // the data changed since it was sealed
+    case LinkOutside:  // only with RestoreSymlinks, which the wizard leaves off
+    case ThroughLink:
       return FailureCause::Damaged;
     // The wizard's password handler declines every question: an entry is
     // skipped only when the package's password does not open it.
