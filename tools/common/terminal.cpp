@@ -1,6 +1,7 @@
 // The shared terminal side (see terminal.h).
 #include "terminal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -11,9 +12,8 @@ namespace zftool {
 
 namespace {
 
-// A progress line fits an 80-column terminal without wrapping.
-constexpr size_t kLineWidth = 79;
 constexpr int kBarWidth = 24;
+constexpr size_t kMinLineWidth = 20;
 
 std::atomic<int> g_interrupts{0};
 std::atomic<int> g_exitStatus{1};
@@ -64,25 +64,36 @@ std::string FitName(const std::string& name, size_t width) {
   return fitted;
 }
 
-std::string ProgressLine(const std::string& phase, int percent, const std::string& name) {
+size_t LineWidth() {
+  const int columns = zf::os::TerminalColumns();
+  if (columns <= 0) return kDefaultLineWidth;
+  return std::max(static_cast<size_t>(columns - 1), kMinLineWidth);
+}
+
+std::string ProgressLine(const std::string& phase, int percent, const std::string& name,
+                         size_t width) {
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;
-  const int filled = percent * kBarWidth / 100;
+  // The full bar from 60 columns on; below, half of what the line has left
+  // beside the number, so that the name keeps some room.
+  const int barWidth =
+      width >= 60 ? kBarWidth : std::max(4, static_cast<int>(width) / 2 - 8);
+  const int filled = percent * barWidth / 100;
   std::string line = phase;
   if (!line.empty()) line += ' ';
   line += '[';
-  line.append(filled, '#').append(kBarWidth - filled, '-');
+  line.append(filled, '#').append(barWidth - filled, '-');
   char number[16];
   std::snprintf(number, sizeof number, "] %3d%% ", percent);
   line += number;
-  if (line.size() < kLineWidth) line += FitName(ForTerminal(name), kLineWidth - line.size());
-  if (line.size() < kLineWidth) line.append(kLineWidth - line.size(), ' ');
+  if (line.size() < width) line += FitName(ForTerminal(name), width - line.size());
+  if (line.size() < width) line.append(width - line.size(), ' ');
   line.insert(line.begin(), '\r');
   return line;
 }
 
-std::string ClearedLine() {
-  std::string line(kLineWidth + 2, ' ');
+std::string ClearedLine(size_t width) {
+  std::string line(width + 2, ' ');
   line.front() = line.back() = '\r';
   return line;
 }
@@ -92,13 +103,13 @@ void ProgressBar::Show(const std::string& phase, int percent, const std::string&
   phase_ = phase;
   percent_ = percent;
   name_ = name;
-  Print(ProgressLine(phase, percent, name));
+  Print(ProgressLine(phase, percent, name, width_));
   shown_ = true;
 }
 
 void ProgressBar::Clear() {
   if (!shown_) return;
-  Print(ClearedLine());
+  Print(ClearedLine(width_));
   shown_ = false;
 }
 

@@ -27,25 +27,38 @@ std::string CodePagesLine();
 // inside a UTF-8 sequence.
 std::string FitName(const std::string& name, size_t width);
 
-// "phase [#####-------]  42% name": phase and its space only when there is
-// one, percent held to 0-100, name made fit for the terminal and cut to the
-// room left, the whole padded to kLineWidth and led by a carriage return,
-// so that it covers the line drawn before it.
-std::string ProgressLine(const std::string& phase, int percent, const std::string& name);
-// What takes a progress line off the screen, leaving the cursor at the
-// start of the line.
-std::string ClearedLine();
+// The width of a progress line where the terminal's is unknown: an
+// 80-column terminal without wrapping.
+inline constexpr size_t kDefaultLineWidth = 79;
 
-// The progress line on standard output, redrawn in place: Show draws it
-// unless the same line already stands there, Clear takes it off. Each write
-// is flushed, so the bar moves while the work goes on. Whether a bar is
-// wanted at all (a terminal, not quiet) is the caller's decision.
+// The width a progress line may take on standard output's terminal: one
+// less than its columns (a full line would wrap on some terminals), at
+// least 20, kDefaultLineWidth when the columns are unknown.
+size_t LineWidth();
+
+// "phase [#####-------]  42% name": phase and its space only when there is
+// one, percent held to 0-100, the bar narrower on a narrow line, name made
+// fit for the terminal and cut to the room left, the whole padded to width
+// and led by a carriage return, so that it covers the line drawn before
+// it.
+std::string ProgressLine(const std::string& phase, int percent, const std::string& name,
+                         size_t width = kDefaultLineWidth);
+// What takes a progress line of width off the screen, leaving the cursor
+// at the start of the line.
+std::string ClearedLine(size_t width = kDefaultLineWidth);
+
+// The progress line on standard output, redrawn in place and as wide as the
+// terminal allows (LineWidth, asked once): Show draws it unless the same
+// line already stands there, Clear takes it off. Each write is flushed, so
+// the bar moves while the work goes on. Whether a bar is wanted at all (a
+// terminal, not quiet) is the caller's decision.
 class ProgressBar {
  public:
   void Show(const std::string& phase, int percent, const std::string& name);
   void Clear();
 
  private:
+  size_t width_ = LineWidth();
   bool shown_ = false;
   std::string phase_;
   int percent_ = -1;

@@ -1,4 +1,4 @@
-// Messages, the progress bar and the password question for zfx.
+// Messages, the progress bar and the questions for zfx.
 #include "console.h"
 
 #include <cstdio>
@@ -8,9 +8,9 @@
 
 namespace zfx {
 
-Console::Console(bool quiet)
+Console::Console(bool quiet, bool archiveOnStdin)
     : quiet_(quiet),
-      interactive_(zf::os::StdinIsTerminal()),
+      interactive_(archiveOnStdin ? zf::os::TerminalAvailable() : zf::os::StdinIsTerminal()),
       outputIsTerminal_(zf::os::StdoutIsTerminal()) {
   progressBar_ = outputIsTerminal_ && !quiet_;
 }
@@ -54,16 +54,39 @@ void Console::Progress(double percent, const std::string& fileName) {
 
 void Console::EndProgress() { bar_.Clear(); }
 
-bool Console::AskPassword(const std::string& entry, std::string& password) {
+bool Console::Ask(const std::string& question, std::string& answer, bool hidden) {
   if (!interactive_) return false;
   EndProgress();
-  std::string answer;
+  std::fflush(stdout);
   // The question is asked in the engine's own (ANSI) code page.
-  if (!zf::os::InputQuery("Password for \"" + zftool::WithoutControls(entry) + "\"",
-                          "Enter password", answer, true))
-    return false;
+  return zf::os::AskTerminal(zftool::WithoutControls(question), answer, hidden);
+}
+
+bool Console::AskPassword(const std::string& entry, std::string& password) {
+  std::string answer;
+  if (!Ask("Password for \"" + entry + "\": ", answer, true)) return false;
   password = answer;
   return true;
+}
+
+OverwriteAnswer Console::AskOverwrite(const std::string& name, std::string& newName) {
+  for (;;) {
+    std::string answer;
+    if (!Ask("replace " + name + "? [y]es, [n]o, [A]ll, [N]one, [r]ename: ", answer, false))
+      return OverwriteAnswer::No;
+    const size_t first = answer.find_first_not_of(" \t");
+    if (first == std::string::npos) continue;
+    switch (answer[first]) {
+      case 'y': case 'Y': return OverwriteAnswer::Yes;
+      case 'n': return OverwriteAnswer::No;
+      case 'A': return OverwriteAnswer::All;
+      case 'N': return OverwriteAnswer::None;
+      case 'r': case 'R':
+        if (!Ask("new name: ", newName, false) || newName.empty()) return OverwriteAnswer::No;
+        return OverwriteAnswer::Rename;
+      default: break;
+    }
+  }
 }
 
 }  // namespace zfx

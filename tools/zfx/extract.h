@@ -1,4 +1,5 @@
-// The "x" command: extracts the selected entries of an archive.
+// The "x" and "t" commands: one run of the component over the selected
+// entries, extracting them or testing them.
 #pragma once
 
 #include "console.h"
@@ -6,7 +7,8 @@
 
 namespace zfx {
 
-// Runs the extraction the command line describes; returns the exit status.
+// Runs the extraction (or, for Command::Test, the test) the command line
+// describes; returns the exit status.
 int RunExtract(const CommandLine& cmd, Console& console);
 
 }  // namespace zfx

@@ -17,6 +17,7 @@
 #include "archive/ZFStrFunc.h"
 #include "archive/methods/EntryCipher.h"
 #include "open_archive.h"
+#include "selection.h"
 #include "volume_requests.h"
 
 namespace zfx {
@@ -128,7 +129,7 @@ int64_t AddSizes(int64_t total, int64_t size) {
 
 int RunList(const CommandLine& cmd, Console& console) {
   Archiver archiver(console);
-  if (!OpenArchive(archiver, cmd.archive, console)) return kExitFatal;
+  if (!OpenArchive(archiver, cmd, console)) return kExitFatal;
 
   console.Info("Archive: " + cmd.archive);
   const std::string& comment = archiver.DirManager()->GlobalComment();
@@ -137,10 +138,11 @@ int RunList(const CommandLine& cmd, Console& console) {
   console.Info("------------ ------------ -----  ---------------- ---------- -----  -----  -------- ----");
 
   int64_t length = 0, packed = 0;
-  int entries = 0, encrypted = 0;
+  int entries = 0, encrypted = 0, unmatched = 0;
   try {
+    unmatched = SelectByMasks(archiver, cmd, console);
     zf::TZFArchiveItem item;
-    bool found = archiver.FindFirstItem("*.*", item, zf::os::faSearchAll, "");
+    bool found = archiver.FindFirstItem("", item, zf::os::faSearchAll, "");
     while (found) {
       const zf::TDirItem& dirItem = archiver.DirManager()->Dir().ItemRef(item.Handle.ItemIndex);
       console.Info(EntryLine(item, dirItem));
@@ -161,6 +163,9 @@ int RunList(const CommandLine& cmd, Console& console) {
   total += std::string(55, ' ') + std::to_string(entries) + (entries == 1 ? " entry" : " entries");
   if (encrypted > 0) total.append(", ").append(std::to_string(encrypted)).append(" encrypted");
   console.Info(total);
+  // An archive cut short lists what it holds, but not all it held (the
+  // warning above says where it ends).
+  if (unmatched > 0 || archiver.DirManager()->Report().CutShortAt() >= 0) return kExitSomeFailed;
   return kExitOk;
 }
 

@@ -1,17 +1,17 @@
-// Opening the archive named on the command line, for both commands.
+// Opening the archive named on the command line, for every command.
 #pragma once
-
-#include <string>
 
 #include "archive/ZFArchiver.h"
 #include "console.h"
+#include "zfx.h"
 
 namespace zfx {
 
-// Opens path in archiver. The component creates an empty archive in place
-// of a missing file; zfx only ever reads, so a missing file (or a folder) is
-// refused before Open. False, with the reason printed, when the archive
-// cannot be opened.
-bool OpenArchive(zf::TZipArchiver& archiver, const std::string& path, Console& console);
+// Opens cmd's archive (cmd.FileToOpen()) in archiver. The component creates
+// an empty archive in place of a missing file; zfx only ever reads, so a
+// missing file, a folder and an empty file are refused before Open, each in
+// its own words. False, with the reason printed once, when the archive
+// cannot be opened; a directory that was damaged but read is warned about.
+bool OpenArchive(zf::TZipArchiver& archiver, const CommandLine& cmd, Console& console);
 
 }  // namespace zfx
