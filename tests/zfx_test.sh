@@ -154,16 +154,39 @@ expect_in err.txt "zfx: cannot open td/nosuch.zip: no such file" "x of a missing
 [ ! -e missing ] || fail "x of a missing archive made the destination"
 zfx l td/nosuch.zip
 expect_rc 2 "l of a missing archive"
-zfx x -d notzip td/notzip.zip
-expect_rc 2 "x of a file that is no archive"
-expect_in err.txt "Native error: 00035" "x of a file that is no archive"
-for args in "" "q td/deflate.zip" "x" "x -d" "x -k td/deflate.zip" "l td/deflate.zip extra" \
-  "l -q td/deflate.zip" "x -P"; do
+# What cannot be opened says why, once.
+: >empty.zip
+# archive|what stderr says
+open_cases=(
+  "td/notzip.zip|cannot open td/notzip.zip: not a ZIP archive (no end of central directory record in its last 64 KiB, and no local header to rebuild the directory from): Invalid archive file. - Native error: 00035"
+  "td/src|cannot open td/src: a folder, not an archive"
+  "empty.zip|cannot open empty.zip: empty, not a ZIP archive"
+)
+for case_ in "${open_cases[@]}"; do
+  IFS='|' read -r a message <<<"$case_"
+  zfx x -d notzip "$a"
+  expect_rc 2 "x $a"
+  [ "$(cat err.txt)" = "zfx: $message" ] || fail "x $a: said \"$(cat err.txt)\""
+done
+# Only --help and no arguments print the usage; a wrong command line gets
+# one line naming what is wrong.
+# arguments|what stderr says
+usage_cases=(
+  "|usage: zfx x" "q td/deflate.zip|unknown command \"q\"" "x|no archive given"
+  "x -d|option -d needs a value" "x -k td/deflate.zip|unknown option -k"
+  "l -q td/deflate.zip|option -q does not apply to \"l\"" "x -qk td/deflate.zip|unknown option -qk"
+)
+for case_ in "${usage_cases[@]}"; do
+  IFS='|' read -r args message <<<"$case_"
   # shellcheck disable=SC2086  # the words are the arguments
   zfx $args
   expect_rc 2 "command line \"$args\""
-  expect_in err.txt "usage: zfx x" "command line \"$args\""
+  expect_in err.txt "$message" "command line \"$args\""
+  [ -z "$args" ] || [ "$(wc -l <err.txt)" = 1 ] || fail "command line \"$args\": more than one line"
 done
+zfx --version
+expect_rc 0 "--version"
+grep -qE '^zfx [0-9.]+, archive engine [0-9.]+$' out.txt || fail "--version: \"$(cat out.txt)\""
 zfx --help
 expect_rc 0 "--help"
 expect_in out.txt "usage: zfx x" "--help"
@@ -179,25 +202,29 @@ tr '\\' / <out.txt | grep -qx "docs/guide.txt" || fail "x without -q: docs/guide
 zfx x -q -d quiet td/deflate.zip
 [ ! -s out.txt ] || fail "x -q printed to standard output"
 
-# ---- overwrite rules: -o (default), -n, -u --------------------------------------
+# ---- overwrite rules: -o, -n, -u, and none of them without a terminal -----------
 rm -rf ow
 zfx x -q -d ow td/deflate.zip readme.txt
-# mode (none: the default)|file time|stays changed (1) or is replaced (0)
-for case_ in "|200001010000|0" "-o|203001010000|0" "-n|200001010000|1" "-u|200001010000|0" \
-  "-u|203001010000|1"; do
-  IFS='|' read -r mode time kept <<<"$case_"
+# mode (none: ask, and without a terminal keep)|file time|stays changed (1) or is replaced (0)|exit status
+for case_ in "|200001010000|1|1" "-o|203001010000|0|0" "-qo|203001010000|0|0" \
+  "-n|200001010000|1|0" "-u|200001010000|0|0" "-u|203001010000|1|0"; do
+  IFS='|' read -r mode time kept status <<<"$case_"
   echo changed >ow/readme.txt
   touch -t "$time" ow/readme.txt
   # shellcheck disable=SC2086  # no mode: no argument
-  zfx x -q $mode -d ow td/deflate.zip readme.txt
-  what="x ${mode:-(default mode)} over a file from $time"
-  expect_rc 0 "$what"
+  zfx x $mode -d ow td/deflate.zip readme.txt
+  what="x ${mode:-(no mode)} over a file from $time"
+  expect_rc "$status" "$what"
   if [ "$kept" = 1 ]; then
     [ "$(cat ow/readme.txt)" = changed ] || fail "$what: replaced"
+    # A file kept is not reported as extracted.
+    [ ! -s out.txt ] || fail "$what: printed \"$(cat out.txt)\""
   else
     cmp -s ow/readme.txt td/src/readme.txt || fail "$what: not replaced"
   fi
 done
+zfx x -d ow td/deflate.zip readme.txt
+expect_in err.txt "zfx: readme.txt: exists; kept" "x without a terminal over a file"
 
 # ---- masks, exclusions, junked folders -------------------------------------------
 # options and masks|files expected (sorted, "/" as separator)
@@ -232,6 +259,7 @@ rm -rf sel
 zfx x -d sel td/deflate.zip '*.txt' 'readme*'
 expect_rc 0 "x with two masks matching readme.txt"
 [ "$(tr '\\' / <out.txt | grep -cx readme.txt)" = 1 ] || fail "x with two masks: readme.txt not reported once"
+rm -rf sel
 zfx x -d sel td/corrupt.zip '*.txt' readme.txt
 expect_rc 1 "x of a damaged entry that two masks match"
 [ "$(grep -c 'readme.txt: Invalid size' err.txt)" = 1 ] || fail "x with two masks: readme.txt did not fail once"

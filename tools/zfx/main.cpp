@@ -34,10 +34,14 @@ int main(int argc, char** argv) {
     case Command::Help:
       std::fputs((UsageText() + "\n" + zftool::CodePagesLine()).c_str(), stdout);
       return kExitOk;
-    case Command::Version:
-      std::printf("zfx %s, archive engine %s\n", ZF_PROJECT_VERSION,
-                  zf::TZipArchiver().GetCurrentVersion().c_str());
+    case Command::Version: {
+      // The engine's version string ends with a space, as its callers have
+      // always had it.
+      std::string engine = zf::TZipArchiver().GetCurrentVersion();
+      while (!engine.empty() && engine.back() == ' ') engine.pop_back();
+      std::printf("zfx %s, archive engine %s\n", ZF_PROJECT_VERSION, engine.c_str());
       return kExitOk;
+    }
     default:
       break;
   }
