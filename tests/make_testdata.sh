@@ -74,6 +74,29 @@ zipq -P secret - readme.txt docs/guide.txt | cat > "$out/streamcrypt.zip"
 echo "streamcrypt.zip secret" >> "$out/passwords"
 # Standard input into a pipe: descriptors and a Zip64 local extra block.
 seq 1 "$([ "$small" = 1 ] && echo 150 || echo 30000)" | zip -q - - | cat > "$out/stdin.zip"
+# Symbolic links stored as links (-y), in this order: one inside, one to it,
+# a folder's link up to the root, then links out of the destination:
+# absolute, by "..", and by ".." through the link before it. Python adds a
+# link to a folder and an entry stored under it.
+links="$out/linksrc"
+mkdir -p "$links/docs" "$links/deep"
+echo guide >"$links/docs/guide.txt"
+ln -s docs/guide.txt "$links/inside"
+ln -s inside "$links/chain"
+ln -s .. "$links/deep/up"
+ln -s /etc/passwd "$links/abs"
+ln -s ../outside.txt "$links/up"
+ln -s deep/up/.. "$links/esc"
+(cd "$links" && zip -q -X -y "$out/links.zip" docs/guide.txt inside chain deep/up abs up esc)
+python3 - "$out/links.zip" <<'EOF2'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'a') as z:
+    for name, body, mode in (('dirlink', b'docs', 0o120777), ('dirlink/x.txt', b'x\n', 0o100644)):
+        info = zipfile.ZipInfo(name, (2020, 1, 2, 13, 4, 6))
+        info.create_system, info.external_attr = 3, mode << 16
+        z.writestr(info, body)
+EOF2
+rm -rf "$links"
 # An archive comment.
 cp "$out/deflate.zip" "$out/comment.zip"
 printf 'Product package\nsecond line of the comment\n' | zip -q -z "$out/comment.zip"
@@ -128,6 +151,18 @@ with zipfile.ZipFile(os.path.join(out, 'cp866.zip'), 'w', zipfile.ZIP_DEFLATED) 
         info.create_system = 0
         info.external_attr = 0x20
         z.writestr(info, body)
+# Names stored as UTF-8 without bit 11, as Unix and macOS writers do outside
+# a UTF-8 locale, beside one flagged and one from MS-DOS whose bytes are
+# valid UTF-8 but stay in the OEM code page.
+class UnflaggedInfo(zipfile.ZipInfo):
+    def _encodeFilenameFlags(self):
+        return self.filename.encode(), self.flag_bits & ~0x800
+with zipfile.ZipFile(os.path.join(out, 'unixnames.zip'), 'w') as z:
+    for name, system, cls in (('Кириллица.txt', 3, UnflaggedInfo), ('Ünïcode.txt', 19, UnflaggedInfo),
+                              ('flagged-Ж.txt', 3, zipfile.ZipInfo), ('dos-é.txt', 0, UnflaggedInfo)):
+        info = cls(name, date)
+        info.create_system = system
+        z.writestr(info, name.encode())
 for name, body in cp866.items():
     p = os.path.join(out, 'expect-cp866.zip', name)
     os.makedirs(os.path.dirname(p), exist_ok=True)

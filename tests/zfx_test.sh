@@ -232,6 +232,8 @@ mask_cases=(
   "'*.txt'|docs/guide.txt empty.txt readme.txt"
   "guide.txt|docs/guide.txt"
   "'docs/*'|docs/deep/nested.bin docs/guide.txt"
+  "docs|docs/deep/nested.bin docs/guide.txt"
+  "docs/deep/|docs/deep/nested.bin"
   "-x '*.bin' -x docs/guide.txt|bin/tool.dat empty.txt readme.txt"
   "-x 'docs/*' '*.txt'|empty.txt readme.txt"
   "-j|empty.txt guide.txt nested.bin readme.txt tool.dat"
@@ -321,6 +323,149 @@ for case_ in "${dir_cases[@]}"; do
 done
 zfx l td/deflate.zip
 [ ! -s err.txt ] || fail "l of a sound archive warned: $(cat err.txt)"
+
+# ---- an archive cut short: the entry it ends inside fails, the status says so ------
+# where the file ends (an offset in td/deflate.zip)|status of x and t|what stderr says
+python3 - td/deflate.zip >cut.offsets <<'PY'
+import sys, zipfile
+z = {i.filename: i for i in zipfile.ZipFile(sys.argv[1]).infolist()}
+data = lambda n: z[n].header_offset + 30 + len(n)
+print(10, data('readme.txt') + 5, z['docs/guide.txt'].header_offset + 2,
+      z['docs/guide.txt'].header_offset + 20, data('docs/guide.txt') + 999, data('bin/tool.dat') + 999,
+      z['docs/guide.txt'].header_offset, z['bin/tool.dat'].header_offset)
+PY
+read -r c_head c_first c_sig c_mid c_mdata c_last guide_at tool_at <cut.offsets
+cut_cases=(
+  "$c_head|2|cannot open cut.zip: cut short inside its first entry"
+  "$c_first|1|readme.txt: Invalid size or check sum of file or unsupported compression format - Native error: 00008 (truncated data, entry at offset 0)"
+  "$c_sig|1|an entry is lost: the file ends inside its local header at offset $guide_at"
+  "$c_mid|1|an entry is lost: the file ends inside its local header at offset $guide_at"
+  "$c_mdata|1|docs/guide.txt: Invalid size or check sum of file or unsupported compression format - Native error: 00008 (truncated data, entry at offset $guide_at)"
+  "$c_last|1|bin/tool.dat: Invalid size or check sum of file or unsupported compression format - Native error: 00008 (truncated data, entry at offset $tool_at)"
+)
+for case_ in "${cut_cases[@]}"; do
+  IFS='|' read -r at status message <<<"$case_"
+  head -c "$at" td/deflate.zip >cut.zip
+  for command in x t; do
+    rm -rf cut
+    zfx $command -d cut cut.zip
+    [ $command = t ] && zfx t cut.zip
+    expect_rc "$status" "$command of deflate.zip cut at $at"
+    expect_in err.txt "$message" "$command of deflate.zip cut at $at"
+  done
+done
+
+# ---- t: every selected entry decoded and checked, nothing written -------------------
+# archive and arguments|exit status
+for case_ in "td/corrupt.zip|1" "td/crypt.zip|1" "-P secret td/crypt.zip|0" "td/links.zip|0" \
+  "td/deflate.zip nothing.at.all|1" "td/deflate.zip|0"; do
+  IFS='|' read -r args status <<<"$case_"
+  before=$(ls)
+  # shellcheck disable=SC2086  # the words are the arguments
+  zfx t $args
+  expect_rc "$status" "t $args"
+  [ "$(ls)" = "$before" ] || fail "t $args: wrote something"
+done
+expect_in out.txt "docs/guide.txt: OK" "t td/deflate.zip"
+
+# ---- the archive from standard input: a pipe is copied first, a file is opened -----
+rm -rf piped redirected
+"${zfx_cmd[@]}" x -q -d piped - <td/deflate.zip >/dev/null 2>err.txt
+cat td/deflate.zip | "${zfx_cmd[@]}" x -q -d redirected - >/dev/null 2>>err.txt
+diff -r piped zfx-deflate.zip >/dev/null && diff -r redirected zfx-deflate.zip >/dev/null ||
+  { fail "x - of a pipe or a file: trees differ"; cat err.txt >&2; }
+cat td/deflate.zip | "${zfx_cmd[@]}" l - '*.txt' >out.txt 2>&1
+rc=$?
+expect_rc 0 "l - '*.txt'"
+[ "$(tail -n 1 out.txt | awk '{print $4}')" = 3 ] || fail "l - '*.txt': not 3 entries"
+
+# ---- names from Unix and macOS without the UTF-8 flag; MS-DOS names stay OEM ------
+rm -rf un
+zfx x -q -d un td/unixnames.zip
+expect_rc 0 "x unixnames.zip"
+for name in Кириллица.txt Ünïcode.txt flagged-Ж.txt; do
+  [ "$(cat "un/$name" 2>/dev/null)" = "$name" ] || fail "x unixnames.zip: $name not extracted"
+done
+[ ! -e un/dos-é.txt ] || fail "x unixnames.zip: an MS-DOS name read as UTF-8"
+
+# ---- symbolic links: made when they stay inside, refused otherwise (Linux) ---------
+# entry|on Linux: the link's target, or "refused"
+link_cases=("inside|docs/guide.txt" "chain|inside" "deep/up|.." "abs|refused" "up|refused"
+  "esc|refused" "dirlink|docs" "dirlink/x.txt|refused")
+rm -rf ln
+zfx x -d ln td/links.zip
+expect_rc 1 "x links.zip"
+for case_ in "${link_cases[@]}"; do
+  IFS='|' read -r name want <<<"$case_"
+  if [ $windows = 1 ]; then
+    # Windows: a file holding the target, with a note.
+    [ "$want" = refused ] || [ "$(cat "ln/$name")" = "$want" ] || fail "x links.zip: $name"
+    [ "$want" = refused ] || expect_in err.txt "${name//\//\\}: note: a symbolic link" "x links.zip"
+  elif [ "$want" = refused ]; then
+    [ ! -e "ln/$name" ] && [ ! -L "ln/$name" ] || fail "x links.zip: $name made"
+    expect_in err.txt "zfx: $name: Cannot create file" "x links.zip: $name refused"
+  else
+    [ "$(readlink "ln/$name")" = "$want" ] || fail "x links.zip: $name is not a link to $want"
+  fi
+done
+
+# ---- on a terminal: the overwrite question, a bar as wide as the terminal ----------
+# on_terminal COLUMNS ANSWERS COMMAND...: runs the command on a pseudo-
+# terminal COLUMNS wide, typing the next of the words ANSWERS at each
+# question (a line ending in ": "), Ctrl-D when none is left; what it shows
+# in out.txt, its status in $rc.
+on_terminal() {
+  python3 - "$@" >out.txt <<'PY'
+import fcntl, os, pty, select, struct, sys, termios
+cols, answers, cmd = int(sys.argv[1]), sys.argv[2].split(), sys.argv[3:]
+pid, fd = pty.fork()
+if pid == 0:
+    fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack('HHHH', 24, cols, 0, 0))
+    os.execvp(cmd[0], cmd)
+out = b''
+while select.select([fd], [], [], 60)[0]:
+    try:
+        out += os.read(fd, 4096)
+    except OSError:
+        break
+    if out.endswith(b': '):
+        os.write(fd, (answers.pop(0) + '\n').encode() if answers else b'\x04')
+sys.stdout.buffer.write(out.replace(b'\r\n', b'\n'))
+sys.exit(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
+PY
+  rc=$?
+}
+if [ $windows = 0 ]; then
+  # answers|readme.txt replaced (1) or kept (0)|guide.txt replaced or kept|questions|archive
+  ask_cases=("y n|1|0|2|td/deflate.zip" "A|1|1|1|td/deflate.zip" "N|0|0|1|td/deflate.zip"
+    "r renamed.txt|0|0|2|td/deflate.zip" "y|1|0|2|-")
+  for case_ in "${ask_cases[@]}"; do
+    IFS='|' read -r answers readme guide questions a <<<"$case_"
+    rm -rf ow && "${zfx_cmd[@]}" x -q -d ow td/deflate.zip readme.txt docs/guide.txt
+    echo changed | tee ow/readme.txt >ow/docs/guide.txt
+    on_terminal 80 "$answers" sh -c "cat td/deflate.zip | $(printf '%q ' "${zfx_cmd[@]}") x -d ow $a readme.txt docs/guide.txt"
+    [ "$a" = - ] || on_terminal 80 "$answers" "${zfx_cmd[@]}" x -d ow "$a" readme.txt docs/guide.txt
+    what="x on a terminal answering \"$answers\" (archive $a)"
+    expect_rc 0 "$what"
+    [ "$(grep -c '? \[y\]es, \[n\]o, \[A\]ll, \[N\]one, \[r\]ename: ' out.txt)" = "$questions" ] || fail "$what: not $questions questions"
+    cmp -s ow/readme.txt td/src/readme.txt; [ $? = $((1 - readme)) ] || fail "$what: readme.txt"
+    cmp -s ow/docs/guide.txt td/src/docs/guide.txt; [ $? = $((1 - guide)) ] || fail "$what: guide.txt"
+    [[ $answers != r* ]] || cmp -s ow/renamed.txt td/src/readme.txt || fail "$what: renamed.txt"
+  done
+  # The archive on standard input and no terminal at all: kept, said, status 1.
+  setsid -w sh -c "cat td/deflate.zip | $(printf '%q ' "${zfx_cmd[@]}") x -d ow - readme.txt" >out.txt 2>err.txt
+  rc=$?
+  expect_rc 1 "x - without a terminal over a file"
+  expect_in err.txt "readme.txt: exists; kept" "x - without a terminal over a file"
+  # 40 columns: no progress line wraps; one summary line at the end.
+  rm -rf bar
+  on_terminal 40 "" "${zfx_cmd[@]}" x -d bar td/deflate.zip
+  expect_rc 0 "x on a 40-column terminal"
+  tr '\r' '\n' <out.txt >lines.txt
+  [ "$(head -n -1 lines.txt | awk 'length > 39' | wc -l)" = 0 ] || fail "x on 40 columns: a line longer than 39"
+  tail -n 1 lines.txt | grep -qE '^5 files extracted, 310920 bytes, [0-9.]+ s, no failures$' ||
+    fail "x on a terminal: summary \"$(tail -n 1 lines.txt)\""
+fi
 
 # ---- hostile names -----------------------------------------------------------------
 mkdir -p hostile/inside

@@ -789,12 +789,19 @@ void TZFDirManager::RecoverDirectory() {
   cutShortItem_ = -1;
   shortHeaderAt_ = -1;
   int64_t position = FindNextLocalHeader(0);
-  if (position < 0) throw EZFException(neInvalidArchive, nullptr);
+  if (position < 0) {
+    // A signature with less than a header behind it: an archive cut inside
+    // its first entry's header, not a file of another kind.
+    TZFErrorDetail detail;
+    if (shortHeaderAt_ >= 0) detail.Cause = TZFCause::Truncated, detail.EntryOffset = shortHeaderAt_;
+    throw EZFException(neInvalidArchive, nullptr).WithDetail(std::move(detail));
+  }
   // An entry the file ends inside (a download or copy cut short) is held
   // back until the scan is over: only the last header of the file can be
   // cut short, and a header found behind it shows that it was no entry
   // but a signature in the data of another.
   std::optional<TRecovered> cutShort;
+  int64_t lastDataEnd = -1;  // of the last entry taken whole
   while (position >= 0) {
     TRecovered recovered;
     int64_t next = position + 4;
@@ -814,12 +821,14 @@ void TZFDirManager::RecoverDirectory() {
         // Otherwise on from just past the signature, as the data may hold
         // the next header.
         next = std::max(next, recovered.DataEnd);
+        lastDataEnd = recovered.DataEnd;
         AppendRecovered(recovered);
       }
     }
     position = FindNextLocalHeader(next);
   }
   int64_t cutAt = shortHeaderAt_;
+  if (cutAt < 0 && !cutShort) cutAt = SignatureCutAt(lastDataEnd);
   if (cutShort) {
     cutAt = cutShort->Item.LocalHeaderOffset();
     if (cutShort->NameRead) {
@@ -838,6 +847,24 @@ void TZFDirManager::RecoverDirectory() {
   ComputeDataLimits();
   if (cutAt >= 0)
     Handle({TZFDirProblem::EntryCutShort, cutAt, ProblemText(TZFDirProblem::EntryCutShort)});
+}
+
+// A file that ends one to three bytes behind the last entry's data, and
+// those bytes begin a local header's signature ("P", "PK", "PK\3"): the
+// next entry's header was cut off there, and its entry is lost. Too short
+// for the scan to see; anything else there is left alone.
+int64_t TZFDirManager::SignatureCutAt(int64_t dataEnd) {
+  const int64_t size = ScanStreamSize();
+  if (dataEnd < 0 || size - dataEnd <= 0 || size - dataEnd >= 4) return -1;
+  uint8_t tail[3] = {};
+  const auto length = static_cast<size_t>(size - dataEnd);
+  const int64_t saved = archiveStream_->GetPosition();
+  archiveStream_->SetPosition(dataEnd);
+  archiveStream_->ReadBuffer(tail, static_cast<int64_t>(length));
+  archiveStream_->SetPosition(saved);
+  for (size_t i = 0; i < length; ++i)
+    if (tail[i] != static_cast<uint8_t>(kLocalFileHeaderSignature >> (8 * i))) return -1;
+  return dataEnd;
 }
 
 void TZFDirManager::AppendRecovered(TRecovered& recovered) {

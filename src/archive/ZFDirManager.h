@@ -175,6 +175,7 @@ class TZFDirManager {
   // Reads the local header at position; false for one that is no entry
   // (an implausible header, sizes that cannot be known).
   bool RecoverItemAt(int64_t position, TRecovered& out);
+  int64_t SignatureCutAt(int64_t dataEnd);
   void AppendRecovered(TRecovered& recovered);
   bool ReadLocalZip64Sizes(TDirItem& item, int64_t extraStart, uint16_t extraLength);
   void ComputeDataLimits();

@@ -232,6 +232,7 @@ class Extraction {
     if (at < 0) return;
     console_.Error("zfx: " + cmd_.archive + ": an entry is lost: the file ends inside its local "
                    "header at offset " + std::to_string(at));
+    ++selected_;
     ++failed_;
   }
 
