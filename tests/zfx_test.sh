@@ -351,7 +351,8 @@ for case_ in "${cut_cases[@]}"; do
     zfx $command -d cut cut.zip
     [ $command = t ] && zfx t cut.zip
     expect_rc "$status" "$command of deflate.zip cut at $at"
-    expect_in err.txt "$message" "$command of deflate.zip cut at $at"
+    tr '\\' / <err.txt >slashed.txt
+    expect_in slashed.txt "$message" "$command of deflate.zip cut at $at"
   done
 done
 
@@ -366,7 +367,7 @@ for case_ in "td/corrupt.zip|1" "td/crypt.zip|1" "-P secret td/crypt.zip|0" "td/
   expect_rc "$status" "t $args"
   [ "$(ls)" = "$before" ] || fail "t $args: wrote something"
 done
-expect_in out.txt "docs/guide.txt: OK" "t td/deflate.zip"
+expect_in out.txt "readme.txt: OK" "t td/deflate.zip"
 
 # ---- the archive from standard input: a pipe is copied first, a file is opened -----
 rm -rf piped redirected
