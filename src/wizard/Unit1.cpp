@@ -197,12 +197,7 @@ void TaForm::FormCreate() {
   FindInstalledProduct();
   if (RefuseDowngrade()) return;
   ChooseInstallScope();
-  if (options_.dir)
-    view_.SetEdit1Text(*options_.dir);
-  else if (installed_)
-    view_.SetEdit1Text(U(zf::RemoveTrailingDelimiter(installed_->location)));
-  else
-    view_.SetEdit1Text(U(DefaultFolder(scope_)));
+  view_.SetEdit1Text(options_.dir ? *options_.dir : U(ProposedFolder(scope_)));
   ShowChoices();
   UpdateDiskSpace();
   // A per-machine install without the rights for it: a copy with them
@@ -247,9 +242,7 @@ void TaForm::ChooseInstallScope() {
   // stays, unless a switch says otherwise (or the package no longer
   // installs that way).
   if (scope && installed_ && !options_.scope) {
-    const InstallScope kept =
-        installed_->root == "HKCU" ? InstallScope::CurrentUser : InstallScope::AllUsers;
-    if (const auto same = ChooseScope(privileges_, kept, elevated)) scope = same;
+    if (const auto same = ChooseScope(privileges_, InstalledScope(), elevated)) scope = same;
   }
   if (!scope) {
     startFailed_ = true;
@@ -260,6 +253,20 @@ void TaForm::ChooseInstallScope() {
   scope_ = *scope;
   Log(scope_ == InstallScope::AllUsers ? "Installing for all users"
                                        : "Installing for the current user");
+}
+
+InstallScope TaForm::InstalledScope() const {
+  return installed_ && installed_->root == "HKCU" ? InstallScope::CurrentUser
+                                                  : InstallScope::AllUsers;
+}
+
+std::string TaForm::ProposedFolder(InstallScope scope) {
+  // The installed version's folder for an upgrade in its mode; an install
+  // in the other mode is a new one in that mode's place (never a
+  // per-machine install in a user's profile).
+  if (installed_ && InstalledScope() == scope)
+    return zf::RemoveTrailingDelimiter(installed_->location);
+  return DefaultFolder(scope);
 }
 
 std::string TaForm::DefaultFolder(InstallScope scope) {
@@ -467,9 +474,9 @@ void TaForm::RadioButtonClick() {
                                   : InstallScope::AllUsers;
   if (chosen == scope_) return;
   // The proposed folder follows the choice; one the user typed stays.
-  const bool proposed = options_.dir ? false : view_.Edit1Text() == U(DefaultFolder(scope_));
+  const bool proposed = !options_.dir && view_.Edit1Text() == U(ProposedFolder(scope_));
   scope_ = chosen;
-  if (proposed) view_.SetEdit1Text(U(DefaultFolder(scope_)));
+  if (proposed) view_.SetEdit1Text(U(ProposedFolder(scope_)));
   UpdateDiskSpace();
   Log(scope_ == InstallScope::AllUsers ? "Chosen: for all users" : "Chosen: just for me");
 }

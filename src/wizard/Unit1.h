@@ -184,6 +184,10 @@ class TaForm {
   // installed version; throws when a switch is refused.
   void ChooseInstallScope();
   std::string DefaultFolder(InstallScope scope);
+  // The folder page's proposal for a scope (ANSI, no trailing separator).
+  std::string ProposedFolder(InstallScope scope);
+  // The mode of the installed version (all users when none).
+  InstallScope InstalledScope() const;
   void ShowChoices();
   // Runs a copy with administrator rights with these switches and ends
   // with its exit code; false when it could not start (said in a box).
