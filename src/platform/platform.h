@@ -115,6 +115,10 @@ class File {
   bool Open(const std::string& path, OpenMode mode);
   void Close();
   bool IsOpen() const;
+  // A name that opens this file anew while it is open, even after its own
+  // name is gone: /proc/self/fd/N on Linux; empty on Windows, where a file
+  // is not opened by its handle.
+  std::string OpenFilePath() const;
 
   // Bytes transferred (may be fewer than asked at the end of a file), or -1.
   int64_t Read(void* buffer, int64_t count);

@@ -38,13 +38,14 @@ bool StdinArchive::Prepare(CommandLine& cmd, Console& console) {
     console.Error("zfx: -: standard input is a terminal, not an archive");
     return false;
   }
-  zf::os::File file;
   std::string path;
-  if (!CreateTemporary(file, path)) {
+  if (!CreateTemporary(file_, path)) {
     console.Error("zfx: -: cannot make a temporary file for standard input: " + SystemError());
     return false;
   }
   copy_ = path;
+  const std::string openPath = file_.OpenFilePath();
+  if (!openPath.empty() && zf::os::RemoveFile(path)) copy_.clear();
   std::vector<char> buffer(1 << 20);
   for (;;) {
     if (zftool::Interrupted()) return false;
@@ -54,13 +55,17 @@ bool StdinArchive::Prepare(CommandLine& cmd, Console& console) {
       console.Error("zfx: -: cannot read standard input: " + SystemError());
       return false;
     }
-    if (file.Write(buffer.data(), n) != n) {
+    if (file_.Write(buffer.data(), n) != n) {
       console.Error("zfx: -: cannot copy standard input to " + path + ": " + SystemError());
       return false;
     }
   }
-  file.Close();
-  cmd.archiveFile = path;
+  if (copy_.empty()) {
+    cmd.archiveFile = openPath;
+  } else {
+    file_.Close();
+    cmd.archiveFile = path;
+  }
   return true;
 }
 

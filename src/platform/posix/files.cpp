@@ -179,6 +179,10 @@ void File::Close() {
 
 bool File::IsOpen() const { return fd_ >= 0; }
 
+std::string File::OpenFilePath() const {
+  return fd_ >= 0 ? "/proc/self/fd/" + std::to_string(fd_) : std::string();
+}
+
 int64_t File::Read(void* buffer, int64_t count) {
   if (fd_ < 0) {
     errno = EBADF;

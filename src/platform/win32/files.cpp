@@ -96,6 +96,8 @@ void File::Close() {
 
 bool File::IsOpen() const { return handle_ != nullptr; }
 
+std::string File::OpenFilePath() const { return std::string(); }
+
 int64_t File::Read(void* buffer, int64_t count) {
   if (!handle_) {
     SetLastError(ERROR_INVALID_HANDLE);
