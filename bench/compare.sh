@@ -16,7 +16,7 @@
 #                         [-w WINDOWS_BUILD_DIR]
 #   -n  repetitions per tool and case (default 5)
 #   -k  the cases to run, e.g. "small listing" (default all: deflated
-#       encrypted stored small listing bzip2 lzma zstd aes decode)
+#       encrypted stored small listing bzip2 lzma zstd aes ppmd decode)
 #   -c  where the archives are made once and kept (default ~/.cache/zf-bench)
 #   -o  where the tools extract to (default a fresh folder in /dev/shm, as
 #       disk timings swing by several times); emptied after every run
@@ -44,7 +44,7 @@ while getopts "n:k:c:o:b:w:h" opt; do
     *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 2 ;;
   esac
 done
-ALL_CASES="deflated encrypted stored small listing bzip2 lzma zstd aes decode"
+ALL_CASES="deflated encrypted stored small listing bzip2 lzma zstd aes ppmd decode"
 CASES=($ALL_CASES)
 if [[ -n $ONLY ]]; then
   read -ra CASES <<<"$ONLY"
@@ -123,13 +123,13 @@ make_archives() {
     (cd "$src" && rm -f "$CACHE/part.zip" && zip -q -r "$CACHE/part.zip" small)
     mv "$CACHE/part.zip" "$CACHE/small.zip"
   fi
-  # One 64 MiB text-like entry per method: bzip2, LZMA and AES-256 over
-  # deflate by 7-Zip; Zstandard, which no installed tool puts in a ZIP,
+  # One 64 MiB text-like entry per method: bzip2, LZMA, PPMd (7-Zip's
+  # default order and memory) and AES-256 over deflate by 7-Zip; Zstandard, which no installed tool puts in a ZIP,
   # as the zstd tool's frame wrapped by bench/wrap_zstd.py.
   if [[ ! -f $src/method.txt ]]; then
     head -c "$METHOD_SIZE" "$src/big.txt" >"$src/method.txt"
   fi
-  for name in bzip2 lzma zstd aes; do
+  for name in bzip2 lzma zstd aes ppmd; do
     [[ -f $CACHE/method-$name.zip ]] && continue
     selected $name || continue
     echo "zipping method-$name.zip..." >&2
@@ -137,6 +137,7 @@ make_archives() {
     case $name in
       bzip2) (cd "$src" && "$SEVENZIP" a -tzip -mm=BZip2 "$CACHE/part.zip" method.txt >/dev/null) ;;
       lzma) (cd "$src" && "$SEVENZIP" a -tzip -mm=LZMA "$CACHE/part.zip" method.txt >/dev/null) ;;
+      ppmd) (cd "$src" && "$SEVENZIP" a -tzip -mm=PPMd "$CACHE/part.zip" method.txt >/dev/null) ;;
       aes) (cd "$src" && "$SEVENZIP" a -tzip -mm=Deflate -mem=AES256 -p"$PASSWORD" "$CACHE/part.zip" method.txt >/dev/null) ;;
       zstd) python3 "$ROOT/bench/wrap_zstd.py" "$src/method.txt" "$CACHE/part.zip" ;;
     esac
@@ -177,12 +178,12 @@ declare -A TITLE=([deflated]="big file, deflated" [encrypted]="big file, encrypt
                   [stored]="big file, stored" [small]="$SMALL_FILES small files"
                   [listing]="listing $LIST_ENTRIES entries" [bzip2]="64 MiB file, bzip2"
                   [lzma]="64 MiB file, LZMA" [zstd]="64 MiB file, Zstandard"
-                  [aes]="64 MiB file, AES-256")
+                  [aes]="64 MiB file, AES-256" [ppmd]="64 MiB file, PPMd")
 declare -A ARCHIVE=([deflated]=$CACHE/big-deflated.zip [encrypted]=$CACHE/big-encrypted.zip
                     [stored]=$CACHE/big-stored.zip [small]=$CACHE/small.zip
                     [listing]=$CACHE/entries-$LIST_ENTRIES.zip [bzip2]=$CACHE/method-bzip2.zip
                     [lzma]=$CACHE/method-lzma.zip [zstd]=$CACHE/method-zstd.zip
-                    [aes]=$CACHE/method-aes.zip)
+                    [aes]=$CACHE/method-aes.zip [ppmd]=$CACHE/method-ppmd.zip)
 declare -A CASE_PASS=([encrypted]=$PASSWORD [aes]=$PASSWORD)
 # Tools per case; the floors apply to the deflated file only. Python's
 # zipfile decrypts in pure Python (minutes for the big file) and has no
@@ -193,15 +194,16 @@ declare -A TOOLS=([deflated]="zfx unzip 7zip bsdtar python floor floorzlib"
                   [small]="zfx unzip 7zip bsdtar python"
                   [listing]="zfx unzip 7zip bsdtar"
                   [bzip2]="zfx unzip 7zip bsdtar python" [lzma]="zfx 7zip bsdtar python"
-                  [zstd]="zfx 7zip bsdtar" [aes]="zfx 7zip bsdtar")
+                  [zstd]="zfx 7zip bsdtar" [aes]="zfx 7zip bsdtar" [ppmd]="zfx 7zip bsdtar")
 PEERS="unzip 7zip bsdtar python"
 declare -A TOOL_NAME=([zfx]=zfx [unzip]=unzip [7zip]=7-Zip [bsdtar]=bsdtar [python]=zipfile
                       [floor]=floor [floorzlib]=floor/zlib)
 # Targets for zfx's median: to the fastest peer, and to the floor.
-# The methods' target is bsdtar's time (the same libraries); the table's
-# "fastest peer" may be 7-Zip, whose decoders are its own.
+# The methods' target is bsdtar's time (the same libraries; for PPMd, a
+# decoder of its own as ours is); the table's "fastest peer" may be 7-Zip,
+# whose decoders are its own.
 declare -A TARGET=([deflated]=0.6 [encrypted]=0.45 [stored]=0.7 [small]=0.5 [listing]=0.8
-                   [bzip2]=1 [lzma]=1 [zstd]=1 [aes]=1)
+                   [bzip2]=1 [lzma]=1 [zstd]=1 [aes]=1 [ppmd]=1)
 FLOOR_TARGET=1.15
 # The engine's inflate alone, to zlib's (decode case).
 DECODE_TARGET=1.6

@@ -335,7 +335,8 @@ EOF
 
 # ---- every compression method and AES ---------------------------------------------
 # m-*.zip: one archive per method and cipher, by the tool that writes it:
-# 7-Zip (Deflate64, BZip2, LZMA with and without its end marker, XZ, AES-128/192/256
+# 7-Zip (Deflate64, BZip2, LZMA with and without its end marker, XZ, PPMd (order 8
+# in 1 MiB, so that the model fills up: restarted, and at -mx=9 cut back), AES-128/192/256
 # over deflate and store), Info-ZIP zip -Z bzip2, Python's zipfile (bzip2,
 # LZMA), and for Zstandard, whose streams no installed tool puts in a ZIP,
 # the zstd tool's frames (two) wrapped here. AE-1 (WinZip's kind) is 7-Zip's
@@ -360,6 +361,8 @@ seven -mm=BZip2 "$out/m-7z-bzip2.zip"
 seven -mm=LZMA "$out/m-7z-lzma.zip"
 seven -mm=LZMA:eos=off "$out/m-7z-lzma-noeos.zip"
 seven -mm=XZ "$out/m-7z-xz.zip"
+seven -mm=PPMd:o=8:mem=1m "$out/m-7z-ppmd.zip"
+seven -mx=9 -mm=PPMd:o=8:mem=1m "$out/m-7z-ppmd-cutoff.zip"
 seven -mm=Deflate -mem=AES128 -psecret "$out/m-7z-aes128.zip"
 seven -mm=Copy -mem=AES192 -psecret "$out/m-7z-aes192-store.zip"
 seven -mm=Deflate -mem=AES256 -psecret "$out/m-7z-aes256.zip"
@@ -450,17 +453,18 @@ def shrink_size(by):
     return how
 def cut(raw, local, central, start, csize, usize):
     set_fields(raw, local, central, csize=csize // 2)
-for m in ('7z-bzip2', '7z-lzma', '7z-lzma-noeos', '7z-xz', 'zstd'):
+for m in ('7z-bzip2', '7z-lzma', '7z-lzma-noeos', '7z-xz', 'zstd', '7z-ppmd'):
     mutate('m-%s.zip' % m, 'f-cut-%s.zip' % m, cut, '', 'truncated data')
 mutate('m-7z-bzip2.zip', 'f-flip-bzip2.zip', flip(lambda n: n // 2), '', 'damaged compressed data')
 mutate('m-zstd.zip', 'f-flip-zstd.zip', flip(lambda n: n // 3), '', 'damaged compressed data')
+mutate('m-7z-ppmd.zip', 'f-flip-ppmd.zip', flip(lambda n: n // 2), '', 'damaged compressed data')
 mutate('m-7z-aes256.zip', 'f-tampered-aes256.zip', flip(lambda n: n // 2), 'secret',
        'authentication failed: data altered or wrong password')
 mutate('m-7z-aes128.zip', 'f-tampered-code-aes128.zip', flip(lambda n: n - 1), 'secret',
        'authentication failed: data altered or wrong password')
 mutate('m-7z-aes256.zip', 'f-wrong-password-aes256.zip', lambda *a: None, 'wrong',
        'wrong password, skipped')
-mutate('m-7z-lzma-noeos.zip', 'f-size-lie-lzma.zip', shrink_size(1000), '', 'CRC-32 mismatch')
+mutate('m-7z-lzma-noeos.zip', 'f-size-lie-lzma.zip', shrink_size(1000), '', 'damaged compressed data')
 mutate('m-7z-bzip2.zip', 'f-bomb-bzip2.zip', shrink_size(1000), '', 'size mismatch')
 mutate('m-zstd.zip', 'f-bomb-zstd.zip', shrink_size(1000), '', 'size mismatch')
 EOF2

@@ -41,6 +41,7 @@ done <<'LIST'
 m-7z-bzip2.zip BZip2
 m-py-lzma.zip LZMA
 m-7z-xz.zip XZ
+m-7z-ppmd.zip PPMd
 m-zstd.zip Zstd
 m-7z-aes128.zip AES-128 Deflate
 m-7z-aes192-store.zip AES-192 Stored
@@ -48,7 +49,10 @@ m-ae1-aes256.zip AES-256 Deflate
 LIST
 
 # ---- failures: the cause, exit status 1, nothing left ---------------------------------
-while IFS=$'\t' read -r a pw cause; do
+# Split by hand: read with IFS=tab would merge the two tabs around an empty password.
+while IFS= read -r row; do
+  a=${row%%$'\t'*} rest=${row#*$'\t'}
+  pw=${rest%%$'\t'*} cause=${rest#*$'\t'}
   zfx x -q ${pw:+-P "$pw"} -d "out-$a" "td/$a"
   expect_rc 1 "x $a"
   expect_in err.txt "$cause" "x $a"

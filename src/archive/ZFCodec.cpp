@@ -711,10 +711,7 @@ bool DecodeBlocks(TDecodeState& s) {
 bool DecodeData(TDecodeState& s) {
   const TZFEntryCoding coding = EntryCodingOf(s.item);
   s.method = coding.Method;
-  const TZFMethodParams params{s.header.Flags, s.declaredSize};
-  const std::unique_ptr<IZFDecompressor> decompressor =
-      coding.Valid ? MakeDecompressor(coding.Method, params) : nullptr;
-  if (decompressor == nullptr) {
+  if (!coding.Valid || !IsRegisteredMethod(coding.Method)) {
     if (s.header.Method != kMethodAes && s.header.VersionNeeded >= kBlockFormatMinVersion)
       return DecodeBlocks(s);
     return Fail(s, TZFCause::UnsupportedMethod);
@@ -724,6 +721,10 @@ bool DecodeData(TDecodeState& s) {
     s.method = kMethodAes;
     return Fail(s, TZFCause::UnsupportedMethod);
   }
+  const int64_t overhead = cipher != nullptr ? cipher->HeaderSize() + cipher->TrailerSize() : 0;
+  const TZFMethodParams params{s.header.Flags, s.declaredSize,
+                               static_cast<uint64_t>(std::max<int64_t>(0, s.compressedSize - overhead))};
+  const std::unique_ptr<IZFDecompressor> decompressor = MakeDecompressor(coding.Method, params);
   s.cipher = cipher.get();
   s.checkCrc = cipher == nullptr || cipher->ChecksCrc();
   return DecodeStream(s, *decompressor);

@@ -70,6 +70,7 @@ class IZFDecompressor {
 struct TZFMethodParams {
   uint16_t Flags = 0;             // general-purpose flags (LZMA: bit 1, end marker present)
   uint64_t UncompressedSize = 0;  // declared (LZMA without end marker stops there)
+  uint64_t CompressedSize = 0;    // the bytes it will be fed, all told (the cipher's taken off)
 };
 
 // A decompressor for method, or null when the registry has none.

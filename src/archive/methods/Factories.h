@@ -18,6 +18,7 @@ std::unique_ptr<IZFDecompressor> MakeBZip2Decompressor(const TZFMethodParams& pa
 std::unique_ptr<IZFDecompressor> MakeLzmaDecompressor(const TZFMethodParams& params);
 std::unique_ptr<IZFDecompressor> MakeXzDecompressor(const TZFMethodParams& params);
 std::unique_ptr<IZFDecompressor> MakeZstdDecompressor(const TZFMethodParams& params);
+std::unique_ptr<IZFDecompressor> MakePpmdDecompressor(const TZFMethodParams& params);
 
 // The AES cipher stage of an entry (EntryCipher.h), or null when the
 // platform has no AES.

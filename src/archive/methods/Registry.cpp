@@ -24,6 +24,7 @@ constexpr TMethodRow kMethods[] = {
     {kMethodLzma, MakeLzmaDecompressor},
     {kMethodZstd, MakeZstdDecompressor},
     {kMethodXz, MakeXzDecompressor},
+    {kMethodPpmd, MakePpmdDecompressor},
 };
 
 const TMethodRow* Find(uint16_t method) {
