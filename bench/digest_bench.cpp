@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
 
   bool ok = true;
   const Rounds check = MiBPerSecond(mib, [&] {
-    ok = ok && setup::CheckPackageDigest(path, stamp, [](int) {}).empty();
+    zf::os::File file;
+    ok = ok && setup::CheckPackageDigest(file, path, stamp, [](int) {}).empty();
   });
   const Rounds hash = MiBPerSecond(mib, [&] {
     zf::os::Sha256 sha;

@@ -542,6 +542,23 @@ TEST(PlatformFile, ReadWriteSeekTruncate) {
   EXPECT_EQ(f.Write("d", 1), 1);
   f.Close();
   EXPECT_EQ(test::ReadFile(path), "abcd");
+
+  // Read-only deny-write: others may read; on Windows nobody may write,
+  // replace or delete the file while it is open.
+  ASSERT_TRUE(f.Open(path, os::OpenMode::ReadOnlyDenyWrite));
+  EXPECT_EQ(f.Write("x", 1), -1);
+  os::File reader, writer;
+  EXPECT_TRUE(reader.Open(path, os::OpenMode::ReadOnlyDenyNone));
+  EXPECT_EQ(reader.Read(buf, 4), 4);
+#ifdef _WIN32
+  EXPECT_FALSE(writer.Open(path, os::OpenMode::ReadWriteDenyWrite));
+  test::WriteFile(path + ".new", "swapped");
+  EXPECT_FALSE(os::RenameFile(path + ".new", path));
+  EXPECT_FALSE(os::RemoveFile(path));
+  f.Close();
+  reader.Close();
+  EXPECT_TRUE(os::RenameFile(path + ".new", path));
+#endif
 }
 
 TEST(PlatformFile, OpenFailures) {

@@ -91,6 +91,10 @@ enum class OpenMode {
   CreateNew,           // create a file that does not exist yet (fails if it does), as Create
   ReadWriteDenyWrite,  // existing file, read/write, others may not write
   ReadOnlyDenyNone,    // existing file, read-only, others may do anything
+  // Existing file, read-only; others may read it but neither write,
+  // rename nor delete it while it is open (Windows; POSIX has no sharing
+  // modes and opens it as ReadOnlyDenyNone).
+  ReadOnlyDenyWrite,
 };
 // The archive component keeps the mode of its archive file as a number in
 // the classic file-open flags (access in the low bits: 0 read, 2 read and

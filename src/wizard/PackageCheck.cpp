@@ -31,11 +31,13 @@ TPackagePlace PackagePlaceFor(const std::string& exePath, const TPackageStamp& s
   return place;
 }
 
-std::string CheckPackageDigest(const std::string& path, const TPackageStamp& stamp,
+std::string CheckPackageDigest(zf::os::File& file, const std::string& path,
+                               const TPackageStamp& stamp,
                                const std::function<void(int percent)>& progress) {
   const std::string shown = zf::os::AnsiToUtf8(path);
-  zf::os::File file;
-  if (!file.Open(path, zf::os::OpenMode::ReadOnlyDenyNone))
+  // Held so until setup ends: a package swapped between the check and the
+  // install would be installed unchecked.
+  if (!file.Open(path, zf::os::OpenMode::ReadOnlyDenyWrite))
     return shown + ": cannot read the package: " + zf::os::AnsiToUtf8(zf::os::ErrorText(zf::os::LastErrorCode()));
   const int64_t fileSize = file.Size();
   const uint64_t end = stamp.offset + stamp.size;

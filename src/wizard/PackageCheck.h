@@ -16,6 +16,7 @@
 #include <string>
 
 #include "package/PackageStamp.h"
+#include "platform/platform.h"
 
 namespace setup {
 
@@ -29,11 +30,15 @@ struct TPackagePlace {
 // The package of the wizard at exePath with this stamp.
 TPackagePlace PackagePlaceFor(const std::string& exePath, const TPackageStamp& stamp);
 
-// Hashes the stamp's range of `path`, telling progress (0 to 100) after
-// each piece. Empty when size and digest are the stamp's, else why not, in
-// English for the log: a file shorter than the range, a two-file package of
-// another size, an unreadable file, or the digests that differ.
-std::string CheckPackageDigest(const std::string& path, const TPackageStamp& stamp,
+// Opens `path` into `file` so that nobody can write, rename or delete it
+// while `file` stays open (the caller keeps it open until the install is
+// done, so the bytes installed are the bytes checked), then hashes the
+// stamp's range, telling progress (0 to 100) after each piece. Empty when
+// size and digest are the stamp's, else why not, in English for the log: a
+// file shorter than the range, a two-file package of another size, a file
+// that cannot be opened so, or the digests that differ.
+std::string CheckPackageDigest(zf::os::File& file, const std::string& path,
+                               const TPackageStamp& stamp,
                                const std::function<void(int percent)>& progress);
 
 }  // namespace setup

@@ -219,7 +219,7 @@ void TaForm::CheckPackage() {
       IWizardView& view;
       ~EndOnExit() { view.EndCheckProgress(); }
     } end{view_};
-    why = CheckPackageDigest(packagePath_, stamp_,
+    why = CheckPackageDigest(packageHeld_, packagePath_, stamp_,
                              [this](int percent) { view_.ShowCheckProgress(percent); });
   }
   if (why.empty()) {

@@ -82,6 +82,7 @@
 #include <vector>
 
 #include "archive/ZFArchiver.h"
+#include "platform/platform.h"
 #include "wizard/InstallErrors.h"
 #include "wizard/InstallJournal.h"
 #include "wizard/InstallScope.h"
@@ -223,6 +224,8 @@ class TaForm {
   TSetupLog log_;
   const TWizardTexts* texts_ = nullptr;
   TPackageStamp stamp_;
+  // The checked package, open so that nobody changes it until setup ends.
+  zf::os::File packageHeld_;
   std::string packagePath_;
   std::string packageName_;
   std::string baseName_;

@@ -148,6 +148,7 @@ bool File::Open(const std::string& path, OpenMode mode) {
       flags |= O_RDWR;
       break;
     case OpenMode::ReadOnlyDenyNone:
+    case OpenMode::ReadOnlyDenyWrite:
       flags |= O_RDONLY;
       break;
   }
@@ -159,7 +160,7 @@ bool File::Open(const std::string& path, OpenMode mode) {
   // Windows cannot open a folder as a file; neither do we. Only a read-only
   // open can reach one: the others fail on a folder by themselves.
   struct stat st;
-  if (mode == OpenMode::ReadOnlyDenyNone && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if ((flags & O_ACCMODE) == O_RDONLY && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     errno = EISDIR;
     return false;

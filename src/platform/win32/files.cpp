@@ -79,6 +79,9 @@ bool File::Open(const std::string& path, OpenMode mode) {
       access = GENERIC_READ;
       share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
       break;
+    case OpenMode::ReadOnlyDenyWrite:
+      access = GENERIC_READ;
+      break;
   }
   HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
