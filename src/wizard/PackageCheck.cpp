@@ -38,7 +38,8 @@ std::string CheckPackageDigest(zf::os::File& file, const std::string& path,
   // Held so until setup ends: a package swapped between the check and the
   // install would be installed unchecked.
   if (!file.Open(path, zf::os::OpenMode::ReadOnlyDenyWrite))
-    return shown + ": cannot read the package: " + zf::os::AnsiToUtf8(zf::os::ErrorText(zf::os::LastErrorCode()));
+    return shown + ": cannot read the package: " +
+           zf::os::AnsiToUtf8(zf::os::ErrorText(zf::os::LastErrorCode()));
   const int64_t fileSize = file.Size();
   const uint64_t end = stamp.offset + stamp.size;
   // NAME.stp beside the wizard is the package and nothing else; inside the

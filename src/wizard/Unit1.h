@@ -12,13 +12,15 @@
 // missing or cannot be opened, setup cannot start (StartFailed, exit code
 // 1). A program whose stamp carries the package's digest hashes the
 // package first, before any page: a damaged or swapped package ends setup
-// with "Файл установки повреждён..." and exit code 1. Its configuration
-// NAME.ins and the picture "iconsetup.bmp" are extracted into a private
-// temporary folder (never next to the program, which may be on read-only
-// media), read, and the folder is removed again. The configuration is INI
-// text in code page 1251 unless it begins with a UTF-8 byte-order mark
-// (IniFile.h). The package's entries are listed for the disk space the
-// install needs, shown on page 1 with the free space of the folder's drive.
+// with "Файл установки повреждён..." and exit code 1; a good one stays open
+// until setup ends, so that nobody can change it after the check. Its
+// configuration NAME.ins and the picture "iconsetup.bmp" are extracted into
+// a private temporary folder (never next to the program, which may be on
+// read-only media), read, and the folder is removed again. The
+// configuration is INI text in code page 1251 unless it begins with a UTF-8
+// byte-order mark (IniFile.h). The package's entries are listed for the
+// disk space the install needs, shown on page 1 with the free space of the
+// folder's drive.
 // The configuration's "languages" decide the wizard's language
 // (Languages.h); its texts are then read in that language ("name.en" for
 // English, the plain "name" when there is none).
@@ -43,8 +45,8 @@
 // uninstall.exe (a one-file setup installs the plain copy it carries
 // instead: a copy of itself would carry the whole package), registers the
 // product in Add/Remove Programs, waits 500 ms, saves the product's journal
-// as uninstall.dat and shows the final page. The package's configuration copies are never written into the
-// install folder.
+// as uninstall.dat and shows the final page. The package's configuration
+// copies are never written into the install folder.
 //
 // Cancel: "Отмена", Esc or the close box while the install runs asks
 // "Прервать установку?". Yes stops after the current entry and undoes the

@@ -1,8 +1,8 @@
 // The small window of the package's digest check: "Проверка файла
 // установки..." (or its English twin) over a progress bar, centred on the
 // desktop, shown only once a check has taken a second (a quick one shows
-// nothing, as NSIS's does). The check runs before the form is shown, on the GUI thread; each
-// Progress call lets the window repaint. Windows only.
+// nothing, as NSIS's does). The check runs before the form is shown, on
+// the GUI thread; each Progress call lets the window repaint. Windows only.
 #pragma once
 
 #include <windows.h>
