@@ -24,7 +24,7 @@ cp -p "$bin/hello.exe" "$ROOT/examples/demo/readme.txt" "$ROOT/examples/demo/hel
   --run hello.exe --desktop-shortcut hello.exe --privileges both "$work/product"
 
 walk_display_start
-trap 'wineserver -k 2>/dev/null; walk_display_stop' EXIT
+trap 'wineserver -k 2>/dev/null || true; walk_display_stop' EXIT
 # shoot TAG LOCALE DPI: one walk, its pages in docs/screenshots/TAG/.
 shoot() {
   local tag=$1 loc=$2 dpi=$3 shots=$ROOT/docs/screenshots/$1 tmp=$work/tmp-$1 i
