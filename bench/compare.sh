@@ -247,7 +247,7 @@ verify() {  # case tool dest
 
 median() {  # file
   [[ -f $1 ]] || { echo "-"; return; }
-  grep -v fail "$1" | sort -n | awk '{ v[NR] = $1 }
+  { grep -v fail "$1" || true; } | sort -n | awk '{ v[NR] = $1 }
     END { if (NR == 0) print "fail"; else if (NR % 2) printf "%.3f\n", v[(NR + 1) / 2];
           else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
@@ -307,7 +307,7 @@ for case in "${TIMED[@]}"; do
     target+=", floor <= $FLOOR_TARGET"
     [[ $(awk -v r="$to_floor" -v t=$FLOOR_TARGET 'BEGIN { print (r <= t) ? "yes" : "NO" }') == yes ]] || met=NO
   fi
-  printf "%18s%8s  %-24s%s\n" "$to_best (${TOOL_NAME[$best_tool]:-?})" "$to_floor" "$target" "$met"
+  printf "%18s%8s  %-24s%s\n" "$to_best (${best_tool:+${TOOL_NAME[$best_tool]}})" "$to_floor" "$target" "$met"
 done
 
 # ---- memory -------------------------------------------------------------------------
