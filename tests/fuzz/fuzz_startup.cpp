@@ -24,6 +24,7 @@ namespace {
 
 class View : public setup::IWizardView {
  public:
+  void SetTexts(const setup::TWizardTexts&) override {}
   void SetCaption(const std::string&) override {}
   void SetLabelCaption(setup::TaFormLabel, const std::string&) override {}
   void SetLinkHint(const std::string&) override {}
@@ -36,6 +37,9 @@ class View : public setup::IWizardView {
   int CurrentPage() const override { return page_; }
   void SetButtonEnabled(setup::TaFormButton, bool) override {}
   void SetButtonCaption(setup::TaFormButton, const std::string&) override {}
+  void ShowChoice(setup::TaFormChoice, bool, const std::string&) override {}
+  void SetChoiceChecked(setup::TaFormChoice, bool) override {}
+  bool ChoiceChecked(setup::TaFormChoice) const override { return false; }
   void SetProgress(int) override {}
   // The window's contract: a file that is no bitmap (here: none at all,
   // as when the listing found the picture under another letter case on a
@@ -68,7 +72,7 @@ class Shell : public setup::IShellServices {
                                      const std::string& masks) override {
     return setup::ListFilesPortable(folder, masks);
   }
-  std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
+  std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
   void OpenWebLink(const std::string&) override {}
   std::string ReadIniString(const std::string& file, const std::string& section,
                             const std::string& key, const std::string& defaultValue) override {
@@ -77,6 +81,7 @@ class Shell : public setup::IShellServices {
   void Sleep(unsigned) override {}
   bool RemoveFile(const std::string&) override { return false; }
   std::string ExecutablePath() override { return folder_ + "setup.exe"; }
+  uint16_t UserUILanguage() override { return 0x0419; }  // Russian
   std::string CreatePrivateTempFolder() override {
     tempFolders.push_back(setup::MakePrivateTempFolder());
     return tempFolders.back();
@@ -88,6 +93,13 @@ class Shell : public setup::IShellServices {
     return {"HKCU", true};
   }
   bool RemoveUninstallEntry(const std::string&, const std::string&) override { return true; }
+  std::optional<setup::TInstalledEntry> ReadUninstallEntry(const std::string&) override {
+    return std::nullopt;
+  }
+  // Elevated, so that start-up never hands over to another copy.
+  bool IsElevated() override { return true; }
+  std::optional<int> RunElevated(const std::vector<std::string>&) override { return std::nullopt; }
+  bool StartProgram(const std::string&, const std::string&) override { return false; }
 
  private:
   std::string folder_;
