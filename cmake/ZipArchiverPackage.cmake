@@ -24,6 +24,7 @@ set(ZF_PUBLIC_HEADERS
     src/archive/ZFConst.h       # the error catalogue and the native codes
     src/archive/ZFDecodeEvents.h  # the decode-event sink the component implements
     src/archive/ZFExcept.h      # EZFException and the detail of a failure
+    src/archive/ZFLinks.h       # the links a run has made (a member of TZipArchiver)
     src/archive/ZFOptions.h     # TZFOptions and the volume settings
     src/archive/ZFStringList.h  # the mask lists' type
     src/archive/ZFTypes.h       # the enumerations

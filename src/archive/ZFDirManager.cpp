@@ -965,8 +965,11 @@ bool TZFDirManager::RecoverItemAt(int64_t position, TRecovered& out) {
       local.CompressedSize == kSentinel32 || local.UncompressedSize == kSentinel32;
   if (zip64Sizes && !ReadLocalZip64Sizes(item, nameEnd, local.ExtraLength)) return false;
   if (!(local.Flags & kFlagDataDescriptor)) {
-    out.DataEnd = dataStart + item.CompressedSize();
-    out.CutShort = item.CompressedSize() > size - dataStart;
+    // A hostile Zip64 size may be near the largest number: compared with
+    // the room left, never added to the offset before it is known to fit.
+    const int64_t compressed = item.CompressedSize();
+    out.CutShort = compressed < 0 || compressed > size - dataStart;
+    if (!out.CutShort) out.DataEnd = dataStart + compressed;
     return true;
   }
   // The data's extent, for an entry with a data descriptor: from the first
