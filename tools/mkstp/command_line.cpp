@@ -66,7 +66,7 @@ bool SetCodePage(unsigned& codePage, const char* option, const std::string& valu
   return true;
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {"--project", ValueKind::Path, [](Options&, const std::string&, std::string&) {
        return true;  // read before every other option (ParseCommandLine)
      }},
@@ -197,23 +197,23 @@ constexpr OptionSpec kOptions[] = {
 
 bool Apply(const std::vector<zftool::Option>& given, Options& options, std::string& error) {
   for (const zftool::Option& option : given) {
-    const OptionSpec* spec = FindOption(option.name);
-    if (spec == nullptr) {
+    const OptionRule* rule = FindOption(option.name);
+    if (rule == nullptr) {
       error = "unknown option " + option.name;
       return false;
     }
-    if (!spec->apply(options, option.value, error)) return false;
+    if (!rule->apply(options, option.value, error)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-std::span<const OptionSpec> OptionTable() { return kOptions; }
+std::span<const OptionRule> OptionTable() { return kOptions; }
 
-const OptionSpec* FindOption(const std::string& name) {
-  for (const OptionSpec& spec : kOptions)
-    if (name == spec.name) return &spec;
+const OptionRule* FindOption(const std::string& name) {
+  for (const OptionRule& rule : kOptions)
+    if (name == rule.name) return &rule;
   return nullptr;
 }
 
@@ -222,13 +222,13 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, Options& options,
   options = Options{};
   zftool::SplitCommandLine split;
   const auto takesValue = [](const std::string& name) {
-    const OptionSpec* spec = FindOption(name);
-    return spec != nullptr && spec->value != ValueKind::None;
+    const OptionRule* rule = FindOption(name);
+    return rule != nullptr && rule->value != ValueKind::None;
   };
   // Configuration texts may be empty on purpose; paths may not.
   const auto mayBeEmpty = [](const std::string& name) {
-    const OptionSpec* spec = FindOption(name);
-    return spec != nullptr && spec->value == ValueKind::Text;
+    const OptionRule* rule = FindOption(name);
+    return rule != nullptr && rule->value == ValueKind::Text;
   };
   if (!zftool::SplitArguments(args, takesValue, mayBeEmpty, split, error)) return Parsed::Error;
   std::string project;

@@ -24,16 +24,16 @@ enum class ValueKind {
 // One option: its long name ("--name"; a short one like "-o" has a long
 // twin), its value, and what it does to the options (false, with `error`
 // set, for a value it refuses).
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   ValueKind value;
   bool (*apply)(Options& options, const std::string& value, std::string& error);
 };
 
 // Every option, in the usage text's order.
-std::span<const OptionSpec> OptionTable();
+std::span<const OptionRule> OptionTable();
 // The option of that name, or null.
-const OptionSpec* FindOption(const std::string& name);
+const OptionRule* FindOption(const std::string& name);
 
 // Fills options from the arguments after the program name: a project
 // file's options first, then the command line's, so the command line wins.

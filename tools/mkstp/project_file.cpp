@@ -89,16 +89,16 @@ bool ReadProjectFile(const std::string& path, std::vector<zftool::Option>& optio
       source = IsAbsolute(value) ? value : folder + value;
       continue;
     }
-    const OptionSpec* spec = key.empty() || key == "project" ? nullptr : FindOption("--" + key);
-    if (spec == nullptr) {
+    const OptionRule* rule = key.empty() || key == "project" ? nullptr : FindOption("--" + key);
+    if (rule == nullptr) {
       error = where + "\"" + key + "\" is no option of mkstp";
       return false;
     }
-    switch (spec->value) {
+    switch (rule->value) {
       case ValueKind::None: {
         const std::string answer = Lower(value);
         if (answer == "yes" || answer == "true" || answer == "on" || answer == "1") {
-          options.push_back({spec->name, ""});
+          options.push_back({rule->name, ""});
         } else if (answer != "no" && answer != "false" && answer != "off" && answer != "0") {
           error = where + key + " takes yes or no";
           return false;
@@ -117,7 +117,7 @@ bool ReadProjectFile(const std::string& path, std::vector<zftool::Option>& optio
       case ValueKind::Text:
         break;
     }
-    options.push_back({spec->name, value});
+    options.push_back({rule->name, value});
   }
   return true;
 }
